@@ -1,0 +1,68 @@
+// Formal concepts and the lattice: the concept list in the order an algorithm produced it,
+// held compactly (PackedSets), plus the cover relation, computed once on demand and cached.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "core/packed_sets.h"
+#include "core/sets.h"
+
+namespace quorlan {
+
+struct Concept {
+  ObjectSet extent;
+  AttributeSet intent;
+};
+
+// (lower, upper): the lower concept is a lower neighbour of the upper one.
+using CoverPair = std::pair<std::uint32_t, std::uint32_t>;
+
+class Lattice {
+ public:
+  Lattice(std::size_t n_objects, std::size_t n_attributes)
+      : extents_(n_objects), intents_(n_attributes) {}
+
+  Lattice(const Lattice&) = delete;
+  Lattice& operator=(const Lattice&) = delete;
+  Lattice(Lattice&&) = default;
+  Lattice& operator=(Lattice&&) = default;
+
+  std::size_t size() const { return extents_.size(); }
+  std::size_t n_objects() const { return extents_.capacity(); }
+  std::size_t n_attributes() const { return intents_.capacity(); }
+
+  // Appends a concept: its extent as an ascending object list, its intent as bit words.
+  void push(const std::uint32_t* extent, std::size_t extent_count, const Word* intent) {
+    extents_.push_list(extent, extent_count);
+    intents_.push_words(intent);
+  }
+  void push(const Concept& c);
+
+  const PackedSets& extents() const { return extents_; }
+  const PackedSets& intents() const { return intents_; }
+
+  Concept concept_at(std::size_t i) const {
+    return {extents_.materialize<ObjectTag>(i), intents_.materialize<AttributeTag>(i)};
+  }
+  std::vector<Concept> concepts() const;
+
+  // The cover relation, sorted by lower index, then upper index. Filled on the first call and
+  // returned from the cache afterwards; callers serialise the first call.
+  const std::vector<CoverPair>& covers() const;
+  bool covers_cached() const { return covers_ != nullptr; }
+
+ private:
+  PackedSets extents_;
+  PackedSets intents_;
+  mutable std::unique_ptr<std::vector<CoverPair>> covers_;
+};
+
+// The cover relation of the concept list, computed from the concepts alone.
+std::vector<CoverPair> compute_covers(const Lattice& lattice);
+
+}  // namespace quorlan

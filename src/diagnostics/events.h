@@ -1,0 +1,76 @@
+// Structured diagnostic events. Each emitting place owns one static EventSite (name, target,
+// level, field names). Nothing is formatted unless the process-wide maximum level admits the
+// site's level and the installed subscriber is interested; each site caches that interest.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <variant>
+
+namespace quorlan::diagnostics {
+
+enum class Level : int { Error = 1, Warn = 2, Info = 3, Debug = 4, Trace = 5 };
+
+// The most verbose level any event may have to be delivered; 0 admits nothing.
+enum class Interest : std::uint8_t { Unknown = 0, Never = 1, Sometimes = 2, Always = 3 };
+
+using FieldValue = std::variant<std::string_view, std::uint64_t>;
+
+struct EventSite {
+  const char* name;    // "event <file>:<line>"
+  const char* target;  // "quorlan_engine::fcbo"
+  Level level;
+  std::span<const char* const> fields;  // first is always "message"
+  mutable std::atomic<std::uint8_t> interest{0};
+};
+
+class Subscriber {
+ public:
+  virtual ~Subscriber() = default;
+  // Asked once per site; Sometimes means enabled() is asked for each event.
+  virtual Interest register_site(const EventSite& site) = 0;
+  virtual bool enabled(const EventSite& /*site*/) { return true; }
+  // The most verbose level this subscriber wants.
+  virtual Level max_level() const = 0;
+  // values[k] belongs to site.fields[k].
+  virtual void event(const EventSite& site, const FieldValue* values, std::size_t count) = 0;
+};
+
+namespace detail {
+extern std::atomic<int> g_max_level;
+bool deliver_enabled(const EventSite& site);
+void deliver(const EventSite& site, const FieldValue* values, std::size_t count);
+}  // namespace detail
+
+// Installs (or with nullptr removes) the process-wide subscriber; resets every site's cached
+// interest. Not meant to race with events in flight.
+void set_subscriber(Subscriber* subscriber);
+
+inline bool level_enabled(Level level) {
+  return static_cast<int>(level) <= detail::g_max_level.load(std::memory_order_relaxed);
+}
+
+template <class... V>
+void emit(const EventSite& site, V... values) {
+  if (!level_enabled(site.level)) return;  // the only cost without a subscriber
+  if (!detail::deliver_enabled(site)) return;
+  const FieldValue vals[] = {FieldValue(values)...};
+  detail::deliver(site, vals, sizeof...(V));
+}
+
+}  // namespace quorlan::diagnostics
+
+#define QUORLAN_STR2(x) #x
+#define QUORLAN_STR(x) QUORLAN_STR2(x)
+
+// FIELDS names a static array of field names; the values follow in the same order:
+//   QUORLAN_EVENT(Debug, "quorlan_engine::fcbo", kFields, "concept generation complete", ...);
+#define QUORLAN_EVENT(LEVEL, TARGET, FIELDS, ...)                                       \
+  do {                                                                                  \
+    static const ::quorlan::diagnostics::EventSite quorlan_event_site{                  \
+        "event " __FILE__ ":" QUORLAN_STR(__LINE__), TARGET,                            \
+        ::quorlan::diagnostics::Level::LEVEL, std::span<const char* const>(FIELDS), {}}; \
+    ::quorlan::diagnostics::emit(quorlan_event_site, __VA_ARGS__);                      \
+  } while (0)

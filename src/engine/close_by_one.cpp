@@ -1,0 +1,144 @@
+#include "engine/close_by_one.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace quorlan {
+namespace {
+
+constexpr std::size_t kNone = SIZE_MAX;
+
+struct Child {
+  std::size_t ext_off, ext_len, intent_off;
+  std::uint32_t y;
+};
+
+struct Frame {
+  std::size_t ext_off, ext_len, intent_off;
+  std::uint32_t y;
+  std::size_t child_begin, child_end, next;
+  std::size_t ext_mark, intent_mark, undo_mark;
+};
+
+class Search {
+ public:
+  Search(const DenseContext& dc, CanonicityStrategy strategy)
+      : dc_(dc), strategy_(strategy), W_(dc.row_words), failure_(dc.m, kNone) {}
+
+  Lattice run() {
+    Lattice out(dc_.n, dc_.m);
+    extents_.resize(dc_.n);
+    for (std::size_t g = 0; g < dc_.n; ++g) extents_[g] = static_cast<std::uint32_t>(g);
+    intents_.resize(W_);
+    dc_.intent_of(extents_.data(), dc_.n, intents_.data());
+    out.push(extents_.data(), dc_.n, intents_.data());
+
+    std::vector<Frame> stack;
+    stack.push_back(expand(0, dc_.n, 0, 0));
+    while (!stack.empty()) {
+      Frame& f = stack.back();
+      if (f.next < f.child_end) {
+        const Child ch = children_[f.next++];
+        out.push(extents_.data() + ch.ext_off, ch.ext_len, intents_.data() + ch.intent_off);
+        Frame next = expand(ch.ext_off, ch.ext_len, ch.intent_off, ch.y);
+        stack.push_back(next);
+      } else {
+        while (undo_.size() > f.undo_mark) {
+          failure_[undo_.back().first] = undo_.back().second;
+          undo_.pop_back();
+        }
+        extents_.resize(f.ext_mark);
+        intents_.resize(f.intent_mark);
+        children_.resize(f.child_begin);
+        stack.pop_back();
+      }
+    }
+    return out;
+  }
+
+ private:
+  // Generates the canonical children of (A, B) from attribute y on; they stay in the arenas
+  // until the frame is popped.
+  Frame expand(std::size_t a_off, std::size_t a_len, std::size_t b_off, std::uint32_t y) {
+    Frame f{a_off, a_len, b_off, y, children_.size(), 0, 0, extents_.size(), intents_.size(),
+            undo_.size()};
+    const bool dense = a_len > dc_.dense_threshold();
+    if (dense) dc_.to_bits(extents_.data() + a_off, a_len, a_bits_);
+    for (std::uint32_t j = y; j < dc_.m; ++j) {
+      if (test_bit(intents_.data() + b_off, j)) continue;
+      if (strategy_ == CanonicityStrategy::kFailureSets && failure_[j] != kNone &&
+          !subset_below(intents_.data() + failure_[j], intents_.data() + b_off, j)) {
+        continue;
+      }
+      // C = A ∩ column j, appended to the extent arena (reserve first: A lives there too).
+      const std::size_t c_off = extents_.size();
+      const Word* b = intents_.data() + b_off;
+      if (strategy_ == CanonicityStrategy::kColumnTest) {
+        if (dense) {
+          c_bits_.resize(dc_.col_words);
+          dc_.intersect_bits(a_bits_.data(), j, c_bits_.data());
+          if (dc_.some_column_below_bits(c_bits_.data(), b, j)) continue;
+          dc_.append_members(c_bits_.data(), extents_);
+        } else {
+          extents_.reserve(c_off + a_len);
+          dc_.filter(extents_.data() + a_off, a_len, j, extents_);
+          if (dc_.some_column_below_list(extents_.data() + c_off, extents_.size() - c_off,
+                                         intents_.data() + b_off, j)) {
+            extents_.resize(c_off);
+            continue;
+          }
+        }
+      } else if (dense) {
+        dc_.filter_bits(a_bits_.data(), j, extents_);
+      } else {
+        extents_.reserve(c_off + a_len);
+        dc_.filter(extents_.data() + a_off, a_len, j, extents_);
+      }
+      const std::size_t c_len = extents_.size() - c_off;
+      const std::size_t d_off = intents_.size();
+      intents_.resize(d_off + W_);
+      dc_.intent_of(extents_.data() + c_off, c_len, intents_.data() + d_off);
+      if (strategy_ == CanonicityStrategy::kFailureSets &&
+          !agree_below(intents_.data() + d_off, intents_.data() + b_off, j)) {
+        extents_.resize(c_off);
+        undo_.emplace_back(j, failure_[j]);
+        failure_[j] = d_off;
+        continue;
+      }
+      children_.push_back({c_off, c_len, d_off, j + 1});
+    }
+    f.child_end = children_.size();
+    f.next = f.child_begin;
+    return f;
+  }
+
+  // Every attribute of `fail` below j is in `b`.
+  bool subset_below(const Word* fail, const Word* b, std::size_t j) const {
+    const std::size_t whole = j / kWordBits;
+    for (std::size_t w = 0; w < whole; ++w) {
+      if ((fail[w] & ~b[w]) != 0) return false;
+    }
+    const std::size_t rest = j % kWordBits;
+    if (rest == 0) return true;
+    return (fail[whole] & ~b[whole] & ((Word{1} << rest) - 1)) == 0;
+  }
+
+  const DenseContext& dc_;
+  CanonicityStrategy strategy_;
+  std::size_t W_;
+  std::vector<std::uint32_t> extents_;
+  std::vector<Word> intents_;
+  std::vector<Child> children_;
+  std::vector<Word> a_bits_;
+  std::vector<Word> c_bits_;
+  std::vector<std::size_t> failure_;  // per attribute: offset of a failed intent, or kNone
+  std::vector<std::pair<std::uint32_t, std::size_t>> undo_;
+};
+
+}  // namespace
+
+Lattice close_by_one_search(const DenseContext& dc, CanonicityStrategy strategy) {
+  return Search(dc, strategy).run();
+}
+
+}  // namespace quorlan

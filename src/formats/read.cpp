@@ -1,0 +1,115 @@
+#include "formats/read.h"
+
+#include <utf8proc.h>
+
+#include "formats/text.h"
+
+namespace quorlan {
+
+std::string FormatError::display() const {
+  switch (kind) {
+    case Kind::Io:
+      return "I/O error: " + message;
+    case Kind::Parse:
+      return std::string("parse error in ") + format + ": " + message;
+    case Kind::InvalidData:
+      return std::string("invalid ") + format + " data: " + message;
+    case Kind::ContextConstruction:
+      return "context construction failed: " + context_error.display();
+    case Kind::Json:
+      return "JSON error: " + message;
+    case Kind::Csv:
+      return "CSV error: " + message;
+  }
+  return {};
+}
+
+ContextResult constructed(Result<Context, ContextError> r) {
+  if (!r.has_value()) return fail(FormatError::construction(std::move(r).error()));
+  return std::move(r).value();
+}
+
+namespace {
+
+std::optional<ContextFormat> by_name(std::string_view file_name) {
+  std::size_t end = file_name.size();
+  while (end > 0 && (file_name[end - 1] == '/' || file_name[end - 1] == '\\')) --end;
+  std::size_t begin = end;
+  while (begin > 0 && file_name[begin - 1] != '/' && file_name[begin - 1] != '\\') --begin;
+  const std::string_view component = file_name.substr(begin, end - begin);
+  if (component.empty() || component == "..") return std::nullopt;
+  const std::size_t dot = component.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return std::nullopt;
+  const std::string_view ext = component.substr(dot + 1);
+  std::string lower;
+  for (std::size_t i = 0; i < ext.size();) {
+    const std::int32_t cp = text::next_scalar(ext, i);
+    utf8proc_uint8_t buf[4];
+    const utf8proc_ssize_t len = utf8proc_encode_char(utf8proc_tolower(cp), buf);
+    lower.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(len));
+  }
+  if (lower == "json") return ContextFormat::Json;
+  if (lower == "cxt") return ContextFormat::Cxt;
+  if (lower == "csv" || lower == "tsv") return ContextFormat::Csv;
+  if (lower == "dat") return ContextFormat::Fimi;
+  if (lower == "xml") return ContextFormat::FcaXml;
+  return std::nullopt;
+}
+
+std::optional<ContextFormat> by_content(std::string_view head) {
+  const std::string decoded = text::decode_lossy(head);
+  std::string_view line = decoded;
+  const std::size_t lf = line.find('\n');
+  if (lf != std::string_view::npos) {
+    line = line.substr(0, lf);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  }
+  const std::string_view l = text::trim(line);
+  if (l == "B") return ContextFormat::Cxt;
+  if (l.size() >= 5 && l.substr(0, 5) == "<?xml") return ContextFormat::FcaXml;
+  if (l.empty()) return std::nullopt;
+  if (l[0] == '<') return ContextFormat::FcaXml;
+  if (l[0] == '{') return ContextFormat::Json;
+  if (l[0] >= '0' && l[0] <= '9' && l.find(' ') != std::string_view::npos) {
+    return ContextFormat::Fimi;
+  }
+  if (l.find(',') != std::string_view::npos) return ContextFormat::Csv;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<ContextFormat> detect_format(std::string_view file_name, std::string_view head) {
+  if (text::is_valid_utf8(file_name)) {
+    if (auto f = by_name(file_name)) return f;
+  }
+  return by_content(head);
+}
+
+ContextResult read_context(std::string_view input, std::string_view file_name) {
+  const std::size_t n = std::min(input.size(), kDetectionBytes);
+  const std::optional<ContextFormat> format = detect_format(file_name, input.substr(0, n));
+  if (!format) {
+    return fail(FormatError::invalid(
+        "auto", "could not detect format from extension or first " + std::to_string(n) + " bytes"));
+  }
+  if (*format == ContextFormat::Json) return read_json(input);
+  if (!text::is_valid_utf8(input)) {
+    return fail(FormatError::io("stream did not contain valid UTF-8"));
+  }
+  switch (*format) {
+    case ContextFormat::Cxt:
+      return read_cxt(input);
+    case ContextFormat::Csv:
+      return read_csv(input);
+    case ContextFormat::Fimi:
+      return read_fimi(input);
+    case ContextFormat::FcaXml:
+      return read_fca_xml(input);
+    case ContextFormat::Json:
+      break;
+  }
+  panic("unreachable context format");
+}
+
+}  // namespace quorlan

@@ -1,0 +1,56 @@
+// The entry of the formats subsystem: format detection by file name or first line, the one
+// error type of reading, and dispatch to the reader of each format.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/context.h"
+#include "core/result.h"
+
+namespace quorlan {
+
+enum class ContextFormat { Cxt, Csv, Fimi, FcaXml, Json };
+
+struct FormatError {
+  enum class Kind { Io, Parse, InvalidData, ContextConstruction, Json, Csv };
+  Kind kind;
+  const char* format = "";  // Parse / InvalidData: "cxt", "csv", "fimi", "fca-xml", "auto"
+  std::string message;      // Io, Parse, InvalidData, Json, Csv: the variable text
+  ContextError context_error{ContextError::Kind::IncidenceRowLength, 0, 0, 0, {}};
+
+  static FormatError io(std::string text) { return {Kind::Io, "", std::move(text), {}}; }
+  static FormatError parse(const char* format, std::string message) {
+    return {Kind::Parse, format, std::move(message), {}};
+  }
+  static FormatError invalid(const char* format, std::string message) {
+    return {Kind::InvalidData, format, std::move(message), {}};
+  }
+  static FormatError construction(ContextError e) {
+    return {Kind::ContextConstruction, "", {}, std::move(e)};
+  }
+  static FormatError json(std::string text) { return {Kind::Json, "", std::move(text), {}}; }
+  static FormatError csv(std::string text) { return {Kind::Csv, "", std::move(text), {}}; }
+
+  std::string display() const;
+};
+
+using ContextResult = Result<Context, FormatError>;
+
+// The first min(input length, 256) bytes decide when the name does not.
+inline constexpr std::size_t kDetectionBytes = 256;
+
+std::optional<ContextFormat> detect_format(std::string_view file_name, std::string_view head);
+ContextResult read_context(std::string_view input, std::string_view file_name);
+
+// Wraps a construction result into the readers' result.
+ContextResult constructed(Result<Context, ContextError> r);
+
+ContextResult read_cxt(std::string_view text);
+ContextResult read_csv(std::string_view text);
+ContextResult read_fimi(std::string_view text);
+ContextResult read_fca_xml(std::string_view text);
+ContextResult read_json(std::string_view bytes);
+
+}  // namespace quorlan

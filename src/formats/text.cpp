@@ -1,0 +1,174 @@
+#include "formats/text.h"
+
+#include <utf8proc.h>
+
+namespace quorlan::text {
+namespace {
+
+// Length of the valid sequence starting at s[i], or 0 if none starts there.
+std::size_t valid_sequence(std::string_view s, std::size_t i) {
+  const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = b(i);
+  const std::size_t left = s.size() - i;
+  const auto cont = [&](std::size_t k) { return (b(k) & 0xC0) == 0x80; };
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) return left >= 2 && cont(i + 1) ? 2 : 0;
+  if (c >= 0xE0 && c <= 0xEF) {
+    if (left < 3 || !cont(i + 1) || !cont(i + 2)) return 0;
+    if (c == 0xE0 && b(i + 1) < 0xA0) return 0;   // overlong
+    if (c == 0xED && b(i + 1) >= 0xA0) return 0;  // surrogate
+    return 3;
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    if (left < 4 || !cont(i + 1) || !cont(i + 2) || !cont(i + 3)) return 0;
+    if (c == 0xF0 && b(i + 1) < 0x90) return 0;   // overlong
+    if (c == 0xF4 && b(i + 1) >= 0x90) return 0;  // beyond U+10FFFF
+    return 4;
+  }
+  return 0;
+}
+
+std::int32_t decode_at(std::string_view s, std::size_t i, std::size_t len) {
+  const auto b = [&](std::size_t k) { return static_cast<std::int32_t>(static_cast<unsigned char>(s[k])); };
+  switch (len) {
+    case 1:
+      return b(i);
+    case 2:
+      return ((b(i) & 0x1F) << 6) | (b(i + 1) & 0x3F);
+    case 3:
+      return ((b(i) & 0x0F) << 12) | ((b(i + 1) & 0x3F) << 6) | (b(i + 2) & 0x3F);
+    default:
+      return ((b(i) & 0x07) << 18) | ((b(i + 1) & 0x3F) << 12) | ((b(i + 2) & 0x3F) << 6) |
+             (b(i + 3) & 0x3F);
+  }
+}
+
+bool is_escaped_in_quotes(std::int32_t cp) {
+  const utf8proc_property_t* p = utf8proc_get_property(cp);
+  switch (p->category) {
+    case UTF8PROC_CATEGORY_CC:
+    case UTF8PROC_CATEGORY_CF:
+    case UTF8PROC_CATEGORY_CS:
+    case UTF8PROC_CATEGORY_CO:
+    case UTF8PROC_CATEGORY_CN:
+    case UTF8PROC_CATEGORY_ZL:
+    case UTF8PROC_CATEGORY_ZP:
+    case UTF8PROC_CATEGORY_MN:
+    case UTF8PROC_CATEGORY_ME:
+      return true;
+    case UTF8PROC_CATEGORY_ZS:
+      return cp != 0x20;
+    default:
+      return p->boundclass == UTF8PROC_BOUNDCLASS_EXTEND;
+  }
+}
+
+}  // namespace
+
+bool is_valid_utf8(std::string_view s) {
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t len = valid_sequence(s, i);
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string decode_lossy(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t len = valid_sequence(s, i);
+    if (len == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      out.append(s.substr(i, len));
+      i += len;
+    }
+  }
+  return out;
+}
+
+bool is_white_space(std::int32_t cp) {
+  if ((cp >= 0x09 && cp <= 0x0D) || cp == 0x85) return true;
+  if (cp < 0 || cp > 0x10FFFF) return false;
+  const utf8proc_category_t cat = utf8proc_category(cp);
+  return cat == UTF8PROC_CATEGORY_ZS || cat == UTF8PROC_CATEGORY_ZL || cat == UTF8PROC_CATEGORY_ZP;
+}
+
+std::int32_t next_scalar(std::string_view s, std::size_t& pos) {
+  std::size_t len = valid_sequence(s, pos);
+  if (len == 0) len = 1;  // callers pass validated text; stay in bounds regardless
+  const std::int32_t cp = decode_at(s, pos, len);
+  pos += len;
+  return cp;
+}
+
+std::string_view trim(std::string_view s) {
+  std::size_t begin = 0;
+  while (begin < s.size()) {
+    std::size_t next = begin;
+    if (!is_white_space(next_scalar(s, next))) break;
+    begin = next;
+  }
+  std::size_t end = s.size();
+  while (end > begin) {
+    std::size_t start = end - 1;
+    while (start > begin && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
+    std::size_t probe = start;
+    if (!is_white_space(next_scalar(s, probe)) || probe != end) break;
+    end = start;
+  }
+  return s.substr(begin, end - begin);
+}
+
+std::size_t count_scalars(std::string_view s) {
+  std::size_t n = 0;
+  for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
+std::string quoted(std::string_view s) {
+  static const char* hex = "0123456789abcdef";
+  std::string out = "\"";
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t start = i;
+    const std::int32_t cp = next_scalar(s, i);
+    switch (cp) {
+      case '"':
+        out += "\\\"";
+        continue;
+      case '\\':
+        out += "\\\\";
+        continue;
+      case '\t':
+        out += "\\t";
+        continue;
+      case '\r':
+        out += "\\r";
+        continue;
+      case '\n':
+        out += "\\n";
+        continue;
+      case 0:
+        out += "\\0";
+        continue;
+      default:
+        break;
+    }
+    if (is_escaped_in_quotes(cp)) {
+      std::string digits;
+      for (std::uint32_t v = static_cast<std::uint32_t>(cp); v != 0 || digits.empty(); v >>= 4) {
+        digits.insert(digits.begin(), hex[v & 0xF]);
+      }
+      out += "\\u{" + digits + "}";
+    } else {
+      out.append(s.substr(start, i - start));
+    }
+  }
+  out += "\"";
+  return out;
+}
+
+}  // namespace quorlan::text

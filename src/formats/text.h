@@ -1,0 +1,25 @@
+// Text helpers shared by the readers: UTF-8 validation and decoding, Unicode White_Space
+// trimming, scalar counting and the quoted form used in messages. Character properties come
+// from utf8proc.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorlan::text {
+
+bool is_valid_utf8(std::string_view s);
+// Replaces every byte that does not start or continue a valid sequence with U+FFFD.
+std::string decode_lossy(std::string_view s);
+bool is_white_space(std::int32_t cp);
+// Removes Unicode White_Space from both ends of valid UTF-8 text.
+std::string_view trim(std::string_view s);
+std::size_t count_scalars(std::string_view s);
+// Decodes one scalar from valid UTF-8 at s[pos], advancing pos.
+std::int32_t next_scalar(std::string_view s, std::size_t& pos);
+// "text" with quotes, backslashes and non-printable characters escaped.
+std::string quoted(std::string_view s);
+
+}  // namespace quorlan::text

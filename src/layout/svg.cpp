@@ -1,0 +1,101 @@
+#include "layout/svg.h"
+
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace quorlan {
+
+void append_one_decimal(std::string& out, double value) {
+  char buf[400];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 1);
+  out.append(buf, r.ptr);
+}
+
+void append_shortest(std::string& out, double value) {
+  char buf[400];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+  out.append(buf, r.ptr);
+}
+
+std::string render_svg(const LatticeLayout& layout, const SvgStyle& style) {
+  std::string out;
+  out.reserve(4096);
+  double min_x = std::numeric_limits<double>::infinity();
+  double min_y = std::numeric_limits<double>::infinity();
+  for (const LayoutNode& node : layout.nodes) {
+    min_x = std::min(min_x, node.x);
+    min_y = std::min(min_y, node.y);
+  }
+  const double dx = style.margin - min_x;
+  const double dy = style.margin - min_y;
+  const double w = layout.width + (style.margin + style.margin);
+  const double h = layout.height + (style.margin + style.margin);
+
+  const auto attr = [&](const char* name, double v) {
+    out += ' ';
+    out += name;
+    out += "=\"";
+    append_one_decimal(out, v);
+    out += '"';
+  };
+
+  out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 ";
+  append_one_decimal(out, w);
+  out += ' ';
+  append_one_decimal(out, h);
+  out += '"';
+  attr("width", w);
+  attr("height", h);
+  out += ">\n";
+  out += "  <g stroke=\"#444\" stroke-width=\"";
+  append_shortest(out, style.stroke_width);
+  out += "\" fill=\"none\">\n";
+
+  // The first node carrying each id, found through an index instead of a scan per edge.
+  std::vector<std::int64_t> first_with_id;
+  for (std::size_t k = 0; k < layout.nodes.size(); ++k) {
+    const std::uint32_t id = layout.nodes[k].id;
+    if (id >= first_with_id.size()) first_with_id.resize(static_cast<std::size_t>(id) + 1, -1);
+    if (first_with_id[id] < 0) first_with_id[id] = static_cast<std::int64_t>(k);
+  }
+  const auto find = [&](std::uint32_t id) -> const LayoutNode* {
+    if (id >= first_with_id.size() || first_with_id[id] < 0) return nullptr;
+    return &layout.nodes[static_cast<std::size_t>(first_with_id[id])];
+  };
+  for (const LayoutEdge& e : layout.edges) {
+    const LayoutNode* a = find(e.from);
+    const LayoutNode* b = find(e.to);
+    if (a == nullptr || b == nullptr) continue;
+    out += "    <line";
+    attr("x1", a->x + dx);
+    attr("y1", a->y + dy);
+    attr("x2", b->x + dx);
+    attr("y2", b->y + dy);
+    out += " />\n";
+  }
+  out += "  </g>\n";
+  out += "  <g fill=\"white\" stroke=\"#222\" stroke-width=\"";
+  append_shortest(out, style.stroke_width);
+  out += "\">\n";
+  for (const LayoutNode& node : layout.nodes) {
+    out += "    <circle";
+    attr("cx", node.x + dx);
+    attr("cy", node.y + dy);
+    attr("r", style.node_radius);
+    out += " />\n";
+  }
+  out += "  </g>\n";
+  out += "</svg>\n";
+  return out;
+}
+
+std::string lattice_svg(const Lattice& lattice) {
+  const LatticeLayout layout = sugiyama_layout(
+      lattice, LayoutConfig{/*node_spacing=*/80.0, /*layer_spacing=*/80.0, /*crossing_iters=*/24});
+  return render_svg(layout, SvgStyle{/*margin=*/30.0, /*node_radius=*/6.0, /*stroke_width=*/1.5});
+}
+
+}  // namespace quorlan
