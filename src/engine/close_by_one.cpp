@@ -66,9 +66,14 @@ class Search {
     if (dense) dc_.to_bits(extents_.data() + a_off, a_len, a_bits_);
     for (std::uint32_t j = y; j < dc_.m; ++j) {
       if (test_bit(intents_.data() + b_off, j)) continue;
-      if (strategy_ == CanonicityStrategy::kFailureSets && failure_[j] != kNone &&
-          !subset_below(intents_.data() + failure_[j], intents_.data() + b_off, j)) {
-        continue;
+      if (failure_[j] != kNone) {
+        // FCbO: a failed intent of an ancestor; In-Close: the attribute that made an ancestor's
+        // candidate non-canonical. Either still lying outside B proves this candidate fails too.
+        if (strategy_ == CanonicityStrategy::kFailureSets
+                ? !subset_below(intents_.data() + failure_[j], intents_.data() + b_off, j)
+                : !test_bit(intents_.data() + b_off, failure_[j])) {
+          continue;
+        }
       }
       // C = A ∩ column j, appended to the extent arena (reserve first: A lives there too).
       const std::size_t c_off = extents_.size();
@@ -77,14 +82,20 @@ class Search {
         if (dense) {
           c_bits_.resize(dc_.col_words);
           dc_.intersect_bits(a_bits_.data(), j, c_bits_.data());
-          if (dc_.some_column_below_bits(c_bits_.data(), b, j)) continue;
+          const std::uint32_t k = dc_.column_below_bits(c_bits_.data(), b, j);
+          if (k != kNoAttribute) {
+            remember_failure(j, k);
+            continue;
+          }
           dc_.append_members(c_bits_.data(), extents_);
         } else {
           extents_.reserve(c_off + a_len);
           dc_.filter(extents_.data() + a_off, a_len, j, extents_);
-          if (dc_.some_column_below_list(extents_.data() + c_off, extents_.size() - c_off,
-                                         intents_.data() + b_off, j)) {
+          const std::uint32_t k = dc_.column_below_list(extents_.data() + c_off,
+                                                        extents_.size() - c_off, b, j);
+          if (k != kNoAttribute) {
             extents_.resize(c_off);
+            remember_failure(j, k);
             continue;
           }
         }
@@ -101,8 +112,7 @@ class Search {
       if (strategy_ == CanonicityStrategy::kFailureSets &&
           !agree_below(intents_.data() + d_off, intents_.data() + b_off, j)) {
         extents_.resize(c_off);
-        undo_.emplace_back(j, failure_[j]);
-        failure_[j] = d_off;
+        remember_failure(j, d_off);
         continue;
       }
       children_.push_back({c_off, c_len, d_off, j + 1});
@@ -110,6 +120,11 @@ class Search {
     f.child_end = children_.size();
     f.next = f.child_begin;
     return f;
+  }
+
+  void remember_failure(std::uint32_t j, std::size_t what) {
+    undo_.emplace_back(j, failure_[j]);
+    failure_[j] = what;
   }
 
   // Every attribute of `fail` below j is in `b`.
@@ -131,7 +146,9 @@ class Search {
   std::vector<Child> children_;
   std::vector<Word> a_bits_;
   std::vector<Word> c_bits_;
-  std::vector<std::size_t> failure_;  // per attribute: offset of a failed intent, or kNone
+  // Per attribute, what made it fail in an ancestor, or kNone: FCbO keeps the offset of the
+  // failed intent, In-Close the witnessing attribute.
+  std::vector<std::size_t> failure_;
   std::vector<std::pair<std::uint32_t, std::size_t>> undo_;
 };
 

@@ -12,6 +12,8 @@
 
 namespace quorlan {
 
+inline constexpr std::uint32_t kNoAttribute = UINT32_MAX;
+
 struct DenseContext {
   explicit DenseContext(const Context& context);
 
@@ -63,32 +65,33 @@ struct DenseContext {
       }
     }
   }
-  // Canonicity by columns: is there an attribute k < j outside `b` that every object of C has?
+  // Canonicity by columns: the first attribute k < j outside `b` that every object of C has,
+  // or kNoAttribute. Is there an attribute k < j outside `b` that every object of C has?
   // (Exactly the attributes the closure of C would add below j.)
   template <class HoldsAll>
-  bool some_column_below(const Word* b, std::uint32_t j, HoldsAll&& holds_all) const {
+  std::uint32_t column_below(const Word* b, std::uint32_t j, HoldsAll&& holds_all) const {
     for (std::size_t w = 0; w * kWordBits < j; ++w) {
       Word outside = ~b[w];
       if ((w + 1) * kWordBits > j) outside &= (Word{1} << (j % kWordBits)) - 1;
       while (outside != 0) {
         const std::uint32_t k = static_cast<std::uint32_t>(w * kWordBits + std::countr_zero(outside));
-        if (holds_all(col(k))) return true;
+        if (holds_all(col(k))) return k;
         outside &= outside - 1;
       }
     }
-    return false;
+    return kNoAttribute;
   }
-  bool some_column_below_list(const std::uint32_t* c, std::size_t count, const Word* b,
-                              std::uint32_t j) const {
-    return some_column_below(b, j, [&](const Word* column) {
+  std::uint32_t column_below_list(const std::uint32_t* c, std::size_t count, const Word* b,
+                                 std::uint32_t j) const {
+    return column_below(b, j, [&](const Word* column) {
       for (std::size_t t = 0; t < count; ++t) {
         if (!((column[c[t] / kWordBits] >> (c[t] % kWordBits)) & 1u)) return false;
       }
       return true;
     });
   }
-  bool some_column_below_bits(const Word* c_bits, const Word* b, std::uint32_t j) const {
-    return some_column_below(b, j, [&](const Word* column) {
+  std::uint32_t column_below_bits(const Word* c_bits, const Word* b, std::uint32_t j) const {
+    return column_below(b, j, [&](const Word* column) {
       for (std::size_t w = 0; w < col_words; ++w) {
         if ((c_bits[w] & ~column[w]) != 0) return false;
       }

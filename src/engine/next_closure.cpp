@@ -67,11 +67,15 @@ Lattice NextClosure::compute(const Context& context) const {
         }
         c_bits.resize(dc.col_words);
         dc.intersect_bits(base_bits.data(), static_cast<std::uint32_t>(i), c_bits.data());
-        if (dc.some_column_below_bits(c_bits.data(), a.data(), static_cast<std::uint32_t>(i))) continue;
+        if (dc.column_below_bits(c_bits.data(), a.data(), static_cast<std::uint32_t>(i)) !=
+            kNoAttribute) {
+          continue;
+        }
         dc.append_members(c_bits.data(), c);
       } else {
         dc.filter(prefix.arena.data() + base.off, base.len, static_cast<std::uint32_t>(i), c);
-        if (dc.some_column_below_list(c.data(), c.size(), a.data(), static_cast<std::uint32_t>(i))) {
+        if (dc.column_below_list(c.data(), c.size(), a.data(), static_cast<std::uint32_t>(i)) !=
+            kNoAttribute) {
           continue;
         }
       }
