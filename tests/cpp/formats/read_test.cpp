@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include "formats/fimi.h"
+#include "formats/read.h"
+#include "formats/text.h"
+
+namespace quorlan {
+namespace {
+
+const char* name_of(std::optional<ContextFormat> f) {
+  if (!f) return "none";
+  switch (*f) {
+    case ContextFormat::Cxt:
+      return "cxt";
+    case ContextFormat::Csv:
+      return "csv";
+    case ContextFormat::Fimi:
+      return "fimi";
+    case ContextFormat::FcaXml:
+      return "xml";
+    case ContextFormat::Json:
+      return "json";
+  }
+  return "?";
+}
+
+TEST(Detect, ByNameAndFirstLine) {
+  struct Case {
+    const char* name;
+    std::string head;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"DATA.CSV", "", "csv"},        {"data.Csv", "", "csv"},
+      {"x.TSV", "", "csv"},           {"a.tar.json", "", "json"},
+      {"notes.dat", "", "fimi"},      {"dir.csv/", "", "csv"},
+      {"a\\b.XML", "", "xml"},        {"x.cxt", "{", "cxt"},
+      {".csv", "", "none"},           {"csv", "", "none"},
+      {"name.", "", "none"},          {"data.csv/..", "", "none"},
+      {"x.txt", "B\n", "cxt"},        {"x.txt", "b\n", "none"},
+      {"x.txt", "  B \r\nrest", "cxt"}, {"x", "<?xml version", "xml"},
+      {"x", "<a>", "xml"},            {"x", "{\"a\":1}", "json"},
+      {"x", "[1]", "none"},           {"x", "1 2 3", "fimi"},
+      {"x", "1,2,3", "csv"},          {"x", "name,a,b", "csv"},
+      {"x", "7", "none"},             {"x", "1\t2", "none"},
+      {"x", "a\tb", "none"},          {"x", "\nB\n", "none"},
+      {"x", "", "none"},              {"x", "\xEF\xBB\xBF" "B\n", "none"},
+      {"x", "\xE3\x80\x80" "B", "cxt"},  // U+3000 is White_Space
+  };
+  for (const Case& c : cases) {
+    EXPECT_STREQ(name_of(detect_format(c.name, c.head)), c.expected) << c.name << " " << c.head;
+  }
+}
+
+std::string display_of(std::string_view input, std::string_view name) {
+  ContextResult r = read_context(input, name);
+  return r.has_value() ? "ok" : r.error().display();
+}
+
+TEST(Detect, ReadContextErrors) {
+  EXPECT_EQ(display_of("", "x"),
+            "invalid auto data: could not detect format from extension or first 0 bytes");
+  EXPECT_EQ(display_of("hello world", "x"),
+            "invalid auto data: could not detect format from extension or first 11 bytes");
+  // The comma at byte 280 is beyond the detection window.
+  std::string long_line(280, 'a');
+  long_line += ",b\n";
+  EXPECT_EQ(display_of(long_line, "x"),
+            "invalid auto data: could not detect format from extension or first 256 bytes");
+  EXPECT_EQ(display_of("B\n\xff", "a.cxt"), "I/O error: stream did not contain valid UTF-8");
+  EXPECT_EQ(display_of("\xff", "x"),
+            "invalid auto data: could not detect format from extension or first 1 bytes");
+}
+
+TEST(Quoted, Escapes) {
+  struct Case {
+    std::string in, out;
+  };
+  const Case cases[] = {
+      {"abc", "\"abc\""},
+      {"a\"b\\c", "\"a\\\"b\\\\c\""},
+      {"\t\r\n", "\"\\t\\r\\n\""},
+      {std::string("a\0b", 3), "\"a\\0b\""},
+      {"it's", "\"it's\""},
+      {"\x01", "\"\\u{1}\""},
+      {"\xC2\xA0", "\"\\u{a0}\""},                  // no-break space
+      {"e\xCC\x81", "\"e\\u{301}\""},               // combining acute
+      {"\xC3\xA9\xE2\x80\x94", "\"\xC3\xA9\xE2\x80\x94\""},  // é and em dash as is
+      {"\xE2\x80\x8B", "\"\\u{200b}\""},            // zero width space (format)
+  };
+  for (const Case& c : cases) EXPECT_EQ(text::quoted(c.in), c.out);
+}
+
+TEST(Text, TrimUnicodeWhiteSpace) {
+  EXPECT_EQ(text::trim(" \t\xC2\xA0x y\xE2\x80\xA8\r"), "x y");
+  EXPECT_EQ(text::trim("\xE2\x80\x8Bx"), "\xE2\x80\x8Bx");  // U+200B is not White_Space
+  EXPECT_EQ(text::trim("   "), "");
+  EXPECT_EQ(text::count_scalars("\xC3\xA9x"), 2u);
+}
+
+struct ReaderCase {
+  const char* input;
+  const char* expected;  // display text, or "ok"
+};
+
+TEST(Cxt, Messages) {
+  const ReaderCase cases[] = {
+      {"", "parse error in cxt: input is empty"},
+      {"  \n\n \t\n", "parse error in cxt: input is empty"},
+      {"BX\n", "parse error in cxt: expected format header \"B\", got \"BX\""},
+      {"B\n", "parse error in cxt: expected object count, reached end of input"},
+      {"B\n2\n", "parse error in cxt: expected attribute count, reached end of input"},
+      {"B\nTitle\n1\n1\n",
+       "parse error in cxt: expected object count as a non-negative integer, got \"Title\""},
+      {"B\n-1\n", "parse error in cxt: expected object count as a non-negative integer, got \"-1\""},
+      {"B\n3.0\n", "parse error in cxt: expected object count as a non-negative integer, got \"3.0\""},
+      {"B\n3 4\n", "parse error in cxt: expected object count as a non-negative integer, got \"3 4\""},
+      {"B\n+\n", "parse error in cxt: expected object count as a non-negative integer, got \"+\""},
+      {"B\n18446744073709551616\n",
+       "parse error in cxt: expected object count as a non-negative integer, got "
+       "\"18446744073709551616\""},
+      {"B\n2\n1\no1\n", "invalid cxt data: expected 2 object names, got 1"},
+      {"B\n1\n2\no\na\n", "invalid cxt data: expected 2 attribute names, got 1"},
+      {"B\n2\n1\no1\no2\na\nX\n", "invalid cxt data: expected 2 incidence rows, got 1"},
+      {"B\n1\n3\no\na\nb\nc\nX.\n", "invalid cxt data: row 0 has length 2, expected 3"},
+      {"B\n1\n1\no\na\nX\n# comment\n",
+       "invalid cxt data: unexpected content after the last incidence row: \"# comment\""},
+      {"B\n18446744073709551615\n0\n", "invalid cxt data: expected 18446744073709551615 object names, got 0"},
+      {"b\n+1\n003\no\na\nb\nc\nXxX\n", "ok"},
+      {"B\n1\n3\no\na\nb\nc\nX.X.extra\n", "ok"},
+      {"B\n1\n0\no\n.\n", "ok"},
+      {"B\n0\n2\na\nb\n", "ok"},
+  };
+  for (const ReaderCase& c : cases) EXPECT_EQ(display_of(c.input, "t.cxt"), c.expected) << c.input;
+}
+
+TEST(Cxt, LayoutVariantsGiveTheSameContext) {
+  const char* variants[] = {
+      "B\n\n2\n2\no1\no2\na\nb\nX.\n.X\n",
+      "B\r\n\r\n2\r\n2\r\no1\r\no2\r\na\r\nb\r\nX.\r\n.X",
+      "\n\nB\n\n\n2\n2\n\no1\no2\n\na\nb\n\nX.\n\n.X\n\n",
+      "  B\n  2\n\t2\n  o1\n  o2\n  a\n  b\n  X.\n  .X  \n",
+  };
+  for (const char* v : variants) {
+    ContextResult r = read_context(v, "t.cxt");
+    ASSERT_TRUE(r.has_value()) << v;
+    const Context& c = r.value();
+    EXPECT_EQ(c.objects(), (std::vector<std::string>{"o1", "o2"}));
+    EXPECT_EQ(c.attributes(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(c.row(0).ones(), (std::vector<std::uint32_t>{0}));
+    EXPECT_EQ(c.row(1).ones(), (std::vector<std::uint32_t>{1}));
+  }
+  // Marks are characters, not bytes; inner spaces of names stay.
+  ContextResult r = read_context("B\n1\n2\nbig  cat\nx\ny\n\xC3\xA9X\n", "t.cxt");
+  ASSERT_TRUE(r.has_value());
+  EXPECT_EQ(r.value().objects()[0], "big  cat");
+  EXPECT_EQ(r.value().row(0).ones(), (std::vector<std::uint32_t>{1}));
+}
+
+TEST(Fimi, Messages) {
+  const ReaderCase cases[] = {
+      {"", "invalid fimi data: input contains no transactions"},
+      {"# only\n\n  # comment\n", "invalid fimi data: input contains no transactions"},
+      {"1 2\n\n# c\n3 x\n", "parse error in fimi: line 4: expected non-negative integer, got \"x\""},
+      {"4294967296\n", "parse error in fimi: line 1: expected non-negative integer, got \"4294967296\""},
+      {"-1\n", "parse error in fimi: line 1: expected non-negative integer, got \"-1\""},
+      {"1.5\n", "parse error in fimi: line 1: expected non-negative integer, got \"1.5\""},
+      {"1 3#\n", "parse error in fimi: line 1: expected non-negative integer, got \"3#\""},
+      {"+\n", "parse error in fimi: line 1: expected non-negative integer, got \"+\""},
+      {"4294967295\n",
+       "invalid fimi data: item identifier 4294967295 would make a table of 1 transactions by "
+       "4294967296 attributes, beyond the limit of 16777216 attributes and 8589934592 incidence "
+       "cells"},
+      {"+7 007\t 1\r\n", "ok"},
+  };
+  for (const ReaderCase& c : cases) EXPECT_EQ(display_of(c.input, "t.dat"), c.expected) << c.input;
+}
+
+TEST(Fimi, ContextShapeAndBudget) {
+  ContextResult r = read_context("1 3\n# comment\n\n0 3 3\n", "t.dat");
+  ASSERT_TRUE(r.has_value());
+  const Context& c = r.value();
+  EXPECT_EQ(c.objects(), (std::vector<std::string>{"g0", "g1"}));
+  EXPECT_EQ(c.attributes(), (std::vector<std::string>{"m0", "m1", "m2", "m3"}));
+  EXPECT_EQ(c.row(0).ones(), (std::vector<std::uint32_t>{1, 3}));
+  EXPECT_EQ(c.row(1).ones(), (std::vector<std::uint32_t>{0, 3}));
+  EXPECT_EQ(read_context("5\n2 5\n", "t.dat").value().n_attributes(), 6u);
+  // Many transactions times one large identifier exceed the cell budget.
+  std::string many;
+  for (int i = 0; i < 600; ++i) many += "1\n";
+  many += "16000000\n";
+  ContextResult big = read_context(many, "t.dat");
+  ASSERT_FALSE(big.has_value());
+  EXPECT_NE(big.error().display().find("item identifier 16000000"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorlan
