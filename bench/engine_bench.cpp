@@ -76,8 +76,8 @@ int main(int argc, char** argv) {
     }
     std::string name = in.file.substr(in.file.rfind('/') + 1);
     if (!wants(what, name) && !what.empty()) continue;
-    quorlan::ContextResult parsed = quorlan::ContextResult(
-        quorlan::fail(quorlan::FormatError::io("not read")));
+    quorlan::ContextResult parsed =
+        quorlan::ContextResult(quorlan::fail(quorlan::FormatError::io("not read")));
     const double tp = seconds([&] { parsed = quorlan::read_context(bytes, in.file); });
     if (!parsed.has_value()) {
       std::printf("%-34s parse failed: %s\n", name.c_str(), parsed.error().display().c_str());
@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
       for (const char* algo : {"fcbo", "in-close-5", "next-closure"}) {
         if (std::string(algo) == "next-closure" && ctx.n_objects() > 50000) continue;
         std::size_t count = 0;
-        const double t = seconds([&] { count = quorlan::algorithm_by_name(algo)->compute(ctx).size(); });
+        const double t =
+            seconds([&] { count = quorlan::algorithm_by_name(algo)->compute(ctx).size(); });
         std::printf("%-34s %-13s %10zu %9.3f %9.1f\n", name.c_str(), algo, count, t, peak_mb());
         std::fflush(stdout);
       }
@@ -109,7 +110,8 @@ int main(int argc, char** argv) {
     if (in.base && wants(what, "base")) {
       std::size_t count = 0;
       const double t = seconds([&] { count = quorlan::canonical_base(ctx).implications.size(); });
-      std::printf("%-34s %-13s %10zu %9.3f %9.1f\n", name.c_str(), "canonical", count, t, peak_mb());
+      std::printf("%-34s %-13s %10zu %9.3f %9.1f\n", name.c_str(), "canonical", count, t,
+                  peak_mb());
       std::fflush(stdout);
     }
   }

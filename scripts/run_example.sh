@@ -4,5 +4,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-python3 -m pip install --quiet --disable-pip-version-check .
+python3 -m pip install --quiet --disable-pip-version-check --root-user-action=ignore .
 python3 examples/main.py examples/polygons.cxt out

@@ -20,4 +20,4 @@ if [ "${#missing[@]}" -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-python3 -m pip install --quiet --disable-pip-version-check -r scripts/requirements-dev.txt
+python3 -m pip install --quiet --disable-pip-version-check --root-user-action=ignore -r scripts/requirements-dev.txt

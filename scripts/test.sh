@@ -15,5 +15,5 @@ cmake --build build/test
 ctest --test-dir build/test --output-on-failure -j 2
 
 echo "== Python module and tests"
-python3 -m pip install --quiet --disable-pip-version-check --force-reinstall --no-deps .
+python3 -m pip install --quiet --disable-pip-version-check --root-user-action=ignore --force-reinstall --no-deps .
 python3 -m pytest -q tests/python

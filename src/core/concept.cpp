@@ -135,7 +135,8 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice) {
       intents.to_words(k, d.data());
       d[j / kWordBits] &= ~(Word{1} << (j % kWordBits));
       bool blocked = false;
-      for (std::size_t w = 0; w < mw && !blocked; ++w) blocked = (d[w] & ~b[w] & candidates[w]) != 0;
+      for (std::size_t w = 0; w < mw && !blocked; ++w)
+        blocked = (d[w] & ~b[w] & candidates[w]) != 0;
       if (blocked) {
         candidates[j / kWordBits] &= ~(Word{1} << (j % kWordBits));
       } else {

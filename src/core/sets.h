@@ -17,9 +17,7 @@ using Word = std::uint64_t;
 inline constexpr std::size_t kWordBits = 64;
 
 // Words needed for `capacity` bits, rounded up to whole 128-bit blocks.
-inline std::size_t words_for(std::size_t capacity) {
-  return ((capacity + 127) / 128) * 2;
-}
+inline std::size_t words_for(std::size_t capacity) { return ((capacity + 127) / 128) * 2; }
 
 template <class Tag>
 class IndexSet {

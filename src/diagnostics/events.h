@@ -67,10 +67,13 @@ void emit(const EventSite& site, V... values) {
 
 // FIELDS names a static array of field names; the values follow in the same order:
 //   QUORLAN_EVENT(Debug, "quorlan_engine::fcbo", kFields, "concept generation complete", ...);
-#define QUORLAN_EVENT(LEVEL, TARGET, FIELDS, ...)                                       \
-  do {                                                                                  \
-    static const ::quorlan::diagnostics::EventSite quorlan_event_site{                  \
-        "event " __FILE__ ":" QUORLAN_STR(__LINE__), TARGET,                            \
-        ::quorlan::diagnostics::Level::LEVEL, std::span<const char* const>(FIELDS), {}}; \
-    ::quorlan::diagnostics::emit(quorlan_event_site, __VA_ARGS__);                      \
+#define QUORLAN_EVENT(LEVEL, TARGET, FIELDS, ...)                      \
+  do {                                                                 \
+    static const ::quorlan::diagnostics::EventSite quorlan_event_site{ \
+        "event " __FILE__ ":" QUORLAN_STR(__LINE__),                   \
+        TARGET,                                                        \
+        ::quorlan::diagnostics::Level::LEVEL,                          \
+        std::span<const char* const>(FIELDS),                          \
+        {}};                                                           \
+    ::quorlan::diagnostics::emit(quorlan_event_site, __VA_ARGS__);     \
   } while (0)

@@ -20,7 +20,7 @@ struct Implication {
 };
 
 struct CanonicalBase {
-  std::string algorithm;  // "duquenne-guigues"
+  std::string algorithm;                  // "duquenne-guigues"
   std::vector<Implication> implications;  // premises in ascending lectic order
 };
 

@@ -60,8 +60,8 @@ class Search {
   // Generates the canonical children of (A, B) from attribute y on; they stay in the arenas
   // until the frame is popped.
   Frame expand(std::size_t a_off, std::size_t a_len, std::size_t b_off, std::uint32_t y) {
-    Frame f{a_off, a_len, b_off, y, children_.size(), 0, 0, extents_.size(), intents_.size(),
-            undo_.size()};
+    Frame f{a_off, a_len,           b_off,           y,           children_.size(), 0,
+            0,     extents_.size(), intents_.size(), undo_.size()};
     const bool dense = a_len > dc_.dense_threshold();
     if (dense) dc_.to_bits(extents_.data() + a_off, a_len, a_bits_);
     for (std::uint32_t j = y; j < dc_.m; ++j) {
@@ -91,8 +91,8 @@ class Search {
         } else {
           extents_.reserve(c_off + a_len);
           dc_.filter(extents_.data() + a_off, a_len, j, extents_);
-          const std::uint32_t k = dc_.column_below_list(extents_.data() + c_off,
-                                                        extents_.size() - c_off, b, j);
+          const std::uint32_t k =
+              dc_.column_below_list(extents_.data() + c_off, extents_.size() - c_off, b, j);
           if (k != kNoAttribute) {
             extents_.resize(c_off);
             remember_failure(j, k);

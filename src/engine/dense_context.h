@@ -41,7 +41,8 @@ struct DenseContext {
     }
   }
   // The same from the extent as bit words (col_words of them): cheaper for large extents.
-  void filter_bits(const Word* extent_bits, std::uint32_t j, std::vector<std::uint32_t>& out) const {
+  void filter_bits(const Word* extent_bits, std::uint32_t j,
+                   std::vector<std::uint32_t>& out) const {
     const Word* c = col(j);
     for (std::size_t w = 0; w < col_words; ++w) {
       Word b = extent_bits[w] & c[w];
@@ -74,7 +75,8 @@ struct DenseContext {
       Word outside = ~b[w];
       if ((w + 1) * kWordBits > j) outside &= (Word{1} << (j % kWordBits)) - 1;
       while (outside != 0) {
-        const std::uint32_t k = static_cast<std::uint32_t>(w * kWordBits + std::countr_zero(outside));
+        const std::uint32_t k =
+            static_cast<std::uint32_t>(w * kWordBits + std::countr_zero(outside));
         if (holds_all(col(k))) return k;
         outside &= outside - 1;
       }
@@ -82,7 +84,7 @@ struct DenseContext {
     return kNoAttribute;
   }
   std::uint32_t column_below_list(const std::uint32_t* c, std::size_t count, const Word* b,
-                                 std::uint32_t j) const {
+                                  std::uint32_t j) const {
     return column_below(b, j, [&](const Word* column) {
       for (std::size_t t = 0; t < count; ++t) {
         if (!((column[c[t] / kWordBits] >> (c[t] % kWordBits)) & 1u)) return false;
@@ -102,7 +104,8 @@ struct DenseContext {
   std::size_t dense_threshold() const { return 2 * col_words; }
   void to_bits(const std::uint32_t* extent, std::size_t count, std::vector<Word>& out) const {
     out.assign(col_words, 0);
-    for (std::size_t k = 0; k < count; ++k) out[extent[k] / kWordBits] |= Word{1} << (extent[k] % kWordBits);
+    for (std::size_t k = 0; k < count; ++k)
+      out[extent[k] / kWordBits] |= Word{1} << (extent[k] % kWordBits);
   }
   // Writes the full attribute set (capacity m) into out.
   void full_intent(Word* out) const;
@@ -120,6 +123,8 @@ inline bool agree_below(const Word* a, const Word* b, std::size_t limit) {
   return ((a[whole] ^ b[whole]) & mask) == 0;
 }
 
-inline bool test_bit(const Word* w, std::size_t i) { return (w[i / kWordBits] >> (i % kWordBits)) & 1u; }
+inline bool test_bit(const Word* w, std::size_t i) {
+  return (w[i / kWordBits] >> (i % kWordBits)) & 1u;
+}
 
 }  // namespace quorlan

@@ -10,8 +10,8 @@ inline constexpr const char* kGenerationFields[] = {"message", "algorithm", "con
 
 }  // namespace quorlan
 
-#define QUORLAN_GENERATION_EVENT(TARGET, ALGORITHM, LATTICE)                                   \
-  QUORLAN_EVENT(Debug, TARGET, ::quorlan::kGenerationFields, "concept generation complete",     \
-                ALGORITHM, static_cast<std::uint64_t>((LATTICE).size()),                        \
-                static_cast<std::uint64_t>((LATTICE).n_objects()),                              \
+#define QUORLAN_GENERATION_EVENT(TARGET, ALGORITHM, LATTICE)                                \
+  QUORLAN_EVENT(Debug, TARGET, ::quorlan::kGenerationFields, "concept generation complete", \
+                ALGORITHM, static_cast<std::uint64_t>((LATTICE).size()),                    \
+                static_cast<std::uint64_t>((LATTICE).n_objects()),                          \
                 static_cast<std::uint64_t>((LATTICE).n_attributes()))

@@ -50,15 +50,16 @@ ContextResult read_cxt(std::string_view input) {
   const std::optional<std::string_view> header = lines.next();
   if (!header) return fail(FormatError::parse(kCxt, "input is empty"));
   if (header->size() != 1 || ((*header)[0] != 'B' && (*header)[0] != 'b')) {
-    return fail(FormatError::parse(kCxt, "expected format header \"B\", got " + text::quoted(*header)));
+    return fail(
+        FormatError::parse(kCxt, "expected format header \"B\", got " + text::quoted(*header)));
   }
   std::uint64_t counts[2];
   const char* count_names[2] = {"object count", "attribute count"};
   for (int k = 0; k < 2; ++k) {
     const std::optional<std::string_view> line = lines.next();
     if (!line) {
-      return fail(FormatError::parse(kCxt, std::string("expected ") + count_names[k] +
-                                               ", reached end of input"));
+      return fail(FormatError::parse(
+          kCxt, std::string("expected ") + count_names[k] + ", reached end of input"));
     }
     const std::optional<std::uint64_t> v = parse_count(*line);
     if (!v) {
@@ -88,8 +89,8 @@ ContextResult read_cxt(std::string_view input) {
   for (std::uint64_t i = 0; i < n; ++i) {
     const std::optional<std::string_view> line = lines.next();
     if (!line) {
-      return fail(FormatError::invalid(kCxt, "expected " + std::to_string(n) +
-                                                 " incidence rows, got " + std::to_string(i)));
+      return fail(FormatError::invalid(
+          kCxt, "expected " + std::to_string(n) + " incidence rows, got " + std::to_string(i)));
     }
     const std::size_t c = text::count_scalars(*line);
     if (c < m) {

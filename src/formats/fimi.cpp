@@ -30,8 +30,8 @@ std::optional<std::uint32_t> parse_item(std::string_view s) {
 
 ContextResult read_fimi(std::string_view input) {
   LineReader lines(input);
-  std::vector<std::uint32_t> items;        // all transactions, back to back
-  std::vector<std::size_t> starts{0};      // transaction t is items[starts[t] .. starts[t+1])
+  std::vector<std::uint32_t> items;    // all transactions, back to back
+  std::vector<std::size_t> starts{0};  // transaction t is items[starts[t] .. starts[t+1])
   std::uint64_t largest = 0;
   std::string_view raw;
   while (lines.next(raw)) {
@@ -72,8 +72,8 @@ ContextResult read_fimi(std::string_view input) {
   if (k == 0) return fail(FormatError::invalid(kFimi, "input contains no transactions"));
 
   const std::uint64_t m = largest + 1;
-  if (m > kFimiMaxAttributes || static_cast<double>(m) * static_cast<double>(k) >
-                                    static_cast<double>(kFimiMaxCells)) {
+  if (m > kFimiMaxAttributes ||
+      static_cast<double>(m) * static_cast<double>(k) > static_cast<double>(kFimiMaxCells)) {
     return fail(FormatError::invalid(
         kFimi, "item identifier " + std::to_string(largest) + " would make a table of " +
                    std::to_string(k) + " transactions by " + std::to_string(m) +
@@ -92,7 +92,8 @@ ContextResult read_fimi(std::string_view input) {
     for (std::size_t p = starts[t]; p < starts[t + 1]; ++p) row.insert(items[p]);
     rows.push_back(std::move(row));
   }
-  return constructed(Context::from_rows(std::move(objects), std::move(attributes), std::move(rows)));
+  return constructed(
+      Context::from_rows(std::move(objects), std::move(attributes), std::move(rows)));
 }
 
 }  // namespace quorlan

@@ -29,7 +29,9 @@ std::size_t valid_sequence(std::string_view s, std::size_t i) {
 }
 
 std::int32_t decode_at(std::string_view s, std::size_t i, std::size_t len) {
-  const auto b = [&](std::size_t k) { return static_cast<std::int32_t>(static_cast<unsigned char>(s[k])); };
+  const auto b = [&](std::size_t k) {
+    return static_cast<std::int32_t>(static_cast<unsigned char>(s[k]));
+  };
   switch (len) {
     case 1:
       return b(i);

@@ -49,7 +49,8 @@ PyObject* panic_exception_type() {
 }
 
 std::string type_name(PyObject* object) {
-  Ref name = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(object)), "__name__"));
+  Ref name =
+      Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(object)), "__name__"));
   if (!name || !PyUnicode_Check(name.get())) {
     PyErr_Clear();
     return "?";
@@ -157,8 +158,7 @@ void free_instance(PyObject* self) {
 PyObject* no_constructor(PyTypeObject* type, PyObject*, PyObject*) {
   return guarded([&]() -> PyObject* {
     Ref name = Ref::check(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__name__"));
-    raise(PyExc_TypeError, "No constructor defined for " +
-                               text_argument("__name__", name.get()));
+    raise(PyExc_TypeError, "No constructor defined for " + text_argument("__name__", name.get()));
   });
 }
 

@@ -54,10 +54,7 @@ PyType_Slot context_slots[] = {
 };
 
 PyType_Spec context_spec = {
-    "quorlan.Context",
-    static_cast<int>(sizeof(ContextObject)),
-    0,
-    Py_TPFLAGS_DEFAULT,
+    "quorlan.Context", static_cast<int>(sizeof(ContextObject)), 0, Py_TPFLAGS_DEFAULT,
     context_slots,
 };
 

@@ -1,7 +1,8 @@
+#include "python/functions.h"
+
 #include "engine/algorithm.h"
 #include "engine/canonical_base.h"
 #include "formats/read.h"
-#include "python/functions.h"
 #include "python/types.h"
 
 namespace quorlan::py {
@@ -26,7 +27,8 @@ void append(PyObject* list, Ref item) {
 }
 
 const ConceptAlgorithm& select_algorithm(PyObject* algorithm_arg) {
-  const std::string name = algorithm_arg ? text_argument("algorithm", algorithm_arg) : "next-closure";
+  const std::string name =
+      algorithm_arg ? text_argument("algorithm", algorithm_arg) : "next-closure";
   const ConceptAlgorithm* algorithm = algorithm_by_name(name);
   if (algorithm == nullptr) {
     std::string names;
@@ -46,12 +48,10 @@ Ref concept_dicts(const Context& context, const Lattice& lattice) {
   Ref list = result_object(PyList_New(0));
   for (std::size_t i = 0; i < lattice.size(); ++i) {
     Ref dict = result_object(PyDict_New());
-    set_item(dict.get(), "extent", name_list(context.objects(), [&](auto&& f) {
-               lattice.extents().for_each(i, f);
-             }));
-    set_item(dict.get(), "intent", name_list(context.attributes(), [&](auto&& f) {
-               lattice.intents().for_each(i, f);
-             }));
+    set_item(dict.get(), "extent",
+             name_list(context.objects(), [&](auto&& f) { lattice.extents().for_each(i, f); }));
+    set_item(dict.get(), "intent",
+             name_list(context.attributes(), [&](auto&& f) { lattice.intents().for_each(i, f); }));
     append(list.get(), std::move(dict));
   }
   return list;
@@ -61,12 +61,10 @@ Ref implication_dicts(const Context& context, const std::vector<Implication>& im
   Ref list = result_object(PyList_New(0));
   for (const Implication& imp : implications) {
     Ref dict = result_object(PyDict_New());
-    set_item(dict.get(), "premise", name_list(context.attributes(), [&](auto&& f) {
-               imp.premise.for_each(f);
-             }));
-    set_item(dict.get(), "conclusion", name_list(context.attributes(), [&](auto&& f) {
-               imp.conclusion.for_each(f);
-             }));
+    set_item(dict.get(), "premise",
+             name_list(context.attributes(), [&](auto&& f) { imp.premise.for_each(f); }));
+    set_item(dict.get(), "conclusion",
+             name_list(context.attributes(), [&](auto&& f) { imp.conclusion.for_each(f); }));
     set_item(dict.get(), "support", result_object(PyLong_FromUnsignedLongLong(imp.support)));
     set_item(dict.get(), "confidence", result_object(PyFloat_FromDouble(imp.confidence)));
     append(list.get(), std::move(dict));

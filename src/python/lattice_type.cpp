@@ -81,10 +81,10 @@ PyMethodDef lattice_methods[] = {
 };
 
 PyType_Slot lattice_slots[] = {
-    {Py_tp_doc, const_cast<char*>(
-                    "Wraps a `Lattice` so Python can render it.\n\nCarries the originating "
-                    "context alongside the lattice so attribute\nand object names can be "
-                    "projected into the rendered output and dict\nviews.")},
+    {Py_tp_doc,
+     const_cast<char*>("Wraps a `Lattice` so Python can render it.\n\nCarries the originating "
+                       "context alongside the lattice so attribute\nand object names can be "
+                       "projected into the rendered output and dict\nviews.")},
     {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
     {Py_tp_dealloc, reinterpret_cast<void*>(lattice_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(lattice_repr)},
@@ -94,10 +94,7 @@ PyType_Slot lattice_slots[] = {
 };
 
 PyType_Spec lattice_spec = {
-    "quorlan.Lattice",
-    static_cast<int>(sizeof(LatticeObject)),
-    0,
-    Py_TPFLAGS_DEFAULT,
+    "quorlan.Lattice", static_cast<int>(sizeof(LatticeObject)), 0, Py_TPFLAGS_DEFAULT,
     lattice_slots,
 };
 

@@ -8,14 +8,12 @@
 namespace quorlan::py {
 
 struct ContextObject {
-  PyObject_HEAD
-  AccessCounter access;
+  PyObject_HEAD AccessCounter access;
   Context context;
 };
 
 struct LatticeObject {
-  PyObject_HEAD
-  AccessCounter access;
+  PyObject_HEAD AccessCounter access;
   Lattice lattice;
   Context context;
 };

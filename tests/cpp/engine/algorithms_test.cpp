@@ -37,11 +37,20 @@ TEST(Registry, NamesAliasesAndFolding) {
     const char* expected;  // nullptr: nothing
   };
   const Case cases[] = {
-      {"next-closure", "next-closure"}, {"NC", "next-closure"},    {"Next-Closure", "next-closure"},
-      {"in-close-5", "in-close-5"},     {"In-Close5", "in-close-5"}, {"IC5", "in-close-5"},
-      {"FCBO", "fcbo"},                 {"", nullptr},              {"inclose5", nullptr},
-      {"next_closure", nullptr},        {" fcbo", nullptr},         {"nextclosure", nullptr},
-      {"in_close_5", nullptr},          {"FC\xC3\x89O", nullptr},
+      {"next-closure", "next-closure"},
+      {"NC", "next-closure"},
+      {"Next-Closure", "next-closure"},
+      {"in-close-5", "in-close-5"},
+      {"In-Close5", "in-close-5"},
+      {"IC5", "in-close-5"},
+      {"FCBO", "fcbo"},
+      {"", nullptr},
+      {"inclose5", nullptr},
+      {"next_closure", nullptr},
+      {" fcbo", nullptr},
+      {"nextclosure", nullptr},
+      {"in_close_5", nullptr},
+      {"FC\xC3\x89O", nullptr},
   };
   for (const Case& c : cases) {
     const ConceptAlgorithm* a = algorithm_by_name(c.name);
@@ -94,9 +103,8 @@ TEST(Algorithms, DegenerateContexts) {
 TEST(Algorithms, EqualPlainProceduresOnRandomContexts) {
   for (std::uint64_t k = 0; k < 400; ++k) {
     const Context ctx = sweep_context(k, 12);
-    const std::string what = "case " + std::to_string(k) + " (" +
-                             std::to_string(ctx.n_objects()) + "x" +
-                             std::to_string(ctx.n_attributes()) + ")";
+    const std::string what = "case " + std::to_string(k) + " (" + std::to_string(ctx.n_objects()) +
+                             "x" + std::to_string(ctx.n_attributes()) + ")";
     const std::vector<Concept> nc = reference::next_closure(ctx);
     const std::vector<Concept> cbo = reference::close_by_one(ctx);
     expect_same_list(nc, NextClosure().compute(ctx), what + " next-closure");

@@ -10,14 +10,6 @@ namespace {
 
 using testing::context_from_rows;
 
-Lattice lattice_of(const std::vector<std::vector<std::uint32_t>>& extents, std::size_t n,
-                   std::size_t m) {
-  Lattice l(n, m);
-  const std::vector<Word> intent(words_for(m), 0);
-  for (const auto& e : extents) l.push(e.data(), e.size(), intent.data());
-  return l;
-}
-
 TEST(Covers, WorkedExamples) {
   // Part of the contract is the order of the pairs.
   const Lattice diamond = NextClosure().compute(context_from_rows({"X.", ".X"}, 2));

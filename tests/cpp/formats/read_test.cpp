@@ -1,7 +1,8 @@
+#include "formats/read.h"
+
 #include <gtest/gtest.h>
 
 #include "formats/fimi.h"
-#include "formats/read.h"
 #include "formats/text.h"
 
 namespace quorlan {
@@ -31,21 +32,41 @@ TEST(Detect, ByNameAndFirstLine) {
     const char* expected;
   };
   const Case cases[] = {
-      {"DATA.CSV", "", "csv"},        {"data.Csv", "", "csv"},
-      {"x.TSV", "", "csv"},           {"a.tar.json", "", "json"},
-      {"notes.dat", "", "fimi"},      {"dir.csv/", "", "csv"},
-      {"a\\b.XML", "", "xml"},        {"x.cxt", "{", "cxt"},
-      {".csv", "", "none"},           {"csv", "", "none"},
-      {"name.", "", "none"},          {"data.csv/..", "", "none"},
-      {"x.txt", "B\n", "cxt"},        {"x.txt", "b\n", "none"},
-      {"x.txt", "  B \r\nrest", "cxt"}, {"x", "<?xml version", "xml"},
-      {"x", "<a>", "xml"},            {"x", "{\"a\":1}", "json"},
-      {"x", "[1]", "none"},           {"x", "1 2 3", "fimi"},
-      {"x", "1,2,3", "csv"},          {"x", "name,a,b", "csv"},
-      {"x", "7", "none"},             {"x", "1\t2", "none"},
-      {"x", "a\tb", "none"},          {"x", "\nB\n", "none"},
-      {"x", "", "none"},              {"x", "\xEF\xBB\xBF" "B\n", "none"},
-      {"x", "\xE3\x80\x80" "B", "cxt"},  // U+3000 is White_Space
+      {"DATA.CSV", "", "csv"},
+      {"data.Csv", "", "csv"},
+      {"x.TSV", "", "csv"},
+      {"a.tar.json", "", "json"},
+      {"notes.dat", "", "fimi"},
+      {"dir.csv/", "", "csv"},
+      {"a\\b.XML", "", "xml"},
+      {"x.cxt", "{", "cxt"},
+      {".csv", "", "none"},
+      {"csv", "", "none"},
+      {"name.", "", "none"},
+      {"data.csv/..", "", "none"},
+      {"x.txt", "B\n", "cxt"},
+      {"x.txt", "b\n", "none"},
+      {"x.txt", "  B \r\nrest", "cxt"},
+      {"x", "<?xml version", "xml"},
+      {"x", "<a>", "xml"},
+      {"x", "{\"a\":1}", "json"},
+      {"x", "[1]", "none"},
+      {"x", "1 2 3", "fimi"},
+      {"x", "1,2,3", "csv"},
+      {"x", "name,a,b", "csv"},
+      {"x", "7", "none"},
+      {"x", "1\t2", "none"},
+      {"x", "a\tb", "none"},
+      {"x", "\nB\n", "none"},
+      {"x", "", "none"},
+      {"x",
+       "\xEF\xBB\xBF"
+       "B\n",
+       "none"},
+      {"x",
+       "\xE3\x80\x80"
+       "B",
+       "cxt"},  // U+3000 is White_Space
   };
   for (const Case& c : cases) {
     EXPECT_STREQ(name_of(detect_format(c.name, c.head)), c.expected) << c.name << " " << c.head;
@@ -83,10 +104,10 @@ TEST(Quoted, Escapes) {
       {std::string("a\0b", 3), "\"a\\0b\""},
       {"it's", "\"it's\""},
       {"\x01", "\"\\u{1}\""},
-      {"\xC2\xA0", "\"\\u{a0}\""},                  // no-break space
-      {"e\xCC\x81", "\"e\\u{301}\""},               // combining acute
+      {"\xC2\xA0", "\"\\u{a0}\""},                           // no-break space
+      {"e\xCC\x81", "\"e\\u{301}\""},                        // combining acute
       {"\xC3\xA9\xE2\x80\x94", "\"\xC3\xA9\xE2\x80\x94\""},  // é and em dash as is
-      {"\xE2\x80\x8B", "\"\\u{200b}\""},            // zero width space (format)
+      {"\xE2\x80\x8B", "\"\\u{200b}\""},                     // zero width space (format)
   };
   for (const Case& c : cases) EXPECT_EQ(text::quoted(c.in), c.out);
 }
@@ -112,9 +133,12 @@ TEST(Cxt, Messages) {
       {"B\n2\n", "parse error in cxt: expected attribute count, reached end of input"},
       {"B\nTitle\n1\n1\n",
        "parse error in cxt: expected object count as a non-negative integer, got \"Title\""},
-      {"B\n-1\n", "parse error in cxt: expected object count as a non-negative integer, got \"-1\""},
-      {"B\n3.0\n", "parse error in cxt: expected object count as a non-negative integer, got \"3.0\""},
-      {"B\n3 4\n", "parse error in cxt: expected object count as a non-negative integer, got \"3 4\""},
+      {"B\n-1\n",
+       "parse error in cxt: expected object count as a non-negative integer, got \"-1\""},
+      {"B\n3.0\n",
+       "parse error in cxt: expected object count as a non-negative integer, got \"3.0\""},
+      {"B\n3 4\n",
+       "parse error in cxt: expected object count as a non-negative integer, got \"3 4\""},
       {"B\n+\n", "parse error in cxt: expected object count as a non-negative integer, got \"+\""},
       {"B\n18446744073709551616\n",
        "parse error in cxt: expected object count as a non-negative integer, got "
@@ -125,7 +149,8 @@ TEST(Cxt, Messages) {
       {"B\n1\n3\no\na\nb\nc\nX.\n", "invalid cxt data: row 0 has length 2, expected 3"},
       {"B\n1\n1\no\na\nX\n# comment\n",
        "invalid cxt data: unexpected content after the last incidence row: \"# comment\""},
-      {"B\n18446744073709551615\n0\n", "invalid cxt data: expected 18446744073709551615 object names, got 0"},
+      {"B\n18446744073709551615\n0\n",
+       "invalid cxt data: expected 18446744073709551615 object names, got 0"},
       {"b\n+1\n003\no\na\nb\nc\nXxX\n", "ok"},
       {"B\n1\n3\no\na\nb\nc\nX.X.extra\n", "ok"},
       {"B\n1\n0\no\n.\n", "ok"},
@@ -161,8 +186,10 @@ TEST(Fimi, Messages) {
   const ReaderCase cases[] = {
       {"", "invalid fimi data: input contains no transactions"},
       {"# only\n\n  # comment\n", "invalid fimi data: input contains no transactions"},
-      {"1 2\n\n# c\n3 x\n", "parse error in fimi: line 4: expected non-negative integer, got \"x\""},
-      {"4294967296\n", "parse error in fimi: line 1: expected non-negative integer, got \"4294967296\""},
+      {"1 2\n\n# c\n3 x\n",
+       "parse error in fimi: line 4: expected non-negative integer, got \"x\""},
+      {"4294967296\n",
+       "parse error in fimi: line 1: expected non-negative integer, got \"4294967296\""},
       {"-1\n", "parse error in fimi: line 1: expected non-negative integer, got \"-1\""},
       {"1.5\n", "parse error in fimi: line 1: expected non-negative integer, got \"1.5\""},
       {"1 3#\n", "parse error in fimi: line 1: expected non-negative integer, got \"3#\""},

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <map>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "diagnostics/events.h"
@@ -59,9 +59,15 @@ TEST(Sugiyama, LongestPathLayers) {
   const LatticeLayout layout = sugiyama_layout(l, kStandard);
   for (std::size_t i = 0; i < l.size(); ++i) {
     const std::size_t size = l.extents().count(i);
-    if (size == 0) EXPECT_EQ(layout.nodes[i].y, 4 * 80.0);
-    if (size == 1 && l.concept_at(i).extent.contains(3)) EXPECT_EQ(layout.nodes[i].y, 80.0);
-    if (size == 1 && l.concept_at(i).extent.contains(0)) EXPECT_EQ(layout.nodes[i].y, 3 * 80.0);
+    if (size == 0) {
+      EXPECT_EQ(layout.nodes[i].y, 4 * 80.0);
+    }
+    if (size == 1 && l.concept_at(i).extent.contains(3)) {
+      EXPECT_EQ(layout.nodes[i].y, 80.0);
+    }
+    if (size == 1 && l.concept_at(i).extent.contains(0)) {
+      EXPECT_EQ(layout.nodes[i].y, 3 * 80.0);
+    }
   }
 }
 
@@ -122,15 +128,15 @@ TEST(Sugiyama, EventFields) {
 }
 
 TEST(Svg, Numbers) {
-  const std::pair<double, const char*> one[] = {{30, "30.0"}, {0.25, "0.2"}, {0.35, "0.3"},
-                                                {-40, "-40.0"}, {2.5, "2.5"}, {0.05, "0.1"}};
+  const std::pair<double, const char*> one[] = {{30, "30.0"},   {0.25, "0.2"}, {0.35, "0.3"},
+                                                {-40, "-40.0"}, {2.5, "2.5"},  {0.05, "0.1"}};
   for (auto [v, s] : one) {
     std::string out;
     append_one_decimal(out, v);
     EXPECT_EQ(out, s) << v;
   }
-  const std::pair<double, const char*> shortest[] = {{1.5, "1.5"}, {2.0, "2"}, {0.1, "0.1"},
-                                                     {1e-7, "0.0000001"}};
+  const std::pair<double, const char*> shortest[] = {
+      {1.5, "1.5"}, {2.0, "2"}, {0.1, "0.1"}, {1e-7, "0.0000001"}};
   for (auto [v, s] : shortest) {
     std::string out;
     append_shortest(out, v);

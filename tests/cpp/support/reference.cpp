@@ -157,8 +157,9 @@ std::vector<AttributeSet> pseudo_intents(const Context& context) {
     all.push_back(b);
   }
   // Ascending size, so every proper subset is classified before the set itself.
-  std::stable_sort(all.begin(), all.end(),
-                   [](const AttributeSet& x, const AttributeSet& y) { return x.count() < y.count(); });
+  std::stable_sort(all.begin(), all.end(), [](const AttributeSet& x, const AttributeSet& y) {
+    return x.count() < y.count();
+  });
   std::vector<AttributeSet> pseudo;
   for (const AttributeSet& p : all) {
     if (closure(context, p) == p) continue;
