@@ -3,9 +3,6 @@
 
 namespace quorlan {
 
-ContextResult read_csv(std::string_view) {
-  return fail(FormatError::invalid("csv", "the CSV reader is not available in this build"));
-}
 ContextResult read_fca_xml(std::string_view) {
   return fail(FormatError::invalid("fca-xml", "the FCA-XML reader is not available in this build"));
 }

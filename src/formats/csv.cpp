@@ -1,0 +1,145 @@
+// CSV/TSV tables: a header row naming the attributes (its first field is ignored), then one row
+// per object, its name first and one cell per attribute. libcsv does the splitting, with its
+// trimming switched off; the separator is tab when the first non-blank line holds more tabs
+// than commas.
+#include <csv.h>
+
+#include <array>
+#include <optional>
+
+#include "formats/lines.h"
+#include "formats/read.h"
+#include "formats/text.h"
+
+namespace quorlan {
+namespace {
+
+constexpr const char* kCsv = "csv";
+
+unsigned char choose_separator(std::string_view text) {
+  LineReader lines(text);
+  std::string_view line;
+  while (lines.next(line)) {
+    if (text::trim(line).empty()) continue;
+    std::size_t tabs = 0, commas = 0;
+    for (char c : line) {
+      tabs += c == '\t';
+      commas += c == ',';
+    }
+    return tabs > commas ? '\t' : ',';
+  }
+  return ',';
+}
+
+bool is_truthy_cell(std::string_view cell) {
+  static constexpr std::array<std::string_view, 11> kTrue = {
+      "1", "x", "X", "y", "Y", "yes", "Yes", "YES", "true", "True", "TRUE"};
+  const std::string_view t = text::trim(cell);
+  for (std::string_view s : kTrue) {
+    if (t == s) return true;
+  }
+  return false;
+}
+
+// Collects records from libcsv and builds the context as they arrive, so that the first bad
+// record ends the read.
+class TableBuilder {
+ public:
+  void field(std::string_view f) { fields_.emplace_back(f); }
+
+  void record_end() {
+    if (error_) return;
+    ++record_;
+    if (record_ == 1) {
+      header_fields_ = fields_.size();
+      if (fields_.size() < 2) {
+        error_ = FormatError::invalid(kCsv, "header row has no attribute columns");
+      } else {
+        attributes_.assign(fields_.begin() + 1, fields_.end());
+      }
+      fields_.clear();
+      return;
+    }
+    const std::size_t m = header_fields_ - 1;
+    if (fields_.size() != header_fields_) {
+      // The CSV layer's own strict field count.
+      error_ = FormatError::csv("record " + std::to_string(record_) + " has " +
+                                std::to_string(fields_.size()) + " fields, but the header has " +
+                                std::to_string(header_fields_));
+      return;
+    }
+    if (fields_.size() != m + 1) {
+      error_ = FormatError::invalid(kCsv, "row " + std::to_string(record_) + " has " +
+                                              std::to_string(fields_.size()) + " fields, expected " +
+                                              std::to_string(m + 1));
+      return;
+    }
+    objects_.push_back(std::move(fields_[0]));
+    AttributeSet row = AttributeSet::empty(m);
+    for (std::size_t j = 0; j < m; ++j) {
+      if (is_truthy_cell(fields_[j + 1])) row.insert(static_cast<std::uint32_t>(j));
+    }
+    rows_.push_back(std::move(row));
+    fields_.clear();
+  }
+
+  std::optional<FormatError> error_;
+  std::size_t record_ = 0;
+  std::size_t header_fields_ = 0;
+  std::vector<std::string> fields_, attributes_, objects_;
+  std::vector<AttributeSet> rows_;
+};
+
+void on_field(void* data, std::size_t len, void* builder) {
+  static_cast<TableBuilder*>(builder)->field(
+      std::string_view(static_cast<const char*>(data), data ? len : 0));
+}
+
+void on_record(int /*terminator*/, void* builder) { static_cast<TableBuilder*>(builder)->record_end(); }
+
+int no_space(unsigned char) { return 0; }
+
+int is_record_end(unsigned char c) { return c == CSV_CR || c == CSV_LF; }
+
+}  // namespace
+
+ContextResult read_csv(std::string_view text) {
+  csv_parser parser;
+  if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) throw std::bad_alloc();
+  struct Release {
+    csv_parser* p;
+    ~Release() { csv_free(p); }
+  } release{&parser};
+  csv_set_delim(&parser, choose_separator(text));
+  csv_set_quote(&parser, CSV_QUOTE);
+  csv_set_space_func(&parser, no_space);
+  csv_set_term_func(&parser, is_record_end);
+
+  TableBuilder table;
+  // Fed in slices so that the first bad record stops the read early.
+  constexpr std::size_t kSlice = 1 << 16;
+  for (std::size_t pos = 0; pos < text.size() && !table.error_; pos += kSlice) {
+    const std::size_t len = std::min(kSlice, text.size() - pos);
+    if (csv_parse(&parser, text.data() + pos, len, on_field, on_record, &table) != len &&
+        !table.error_) {
+      if (csv_error(&parser) == CSV_ENOMEM || csv_error(&parser) == CSV_ETOOBIG) {
+        throw std::bad_alloc();
+      }
+      return fail(FormatError::csv("record " + std::to_string(table.record_ + 1) + ": " +
+                                   csv_strerror(csv_error(&parser))));
+    }
+  }
+  if (!table.error_ && csv_fini(&parser, on_field, on_record, &table) != 0) {
+    return fail(FormatError::csv("record " + std::to_string(table.record_ + 1) + ": " +
+                                 csv_strerror(csv_error(&parser))));
+  }
+  if (table.error_) return fail(std::move(*table.error_));
+  if (table.record_ == 0) return fail(FormatError::invalid(kCsv, "empty header row"));
+  if (table.objects_.empty()) {
+    return fail(FormatError::invalid(kCsv, "CSV has a header but no body rows"));
+  }
+  return constructed(Context::from_rows(std::move(table.objects_), std::move(table.attributes_),
+                                        std::move(table.rows_)));
+}
+
+}  // namespace quorlan
