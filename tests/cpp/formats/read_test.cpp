@@ -278,3 +278,75 @@ TEST(Csv, TablesSeparatorsAndCells) {
 
 }  // namespace
 }  // namespace quorlan
+
+namespace quorlan {
+namespace {
+
+std::string xml_doc(const std::string& body) {
+  return "<?xml version=\"1.0\"?>\n<Context>" + body + "</Context>";
+}
+
+TEST(FcaXml, Messages) {
+  const std::string two = "<Attribute Name=\"a\"/><Attribute Name=\"b\"/>";
+  const std::pair<std::string, std::string> cases[] = {
+      {xml_doc(two + "<Object><Name>o1</Name><HasAttribute Id=\"1\"/></Object>"), "ok"},
+      {xml_doc("<Object><Name>o</Name></Object>"), "invalid fca-xml data: no <Attribute> elements found"},
+      {xml_doc("<Attribute/><Attribute Other=\"x\"/><Object/>"),
+       "invalid fca-xml data: no <Attribute> elements found"},
+      {xml_doc(two + "<Object/><Object/>"), "invalid fca-xml data: no <Object> elements found"},
+      {xml_doc(two + "<Object><Name>q\"x</Name><HasAttribute Id=\"2\"/></Object>"),
+       "invalid fca-xml data: object \"q\\\"x\" references attribute id 2, only 2 attributes "
+       "declared"},
+      {xml_doc(two + "<Object><Name>&nope;</Name></Object>"),
+       "parse error in fca-xml: invalid text in <Name>: undefined entity"},
+      {xml_doc(two + "<Object><Name>x</Object>"),
+       "parse error in fca-xml: XML parse error at position 90: mismatched tag"},
+      {"<a/><b/>", "parse error in fca-xml: XML parse error at position 4: junk after document element"},
+      {xml_doc("<Object><Name>o</Name></Object><Attribute Name=\"late\"/>"),
+       "context construction failed: incidence row 0 has 0 attributes, expected 1"},
+  };
+  for (const auto& [doc, expected] : cases) EXPECT_EQ(display_of(doc, "t.xml"), expected) << doc;
+}
+
+TEST(FcaXml, NamesReferencesAndStructure) {
+  const std::string doc = xml_doc(
+      "<Attribute Id=\"x\" Name=\"y\"/><Attribute Name=\"y\" Id=\"x\"/>"
+      "<Attribute><Name>ignored</Name></Attribute>"
+      "<Attribute Name=\"c\"></Attribute>"
+      "<Object><Name>  Jo &amp; Al </Name><HasAttribute AttributeIdentifier=\"0\"/>"
+      "<HasAttribute Id=\"+1\" AttributeIdentifier=\"0\"/><HasAttribute Id=\"-1\"/>"
+      "<HasAttribute Id=\"\"/><HasAttribute Id=\"one\"/></Object>"
+      "<HasAttribute Id=\"2\"/>"
+      "<Object><Name/><Name><![CDATA[cdata]]></Name><Name><Foo><HasAttribute Id=\"2\"/></Foo>"
+      "</Name></Object>"
+      "<Object>outer<Object><Name>inner</Name></Object></Object>"
+      "<fca:Object><Name>ns</Name></fca:Object>");
+  ContextResult r = read_context(doc, "t.xml");
+  ASSERT_TRUE(r.has_value()) << r.error().display();
+  const Context& c = r.value();
+  EXPECT_EQ(c.attributes(), (std::vector<std::string>{"x", "y", "c"}));
+  EXPECT_EQ(c.objects(), (std::vector<std::string>{"Jo & Al", "g1", "inner"}));
+  EXPECT_EQ(c.row(0).ones(), (std::vector<std::uint32_t>{0, 1}));
+  EXPECT_EQ(c.row(1).ones(), (std::vector<std::uint32_t>{2}));
+  EXPECT_EQ(c.row(2).count(), 0u);
+}
+
+TEST(FcaXml, HostileInputsEndCleanly) {
+  std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE l [<!ENTITY a \"aaaaaaaaaa\">";
+  for (int i = 1; i < 10; ++i) {
+    laughs += "<!ENTITY " + std::string(1, static_cast<char>('a' + i)) + " \"";
+    for (int k = 0; k < 10; ++k) laughs += "&" + std::string(1, static_cast<char>('a' + i - 1)) + ";";
+    laughs += "\">";
+  }
+  laughs += "]><Context><Object><Name>&j;</Name></Object></Context>";
+  const std::string out = display_of(laughs, "t.xml");
+  EXPECT_NE(out.find("parse error in fca-xml: XML parse error at position"), std::string::npos)
+      << out;
+  const std::string external =
+      "<?xml version=\"1.0\"?><!DOCTYPE c SYSTEM \"file:///etc/passwd\"><Context>"
+      "<Attribute Name=\"a\"/><Object><Name>o</Name></Object></Context>";
+  EXPECT_EQ(display_of(external, "t.xml"), "ok");
+}
+
+}  // namespace
+}  // namespace quorlan
