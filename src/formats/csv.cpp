@@ -70,8 +70,8 @@ class TableBuilder {
     }
     if (fields_.size() != m + 1) {
       error_ = FormatError::invalid(kCsv, "row " + std::to_string(record_) + " has " +
-                                              std::to_string(fields_.size()) + " fields, expected " +
-                                              std::to_string(m + 1));
+                                              std::to_string(fields_.size()) +
+                                              " fields, expected " + std::to_string(m + 1));
       return;
     }
     objects_.push_back(std::move(fields_[0]));
@@ -95,7 +95,9 @@ void on_field(void* data, std::size_t len, void* builder) {
       std::string_view(static_cast<const char*>(data), data ? len : 0));
 }
 
-void on_record(int /*terminator*/, void* builder) { static_cast<TableBuilder*>(builder)->record_end(); }
+void on_record(int /*terminator*/, void* builder) {
+  static_cast<TableBuilder*>(builder)->record_end();
+}
 
 int no_space(unsigned char) { return 0; }
 

@@ -58,14 +58,16 @@ class XmlReader {
     do {
       const std::size_t len = std::min(kSlice, input_.size() - pos);
       const bool last = pos + len == input_.size();
-      if (XML_Parse(parser_, input_.data() + pos, static_cast<int>(len), last) == XML_STATUS_ERROR) {
+      if (XML_Parse(parser_, input_.data() + pos, static_cast<int>(len), last) ==
+          XML_STATUS_ERROR) {
         if (error_) return fail(std::move(*error_));
         return fail(xml_error());
       }
       if (error_) return fail(std::move(*error_));
       pos += len;
     } while (pos < input_.size());
-    if (attributes_.empty()) return fail(FormatError::invalid(kXml, "no <Attribute> elements found"));
+    if (attributes_.empty())
+      return fail(FormatError::invalid(kXml, "no <Attribute> elements found"));
     if (objects_.empty()) return fail(FormatError::invalid(kXml, "no <Object> elements found"));
     return constructed(
         Context::from_rows(std::move(objects_), std::move(attributes_), std::move(rows_)));
@@ -143,10 +145,9 @@ class XmlReader {
     AttributeSet row = AttributeSet::empty(a);
     for (std::uint64_t p : current_ids_) {
       if (p >= a) {
-        error_ = FormatError::invalid(kXml, "object " + text::quoted(object_name) +
-                                                " references attribute id " + std::to_string(p) +
-                                                ", only " + std::to_string(a) +
-                                                " attributes declared");
+        error_ = FormatError::invalid(
+            kXml, "object " + text::quoted(object_name) + " references attribute id " +
+                      std::to_string(p) + ", only " + std::to_string(a) + " attributes declared");
         XML_StopParser(parser_, XML_FALSE);
         return;
       }
@@ -173,7 +174,9 @@ class XmlReader {
     r->in_cdata_ = true;
   }
   static void on_cdata_end(void* self) { static_cast<XmlReader*>(self)->in_cdata_ = false; }
-  static void on_other_markup(void* self, const XML_Char*) { static_cast<XmlReader*>(self)->flush_text(); }
+  static void on_other_markup(void* self, const XML_Char*) {
+    static_cast<XmlReader*>(self)->flush_text();
+  }
   static void on_pi(void* self, const XML_Char*, const XML_Char*) {
     static_cast<XmlReader*>(self)->flush_text();
   }

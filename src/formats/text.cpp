@@ -92,6 +92,26 @@ std::string decode_lossy(std::string_view s) {
   return out;
 }
 
+std::string printable_bytes(std::string_view s) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t len = valid_sequence(s, i);
+    if (len == 0) {
+      const auto b = static_cast<unsigned char>(s[i]);
+      out += '<';
+      out += hex[b >> 4];
+      out += hex[b & 15];
+      out += '>';
+      ++i;
+    } else {
+      out.append(s.substr(i, len));
+      i += len;
+    }
+  }
+  return out;
+}
+
 bool is_white_space(std::int32_t cp) {
   if ((cp >= 0x09 && cp <= 0x0D) || cp == 0x85) return true;
   if (cp < 0 || cp > 0x10FFFF) return false;

@@ -13,6 +13,9 @@ namespace quorlan::text {
 bool is_valid_utf8(std::string_view s);
 // Replaces every byte that does not start or continue a valid sequence with U+FFFD.
 std::string decode_lossy(std::string_view s);
+// Keeps valid UTF-8 and writes every other byte as <XX> (upper-case hex), so that a message
+// quoting raw input is always valid text.
+std::string printable_bytes(std::string_view s);
 bool is_white_space(std::int32_t cp);
 // Removes Unicode White_Space from both ends of valid UTF-8 text.
 std::string_view trim(std::string_view s);

@@ -5,7 +5,11 @@
 namespace quorlan::py {
 
 void raise(PyObject* type, const std::string& message) {
-  PyErr_SetString(type, message.c_str());
+  // Messages may quote input; never let an undecodable byte turn one error into another.
+  Ref text = Ref::steal(
+      PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
+  if (!text) throw_pending();
+  PyErr_SetObject(type, text.get());
   throw PythonError{};
 }
 

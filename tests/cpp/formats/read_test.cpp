@@ -238,7 +238,8 @@ TEST(Csv, Messages) {
       {"name,a,b\n\n\no1,1\n", "CSV error: record 2 has 2 fields, but the header has 3"},
       {"name,a,b\no1,\"1\"x,0\n",
        "CSV error: record 2: error parsing data while strict checking enabled"},
-      {"name,a,b\no1,\"1,0\n", "CSV error: record 2: error parsing data while strict checking enabled"},
+      {"name,a,b\no1,\"1,0\n",
+       "CSV error: record 2: error parsing data while strict checking enabled"},
       {",a,b\n,1,0\n", "ok"},
   };
   for (const ReaderCase& c : cases) EXPECT_EQ(display_of(c.input, "t.csv"), c.expected) << c.input;
@@ -266,13 +267,16 @@ TEST(Csv, TablesSeparatorsAndCells) {
   EXPECT_EQ(spaced.value().objects(), (std::vector<std::string>{"Smith, J"}));
   EXPECT_EQ(spaced.value().row(0).ones(), (std::vector<std::uint32_t>{0, 1}));
 
-  const char* truthy[] = {"1", "x", "X", "y", "Y", "yes", "Yes", "YES", "true", "True", "TRUE", " X "};
+  const char* truthy[] = {"1",   "x",   "X",    "y",    "Y",    "yes",
+                          "Yes", "YES", "true", "True", "TRUE", " X "};
   const char* falsy[] = {"yES", "tRUE", "TRUe", "0", "no", "false", "t", "1.0", "-", ""};
   for (const char* t : truthy) {
-    EXPECT_EQ(read_context(std::string("n,a\no,") + t + "\n", "t.csv").value().row(0).count(), 1u) << t;
+    EXPECT_EQ(read_context(std::string("n,a\no,") + t + "\n", "t.csv").value().row(0).count(), 1u)
+        << t;
   }
   for (const char* f : falsy) {
-    EXPECT_EQ(read_context(std::string("n,a\no,") + f + "\n", "t.csv").value().row(0).count(), 0u) << f;
+    EXPECT_EQ(read_context(std::string("n,a\no,") + f + "\n", "t.csv").value().row(0).count(), 0u)
+        << f;
   }
 }
 
@@ -290,7 +294,8 @@ TEST(FcaXml, Messages) {
   const std::string two = "<Attribute Name=\"a\"/><Attribute Name=\"b\"/>";
   const std::pair<std::string, std::string> cases[] = {
       {xml_doc(two + "<Object><Name>o1</Name><HasAttribute Id=\"1\"/></Object>"), "ok"},
-      {xml_doc("<Object><Name>o</Name></Object>"), "invalid fca-xml data: no <Attribute> elements found"},
+      {xml_doc("<Object><Name>o</Name></Object>"),
+       "invalid fca-xml data: no <Attribute> elements found"},
       {xml_doc("<Attribute/><Attribute Other=\"x\"/><Object/>"),
        "invalid fca-xml data: no <Attribute> elements found"},
       {xml_doc(two + "<Object/><Object/>"), "invalid fca-xml data: no <Object> elements found"},
@@ -301,7 +306,8 @@ TEST(FcaXml, Messages) {
        "parse error in fca-xml: invalid text in <Name>: undefined entity"},
       {xml_doc(two + "<Object><Name>x</Object>"),
        "parse error in fca-xml: XML parse error at position 90: mismatched tag"},
-      {"<a/><b/>", "parse error in fca-xml: XML parse error at position 4: junk after document element"},
+      {"<a/><b/>",
+       "parse error in fca-xml: XML parse error at position 4: junk after document element"},
       {xml_doc("<Object><Name>o</Name></Object><Attribute Name=\"late\"/>"),
        "context construction failed: incidence row 0 has 0 attributes, expected 1"},
   };
@@ -335,7 +341,8 @@ TEST(FcaXml, HostileInputsEndCleanly) {
   std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE l [<!ENTITY a \"aaaaaaaaaa\">";
   for (int i = 1; i < 10; ++i) {
     laughs += "<!ENTITY " + std::string(1, static_cast<char>('a' + i)) + " \"";
-    for (int k = 0; k < 10; ++k) laughs += "&" + std::string(1, static_cast<char>('a' + i - 1)) + ";";
+    for (int k = 0; k < 10; ++k)
+      laughs += "&" + std::string(1, static_cast<char>('a' + i - 1)) + ";";
     laughs += "\">";
   }
   laughs += "]><Context><Object><Name>&j;</Name></Object></Context>";
@@ -346,6 +353,94 @@ TEST(FcaXml, HostileInputsEndCleanly) {
       "<?xml version=\"1.0\"?><!DOCTYPE c SYSTEM \"file:///etc/passwd\"><Context>"
       "<Attribute Name=\"a\"/><Object><Name>o</Name></Object></Context>";
   EXPECT_EQ(display_of(external, "t.xml"), "ok");
+}
+
+}  // namespace
+}  // namespace quorlan
+
+namespace quorlan {
+namespace {
+
+const char* kJsonExample =
+    "{\"quorlan_version\": \"0.2.0\", \"context\": {\"objects\": [\"o1\", \"o2\"], "
+    "\"attributes\": [\"a\", \"b\"], \"incidence\": [[true, false], [false, true]]}}";
+
+TEST(Json, EquivalentDocuments) {
+  const std::string docs[] = {
+      kJsonExample,
+      "{\"context\": {\"incidence\": [[true, false], [false, true]], \"attributes\": [\"a\", "
+      "\"b\"],"
+      " \"objects\": [\"o1\", \"o2\"], \"comment\": {\"deep\": [[[1]]]}}, \"quorlan_version\": "
+      "\"x\","
+      " \"extra\": null}",
+      "[\"0.2.0\", [[\"o1\", \"o2\"], [\"a\", \"b\"], [[true, false], [false, true]]]]",
+      "\n\t{ \"quorlan_version\" : \"\" ,\r\n \"context\" : [ [\"o1\",\"o2\"] , [\"a\",\"b\"] , "
+      "[[true,false],[false,true]] ] }  \n",
+  };
+  for (const std::string& d : docs) {
+    ContextResult r = read_context(d, "t.json");
+    ASSERT_TRUE(r.has_value()) << d << "\n" << r.error().display();
+    EXPECT_EQ(r.value().objects(), (std::vector<std::string>{"o1", "o2"}));
+    EXPECT_EQ(r.value().attributes(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(r.value().row(0).ones(), (std::vector<std::uint32_t>{0}));
+    EXPECT_EQ(r.value().row(1).ones(), (std::vector<std::uint32_t>{1}));
+  }
+  ContextResult empty = read_context(
+      "{\"quorlan_version\":\"1\",\"context\":{\"objects\":[],\"attributes\":[\"a\"],"
+      "\"incidence\":[]}}",
+      "t.json");
+  ASSERT_TRUE(empty.has_value());
+  EXPECT_EQ(empty.value().n_objects(), 0u);
+}
+
+TEST(Json, Messages) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"{\"context\": {\"objects\": [], \"attributes\": [], \"incidence\": []}}",
+       "JSON error: missing field `quorlan_version`"},
+      {"{\"quorlan_version\": 2, \"context\": {}}",
+       "JSON error: invalid type: integer `2`, expected a string"},
+      {"{\"quorlan_version\": \"1\"}", "JSON error: missing field `context`"},
+      {"{\"quorlan_version\": \"1\", \"quorlan_version\": \"2\"}",
+       "JSON error: duplicate field `quorlan_version`"},
+      {"{\"quorlan_version\": \"1\", \"context\": {\"objects\": [\"o\"], \"attributes\": [\"a\"], "
+       "\"incidence\": [[1]]}}",
+       "JSON error: invalid type: integer `1`, expected a boolean in incidence row 0"},
+      {"{\"quorlan_version\": \"1\", \"context\": {\"objects\": [], \"attributes\": []}}",
+       "JSON error: missing field `incidence`"},
+      {"[\"1\"]", "JSON error: invalid length 1, expected 2 elements"},
+      {"[\"1\", [[], [], []], 3]", "JSON error: invalid length 3, expected 2 elements"},
+      {"[1, 2]", "JSON error: invalid type: integer `1`, expected a string"},
+      {"\"x\"", "JSON error: invalid type: string \"x\", expected struct Document"},
+      {std::string(kJsonExample) + " {}",
+       "JSON error: parse error at line 1, column 139: syntax error while parsing value - "
+       "unexpected '{'; expected end of input"},
+      {"\xEF\xBB\xBF" + std::string(kJsonExample),
+       "JSON error: parse error at byte 1: a byte-order mark is not allowed before the value"},
+      {"{\"quorlan_version\": \"\xff\"}",
+       "JSON error: parse error at line 1, column 22: syntax error while parsing value - invalid "
+       "string: ill-formed UTF-8 byte; last read: '\"<FF>'"},  // message stays valid UTF-8
+      {"{\"quorlan_version\": \"1\", \"context\": {\"objects\": [\"o\"], \"attributes\": [\"a\", "
+       "\"b\"], "
+       "\"incidence\": [[true, false, true]]}}",
+       "context construction failed: incidence row 0 has 3 attributes, expected 2"},
+      {"{\"quorlan_version\": \"1\", \"context\": {\"objects\": [\"o\", \"p\"], \"attributes\": "
+       "[], "
+       "\"incidence\": [[]]}}",
+       "invalid json data: the incidence has 1 rows but there are 2 objects"},
+  };
+  for (const auto& [doc, expected] : cases) {
+    const std::string got = display_of(doc, "t.json");
+    EXPECT_TRUE(got.rfind(expected, 0) == 0)
+        << doc << "\n  got:      " << got << "\n  expected: " << expected;
+  }
+}
+
+TEST(Json, DeepNestingUnderUnknownKeyIsSkipped) {
+  std::string doc = "{\"junk\": ";
+  doc += std::string(100000, '[');
+  doc += std::string(100000, ']');
+  doc += ", \"quorlan_version\": \"1\", \"context\": [[\"o\"], [\"a\"], [[true]]]}";
+  EXPECT_EQ(display_of(doc, "t.json"), "ok");
 }
 
 }  // namespace

@@ -1,0 +1,297 @@
+// The JSON document: {"quorlan_version": "...", "context": {"objects": [...], "attributes":
+// [...], "incidence": [[true, false], ...]}}, each record also accepted as an array of its
+// values in that order. Read through nlohmann/json's SAX interface by a small state machine, so
+// rows go straight into the incidence and no document tree is built; unknown keys are skipped
+// by depth counting, whatever their nesting.
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "formats/read.h"
+#include "formats/text.h"
+
+namespace quorlan {
+namespace {
+
+using json = nlohmann::json;
+
+enum class Slot { None, Version, Payload, Objects, Attributes, Incidence, Unknown };
+
+struct Frame {
+  enum class Kind { Document, Payload, Names, Incidence, Row, Skip } kind;
+  bool is_array = false;
+  std::size_t index = 0;      // array form: elements seen
+  Slot pending = Slot::None;  // object form: the slot of the value after the last key
+  bool seen[3] = {false, false, false};
+  std::size_t depth = 0;                      // Skip: nesting below the skipped value
+  std::vector<std::string>* names = nullptr;  // Names
+};
+
+class DocumentHandler {
+ public:
+  std::optional<std::string> error;
+  std::vector<std::string> objects, attributes;
+  std::vector<std::vector<Word>> rows;
+  std::vector<std::size_t> row_lengths;
+
+  bool null() { return scalar("null"); }
+  bool boolean(bool v) {
+    if (!stack_.empty() && stack_.back().kind == Frame::Kind::Row) {
+      std::vector<Word>& row = rows.back();
+      const std::size_t j = row_lengths.back()++;
+      if (j / kWordBits >= row.size()) row.push_back(0);
+      if (v) row[j / kWordBits] |= Word{1} << (j % kWordBits);
+      return true;
+    }
+    return scalar(v ? "boolean `true`" : "boolean `false`");
+  }
+  bool number_integer(json::number_integer_t v) {
+    return scalar("integer `" + std::to_string(v) + "`");
+  }
+  bool number_unsigned(json::number_unsigned_t v) {
+    return scalar("integer `" + std::to_string(v) + "`");
+  }
+  bool number_float(json::number_float_t, const std::string& text) {
+    return scalar("floating point `" + text + "`");
+  }
+  bool binary(json::binary_t&) { return scalar("binary data"); }
+  bool string(std::string& s) {
+    if (skipping()) return true;
+    const Slot slot = next_slot();
+    if (slot == Slot::Unknown) return true;
+    if (slot == Slot::Version) return true;  // read and discarded
+    if (!stack_.empty() && stack_.back().kind == Frame::Kind::Names) {
+      stack_.back().names->push_back(std::move(s));
+      return true;
+    }
+    return type_error("string \"" + s + "\"", slot);
+  }
+
+  bool start_object(std::size_t) { return start(/*is_array=*/false); }
+  bool start_array(std::size_t) { return start(/*is_array=*/true); }
+
+  bool key(std::string& k) {
+    Frame& f = stack_.back();
+    if (f.kind == Frame::Kind::Skip) return true;
+    static const char* const document_keys[] = {"quorlan_version", "context"};
+    static const char* const payload_keys[] = {"objects", "attributes", "incidence"};
+    const bool document = f.kind == Frame::Kind::Document;
+    const char* const* keys = document ? document_keys : payload_keys;
+    const std::size_t count = document ? 2 : 3;
+    f.pending = Slot::Unknown;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (k != keys[i]) continue;
+      if (f.seen[i]) return fail("duplicate field `" + k + "`");
+      f.seen[i] = true;
+      f.pending = slot_of(f.kind, i);
+    }
+    return true;
+  }
+
+  bool end_object() { return end(); }
+  bool end_array() { return end(); }
+
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& ex) {
+    std::string what = ex.what();
+    const std::size_t bracket = what.find("] ");
+    if (what.rfind("[json.exception.", 0) == 0 && bracket != std::string::npos) {
+      what = what.substr(bracket + 2);
+    }
+    error = text::printable_bytes(what);
+    return false;
+  }
+
+ private:
+  static Slot slot_of(Frame::Kind kind, std::size_t i) {
+    if (kind == Frame::Kind::Document) return i == 0 ? Slot::Version : Slot::Payload;
+    return i == 0 ? Slot::Objects : (i == 1 ? Slot::Attributes : Slot::Incidence);
+  }
+
+  bool skipping() const { return !stack_.empty() && stack_.back().kind == Frame::Kind::Skip; }
+
+  bool fail(std::string message) {
+    error = std::move(message);
+    return false;
+  }
+
+  // The slot that the value now starting fills; Slot::None for an element of a list.
+  Slot next_slot() {
+    if (stack_.empty()) return Slot::None;
+    Frame& f = stack_.back();
+    switch (f.kind) {
+      case Frame::Kind::Document:
+      case Frame::Kind::Payload: {
+        if (!f.is_array) {
+          const Slot s = f.pending;
+          f.pending = Slot::None;
+          return s;
+        }
+        const std::size_t expected = f.kind == Frame::Kind::Document ? 2 : 3;
+        if (f.index >= expected) {
+          error = "invalid length " + std::to_string(f.index + 1) + ", expected " +
+                  std::to_string(expected) + " elements";
+          return Slot::None;
+        }
+        f.seen[f.index] = true;
+        return slot_of(f.kind, f.index++);
+      }
+      default:
+        return Slot::None;
+    }
+  }
+
+  static std::string expected_text(Slot slot, Frame::Kind within) {
+    switch (slot) {
+      case Slot::Version:
+        return "a string";
+      case Slot::Payload:
+        return "struct ContextPayload";
+      case Slot::Objects:
+      case Slot::Attributes:
+        return "a sequence of strings";
+      case Slot::Incidence:
+        return "a sequence of rows";
+      default:
+        break;
+    }
+    switch (within) {
+      case Frame::Kind::Names:
+        return "a string";
+      case Frame::Kind::Incidence:
+        return "a sequence of booleans";
+      case Frame::Kind::Row:
+        return "a boolean";
+      default:
+        return "struct Document";
+    }
+  }
+
+  bool type_error(const std::string& got, Slot slot) {
+    if (error) return false;  // set by next_slot
+    const Frame::Kind within = stack_.empty() ? Frame::Kind::Skip : stack_.back().kind;
+    std::string where;
+    if (within == Frame::Kind::Row) where = " in incidence row " + std::to_string(rows.size() - 1);
+    return fail("invalid type: " + got + ", expected " + expected_text(slot, within) + where);
+  }
+
+  bool scalar(const std::string& description) {
+    if (skipping()) return true;
+    const Slot slot = next_slot();
+    if (slot == Slot::Unknown) return true;
+    return type_error(description, slot);
+  }
+
+  bool start(bool is_array) {
+    if (skipping()) {
+      ++stack_.back().depth;
+      return true;
+    }
+    if (stack_.empty()) {
+      if (started_) return fail("trailing content after the document");
+      started_ = true;
+      stack_.push_back({Frame::Kind::Document, is_array});
+      return true;
+    }
+    const Frame::Kind within = stack_.back().kind;
+    const Slot slot = next_slot();
+    if (error) return false;
+    const char* kind = is_array ? "sequence" : "map";
+    switch (slot) {
+      case Slot::Unknown:
+        stack_.push_back({Frame::Kind::Skip});
+        stack_.back().depth = 1;
+        return true;
+      case Slot::Payload:
+        stack_.push_back({Frame::Kind::Payload, is_array});
+        return true;
+      case Slot::Objects:
+      case Slot::Attributes:
+        if (!is_array) return type_error(kind, slot);
+        stack_.push_back({Frame::Kind::Names, true});
+        stack_.back().names = slot == Slot::Objects ? &objects : &attributes;
+        return true;
+      case Slot::Incidence:
+        if (!is_array) return type_error(kind, slot);
+        stack_.push_back({Frame::Kind::Incidence, true});
+        return true;
+      default:
+        break;
+    }
+    if (within == Frame::Kind::Incidence && is_array) {
+      rows.emplace_back();
+      row_lengths.push_back(0);
+      stack_.push_back({Frame::Kind::Row, true});
+      return true;
+    }
+    return type_error(kind, slot);
+  }
+
+  bool end() {
+    Frame& f = stack_.back();
+    if (f.kind == Frame::Kind::Skip) {
+      if (--f.depth == 0) stack_.pop_back();
+      return true;
+    }
+    if (f.kind == Frame::Kind::Document || f.kind == Frame::Kind::Payload) {
+      const bool document = f.kind == Frame::Kind::Document;
+      const std::size_t expected = document ? 2 : 3;
+      if (f.is_array && f.index < expected) {
+        return fail("invalid length " + std::to_string(f.index) + ", expected " +
+                    std::to_string(expected) + " elements");
+      }
+      static const char* const document_keys[] = {"quorlan_version", "context"};
+      static const char* const payload_keys[] = {"objects", "attributes", "incidence"};
+      for (std::size_t i = 0; i < expected; ++i) {
+        if (!f.seen[i]) {
+          return fail(std::string("missing field `") +
+                      (document ? document_keys : payload_keys)[i] + "`");
+        }
+      }
+    }
+    stack_.pop_back();
+    return true;
+  }
+
+  std::vector<Frame> stack_;
+  bool started_ = false;
+};
+
+}  // namespace
+
+ContextResult read_json(std::string_view bytes) {
+  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    return fail(FormatError::json(
+        "parse error at byte 1: a byte-order mark is not allowed before the value"));
+  }
+  DocumentHandler handler;
+  const bool ok = json::sax_parse(bytes.begin(), bytes.end(), &handler,
+                                  nlohmann::detail::input_format_t::json, /*strict=*/true);
+  if (!ok || handler.error) {
+    return fail(FormatError::json(handler.error.value_or("the document could not be read")));
+  }
+  // Each object needs its own row: refuse a mismatch before any row is matched to an object.
+  if (handler.rows.size() != handler.objects.size()) {
+    return fail(FormatError::invalid(
+        "json", "the incidence has " + std::to_string(handler.rows.size()) +
+                    " rows but there are " + std::to_string(handler.objects.size()) + " objects"));
+  }
+  const std::size_t m = handler.attributes.size();
+  for (std::size_t i = 0; i < handler.rows.size(); ++i) {
+    if (handler.row_lengths[i] != m) {
+      return fail(FormatError::construction(
+          ContextError::incidence_row_length(i, handler.row_lengths[i], m)));
+    }
+  }
+  std::vector<AttributeSet> rows;
+  rows.reserve(handler.rows.size());
+  std::vector<Word> words(words_for(m));
+  for (auto& r : handler.rows) {
+    std::fill(words.begin(), words.end(), 0);
+    std::copy(r.begin(), r.end(), words.begin());
+    rows.push_back(AttributeSet::from_words(m, words.data()));
+    std::vector<Word>().swap(r);
+  }
+  return constructed(Context::from_rows(std::move(handler.objects), std::move(handler.attributes),
+                                        std::move(rows)));
+}
+
+}  // namespace quorlan
