@@ -8,6 +8,7 @@ DEBIAN_PACKAGES=(
   g++ make cmake ninja-build pkg-config
   libexpat1-dev nlohmann-json3-dev libcsv-dev libutf8proc-dev
   libgtest-dev clang-format
+  chromium fonts-dejavu-core
 )
 
 missing=()

@@ -1,0 +1,73 @@
+import json
+import pathlib
+import re
+import shutil
+import subprocess
+
+import pytest
+
+import quorlan
+
+EXAMPLES = pathlib.Path(__file__).resolve().parent.parent.parent / "examples"
+
+
+def test_quickstart_notebook_shows_the_lattice():
+    nbformat = pytest.importorskip("nbformat")
+    nbclient = pytest.importorskip("nbclient")
+    nb = nbformat.read(EXAMPLES / "quickstart.ipynb", as_version=4)
+    nbclient.NotebookClient(nb, timeout=120, kernel_name="python3",
+                            resources={"metadata": {"path": str(EXAMPLES)}}).execute()
+    last = nb.cells[-1].outputs
+    data = [o["data"] for o in last if o.get("output_type") == "execute_result"]
+    assert len(data) == 1
+    assert data[0]["image/svg+xml"].startswith("<?xml")
+    assert "Lattice \u2014 " in data[0]["text/html"] and " concepts</div>" in data[0]["text/html"]
+    printed = "".join(o.get("text", "") for o in nb.cells[2].outputs)
+    assert "square" in printed
+
+
+def chromium():
+    for name in ("chromium", "chromium-browser", "google-chrome"):
+        if shutil.which(name):
+            return shutil.which(name)
+    pytest.skip("no headless browser on this machine")
+
+
+def test_html_fragment_drawn_by_a_browser(tmp_path):
+    image = pytest.importorskip("PIL.Image")
+    browser = chromium()
+    ctx = quorlan.parse_context((EXAMPLES / "polygons.cxt").read_bytes(), "polygons.cxt")
+    lattice = quorlan.compute_lattice(ctx, "fcbo")
+    svg = lattice.svg()
+    background = (255, 238, 204)
+    page = tmp_path / "page.html"
+    page.write_text(
+        "<!DOCTYPE html><html><head><meta charset='utf-8'><style>body{margin:0;background:#ffeecc}"
+        "svg{display:block}</style></head><body>" + lattice._repr_html_() +
+        "<script>const r=document.querySelector('svg').getBoundingClientRect();"
+        "document.title=JSON.stringify([r.left,r.top]);</script></body></html>", encoding="utf-8")
+    flags = ["--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
+             "--force-device-scale-factor=1", "--window-size=1400,1000"]
+    dom = subprocess.run([browser, *flags, "--dump-dom", page.as_uri()], capture_output=True,
+                         text=True, timeout=120).stdout
+    left, top = json.loads(re.search(r"<title>(.*?)</title>", dom).group(1))
+    shot = tmp_path / "shot.png"
+    subprocess.run([browser, *flags, f"--screenshot={shot}", page.as_uri()], capture_output=True,
+                   timeout=120)
+    img = image.open(shot).convert("RGB")
+
+    def drawn_near(x, y):
+        return any(img.getpixel((round(left + x) + dx, round(top + y) + dy)) != background
+                   for dx in (-1, 0, 1) for dy in (-1, 0, 1))
+
+    circles = [(float(a), float(b)) for a, b in re.findall(r'<circle cx="([\d.]+)" cy="([\d.]+)"', svg)]
+    lines = re.findall(r'<line x1="([\d.]+)" y1="([\d.]+)" x2="([\d.]+)" y2="([\d.]+)"', svg)
+    assert len(circles) == lattice.n_concepts and lines
+    assert img.getpixel((2, 2)) == background
+    for cx, cy in circles:
+        assert drawn_near(cx, cy), (cx, cy)
+    for x1, y1, x2, y2 in lines:
+        # a quarter of the way along, clear of the circles at the ends
+        x = float(x1) + (float(x2) - float(x1)) * 0.25
+        y = float(y1) + (float(y2) - float(y1)) * 0.25
+        assert drawn_near(x, y), (x, y)
