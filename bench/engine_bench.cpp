@@ -15,6 +15,9 @@
 #include "engine/canonical_base.h"
 #include "formats/read.h"
 #include "layout/svg.h"
+#ifdef QUORLAN_BENCH_PLAIN
+#include "support/reference.h"
+#endif
 
 namespace {
 
@@ -60,7 +63,7 @@ int main(int argc, char** argv) {
   const Input inputs[] = {
       {"cxt-concepts/bob-ross.cxt", true, true, true},
       {"cxt-concepts/segments.cxt", true, true, true},
-      {"cxt/seasoningplanner_de.cxt", true, true, true},
+      {"cxt/tealady.cxt", true, true, true},
       {"fimi/mushroom.dat", true, true, true},
       {"synthetic/rand_1000x100_d10.dat", true, true, true},
       {"synthetic/rand_1000x100_d20.dat", true, true, false},

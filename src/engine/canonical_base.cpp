@@ -11,33 +11,90 @@ namespace {
 constexpr const char* kBaseFields[] = {"message", "algorithm", "implications", "objects",
                                        "attributes"};
 
-// The implications found so far, premises and conclusions as flat word arrays.
+// The implications found so far, indexed for LinClosure (Beeri & Bernstein 1979; Maier): each
+// implication keeps a counter of premise attributes still missing from the set being closed,
+// and every attribute lists the implications whose premise holds it. Counters are reset lazily
+// by an epoch stamp, so a closure costs time in the implications it touches, not in |L|.
 class ImplicationList {
  public:
-  explicit ImplicationList(std::size_t words) : W_(words) {}
-  std::size_t size() const { return size_; }
+  ImplicationList(std::size_t attributes, std::size_t words)
+      : W_(words), by_attribute_(attributes) {}
+
   void add(const Word* premise, const Word* conclusion) {
-    data_.insert(data_.end(), premise, premise + W_);
-    data_.insert(data_.end(), conclusion, conclusion + W_);
-    ++size_;
+    const std::uint32_t id = static_cast<std::uint32_t>(premise_size_.size());
+    std::uint32_t size = 0;
+    for (std::size_t w = 0; w < W_; ++w) {
+      Word bits = premise[w];
+      while (bits != 0) {
+        by_attribute_[w * kWordBits + static_cast<std::size_t>(std::countr_zero(bits))].push_back(
+            id);
+        bits &= bits - 1;
+        ++size;
+      }
+    }
+    if (size == 0) unconditional_.push_back(id);
+    premises_.insert(premises_.end(), premise, premise + W_);
+    premise_size_.push_back(size);
+    conclusions_.insert(conclusions_.end(), conclusion, conclusion + W_);
+    missing_.push_back(0);
+    stamp_.push_back(0);
   }
-  // Closes t under the list in place, repeating passes until one adds nothing. Returns false
-  // as soon as t gains an attribute below `limit` that `a` lacks: the candidate is then
-  // rejected anyway, whatever the rest of the closure would add.
-  bool close(Word* t, const Word* a, std::size_t limit) const {
-    bool changed = true;
-    while (changed) {
+
+  // Closes t under the list in place. Returns false as soon as t gains an attribute below
+  // `limit` that `a` lacks: the candidate is rejected then, whatever else the closure adds.
+  bool close(Word* t, const Word* a, std::size_t limit) {
+    if (premise_size_.empty()) return true;
+    // Few implications (or long attribute lists): whole-word passes over the list are cheaper
+    // than counting; both give the same closure and the same early rejection.
+    std::size_t touched = 0;
+    for (std::size_t w = 0; w < W_; ++w) {
+      Word bits = t[w];
+      while (bits != 0) {
+        touched +=
+            by_attribute_[w * kWordBits + static_cast<std::size_t>(std::countr_zero(bits))].size();
+        bits &= bits - 1;
+      }
+    }
+    if (touched * 4 > premise_size_.size() * W_) return close_by_passes(t, a, limit);
+    ++epoch_;
+    queue_.clear();
+    for (std::size_t w = 0; w < W_; ++w) {
+      Word bits = t[w];
+      while (bits != 0) {
+        queue_.push_back(static_cast<std::uint32_t>(w * kWordBits + std::countr_zero(bits)));
+        bits &= bits - 1;
+      }
+    }
+    for (std::uint32_t id : unconditional_) {
+      if (!fire(id, t, a, limit)) return false;
+    }
+    for (std::size_t q = 0; q < queue_.size(); ++q) {
+      for (std::uint32_t id : by_attribute_[queue_[q]]) {
+        if (stamp_[id] != epoch_) {
+          stamp_[id] = epoch_;
+          missing_[id] = premise_size_[id];
+        }
+        if (--missing_[id] == 0 && !fire(id, t, a, limit)) return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  bool close_by_passes(Word* t, const Word* a, std::size_t limit) const {
+    const std::size_t count = premise_size_.size();
+    for (bool changed = true; changed;) {
       changed = false;
-      const Word* p = data_.data();
-      for (std::size_t k = 0; k < size_; ++k, p += 2 * W_) {
+      const Word* p = premises_.data();
+      const Word* c = conclusions_.data();
+      for (std::size_t k = 0; k < count; ++k, p += W_, c += W_) {
         bool applies = true;
         for (std::size_t w = 0; w < W_ && applies; ++w) applies = (p[w] & ~t[w]) == 0;
         if (!applies) continue;
-        const Word* concl = p + W_;
         bool grew = false;
         for (std::size_t w = 0; w < W_; ++w) {
-          if ((concl[w] & ~t[w]) != 0) {
-            t[w] |= concl[w];
+          if ((c[w] & ~t[w]) != 0) {
+            t[w] |= c[w];
             grew = true;
           }
         }
@@ -50,10 +107,30 @@ class ImplicationList {
     return true;
   }
 
- private:
+  bool fire(std::uint32_t id, Word* t, const Word* a, std::size_t limit) {
+    const Word* c = &conclusions_[static_cast<std::size_t>(id) * W_];
+    for (std::size_t w = 0; w < W_; ++w) {
+      Word added = c[w] & ~t[w];
+      if (added == 0) continue;
+      t[w] |= added;
+      while (added != 0) {
+        const std::size_t x = w * kWordBits + static_cast<std::size_t>(std::countr_zero(added));
+        if (x < limit && !test_bit(a, x)) return false;
+        queue_.push_back(static_cast<std::uint32_t>(x));
+        added &= added - 1;
+      }
+    }
+    return true;
+  }
+
   std::size_t W_;
-  std::size_t size_ = 0;
-  std::vector<Word> data_;
+  std::vector<std::vector<std::uint32_t>> by_attribute_;
+  std::vector<std::uint32_t> unconditional_;
+  std::vector<std::uint32_t> premise_size_;
+  std::vector<Word> premises_, conclusions_;
+  std::vector<std::uint32_t> missing_, stamp_;
+  std::uint32_t epoch_ = 0;
+  std::vector<std::uint32_t> queue_;
 };
 
 }  // namespace
@@ -63,7 +140,7 @@ CanonicalBase canonical_base(const Context& context) {
   const std::size_t W = dc.row_words;
   const std::size_t NW = dc.col_words;
   CanonicalBase base{"duquenne-guigues", {}};
-  ImplicationList list(W);
+  ImplicationList list(dc.m, W);
 
   std::vector<Word> a(W, 0), c(W), t(W), ext(NW);
   const ObjectSet all_objects = ObjectSet::full(dc.n);

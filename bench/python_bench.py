@@ -1,0 +1,138 @@
+"""Times the quorlan module from Python: parsing (per file, with peak memory), concept
+enumeration and lattice construction per algorithm, the canonical base, rendering (first and
+repeated svg()), and the pure-Python peer package `concepts` on the same inputs.
+
+    python3 bench/python_bench.py [data-dir] [--quick]
+
+Inputs that are absent are skipped; `concepts` is skipped when it is not installed
+(pip install concepts).
+"""
+import json
+import pathlib
+import random
+import subprocess
+import sys
+import time
+
+import quorlan
+
+DATA = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 and not sys.argv[1].startswith("--") else \
+    pathlib.Path(__file__).resolve().parent.parent.parent / "shared" / "data"
+QUICK = "--quick" in sys.argv
+
+
+def timed(f, repeat=1):
+    best = None
+    result = None
+    for _ in range(repeat):
+        t0 = time.perf_counter()
+        result = f()
+        dt = time.perf_counter() - t0
+        best = dt if best is None else min(best, dt)
+    return best, result
+
+
+PARSE_CHILD = """
+import resource, sys, time, quorlan
+data = open(sys.argv[1], 'rb').read()
+before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+t0 = time.perf_counter()
+ctx = quorlan.parse_context(data, sys.argv[1])
+dt = time.perf_counter() - t0
+peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+print(dt, ctx.n_objects, ctx.n_attributes, before / 1024, peak / 1024)
+"""
+
+
+def parse_table():
+    print("\n== parsing (each file in a fresh process; peak RSS of that process)")
+    print(f"{'file':28} {'objects x attributes':>22} {'seconds':>9} {'peak MB':>9} {'start MB':>9}")
+    for rel in ["fimi/mushroom.dat", "fimi/chess.dat", "fimi/T10I4D100K.dat", "fimi/retail.dat",
+                "cxt-concepts/mushroom.cxt", "cxt-concepts/bob-ross.cxt"]:
+        path = DATA / rel
+        if not path.exists():
+            print(f"{rel:28} skipped (absent)")
+            continue
+        out = subprocess.run([sys.executable, "-c", PARSE_CHILD, str(path)], capture_output=True,
+                             text=True, check=True).stdout.split()
+        dt, n, m, before, peak = float(out[0]), out[1], out[2], float(out[3]), float(out[4])
+        print(f"{rel:28} {n + ' x ' + m:>22} {dt:9.3f} {peak:9.1f} {before:9.1f}")
+
+
+def random_cxt(n, m, density, seed):
+    rng = random.Random(seed)
+    rows = ["".join("X" if rng.random() < density else "." for _ in range(m)) for _ in range(n)]
+    names = [f"o{i}" for i in range(n)] + [f"a{j}" for j in range(m)]
+    return ("\n".join(["B", "", str(n), str(m), ""] + names + rows) + "\n").encode()
+
+
+def compute_table(inputs):
+    print("\n== computing (best of 3 for small inputs)")
+    print(f"{'input':24} {'step':28} {'result':>9} {'seconds':>9}")
+    for name, data in inputs:
+        ctx = quorlan.parse_context(data, name)
+        small = ctx.n_objects * ctx.n_attributes < 200_000
+        for algo in quorlan.supported_algorithms():
+            dt, lat = timed(lambda: quorlan.compute_lattice(ctx, algo), 3 if small else 1)
+            print(f"{name:24} {'compute_lattice ' + algo:28} {lat.n_concepts:9} {dt:9.3f}")
+            del lat
+        dt, cs = timed(lambda: quorlan.compute_concepts(ctx, "fcbo"), 3 if small else 1)
+        print(f"{name:24} {'compute_concepts fcbo':28} {len(cs):9} {dt:9.3f}")
+        del cs
+        if not QUICK or small:
+            dt, imps = timed(lambda: quorlan.compute_implications(ctx))
+            print(f"{name:24} {'compute_implications':28} {len(imps):9} {dt:9.3f}")
+
+
+def render_table(inputs):
+    print("\n== rendering: first svg() (covers + layout + writing), then a repeated svg()")
+    print(f"{'input':24} {'concepts':>9} {'first s':>9} {'again s':>9} {'MB of SVG':>10}")
+    for name, data in inputs:
+        lat = quorlan.compute_lattice(quorlan.parse_context(data, name), "fcbo")
+        first, svg = timed(lat.svg)
+        again, _ = timed(lat.svg)
+        print(f"{name:24} {lat.n_concepts:9} {first:9.3f} {again:9.3f} {len(svg) / 1e6:10.1f}")
+
+
+def peer_table(inputs):
+    try:
+        import concepts
+    except ImportError:
+        print("\n== peer package `concepts` not installed: skipped")
+        return
+    print(f"\n== against the pure-Python package concepts {concepts.__version__}")
+    print(f"{'input':24} {'concepts s':>11} {'quorlan s':>10} {'ratio':>8}   (all concepts as extent/intent names)")
+    for name, data in inputs:
+        def peer():
+            c = concepts.Context.fromstring(data.decode(), frmat="cxt")
+            return [(e, i) for e, i in c.lattice]
+
+        def ours():
+            return quorlan.compute_lattice(quorlan.parse_context(data, name), "fcbo").concepts()
+
+        t_ours, r_ours = timed(ours)
+        t_peer, r_peer = timed(peer)
+        assert len(r_ours) == len(r_peer), (name, len(r_ours), len(r_peer))
+        print(f"{name:24} {t_peer:11.3f} {t_ours:10.3f} {t_peer / t_ours:8.0f}x")
+
+
+def main():
+    parse_table()
+    files = []
+    for rel in ["cxt-concepts/bob-ross.cxt", "cxt-concepts/segments.cxt", "fimi/mushroom.dat",
+                "synthetic/rand_1000x100_d10.dat", "synthetic/rand_1000x100_d20.dat"]:
+        if (DATA / rel).exists() and not (QUICK and "d20" in rel):
+            files.append((pathlib.Path(rel).name, (DATA / rel).read_bytes()))
+    compute_table(files)
+    sized = [("random ~1k concepts", random_cxt(60, 14, 0.35, 1)),
+             ("random ~20k concepts", random_cxt(300, 24, 0.3, 2))]
+    sized += [f for f in files if f[0] in ("bob-ross.cxt", "segments.cxt", "mushroom.dat")]
+    render_table(sized)
+    peers = [f for f in files if f[0].endswith(".cxt")] + sized[:2]
+    if (DATA / "cxt-concepts/mushroom.cxt").exists() and not QUICK:
+        peers.append(("mushroom.cxt", (DATA / "cxt-concepts/mushroom.cxt").read_bytes()))
+    peer_table(peers)
+
+
+if __name__ == "__main__":
+    main()
