@@ -116,6 +116,17 @@ int main(int argc, char** argv) {
       std::printf("%-34s %-13s %10zu %9.3f %9.1f\n", name.c_str(), "canonical", count, t,
                   peak_mb());
       std::fflush(stdout);
+#ifdef QUORLAN_BENCH_PLAIN
+      // The plain procedure: full passes over the list, derivations through the rows.
+      if (wants(what, "plain")) {
+        std::size_t plain = 0;
+        const double tp2 =
+            seconds([&] { plain = quorlan::reference::canonical_base(ctx).implications.size(); });
+        std::printf("%-34s %-13s %10zu %9.3f %9.1f  (%.0fx slower)\n", name.c_str(), "plain base",
+                    plain, tp2, peak_mb(), tp2 / t);
+        std::fflush(stdout);
+      }
+#endif
     }
   }
   return 0;
