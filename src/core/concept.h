@@ -41,6 +41,12 @@ class Lattice {
     extents_.push_list(extent, extent_count);
     intents_.push_words(intent);
   }
+  // Appends a concept given as two ascending index lists.
+  void push_lists(const std::uint32_t* extent, std::size_t extent_count,
+                  const std::uint32_t* intent, std::size_t intent_count) {
+    extents_.push_list(extent, extent_count);
+    intents_.push_list(intent, intent_count);
+  }
   void push(const Concept& c);
 
   const PackedSets& extents() const { return extents_; }
