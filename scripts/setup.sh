@@ -9,6 +9,7 @@ DEBIAN_PACKAGES=(
   libexpat1-dev nlohmann-json3-dev libcsv-dev libutf8proc-dev
   libgtest-dev clang-format
   chromium fonts-dejavu-core
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

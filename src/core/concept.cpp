@@ -108,7 +108,7 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice) {
   std::vector<Word> columns(m * nw, 0);
   for (std::size_t j = 0; j < m; ++j) {
     if (attribute_concept[j] < 0) panic("cover computation: the lattice lacks a bottom concept");
-    extents.to_words(static_cast<std::size_t>(attribute_concept[j]), &columns[j * nw]);
+    extents.to_words(static_cast<std::size_t>(attribute_concept[j]), columns.data() + j * nw);
   }
 
   ExtentIndex index(extents);
@@ -126,7 +126,7 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice) {
     for (std::size_t w = m / kWordBits + (m % kWordBits != 0); w < mw; ++w) candidates[w] = 0;
     for (std::size_t j = 0; j < m; ++j) {
       if ((b[j / kWordBits] >> (j % kWordBits)) & 1u) continue;
-      const Word* col = &columns[j * nw];
+      const Word* col = columns.data() + j * nw;
       c.clear();
       for (std::uint32_t g : a) {
         if ((col[g / kWordBits] >> (g % kWordBits)) & 1u) c.push_back(g);

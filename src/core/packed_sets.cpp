@@ -1,6 +1,6 @@
 #include "core/packed_sets.h"
 
-#include <cstring>
+#include <algorithm>
 
 namespace quorlan {
 
@@ -36,7 +36,7 @@ void PackedSets::push_words(const Word* words) {
     offsets_.back() = data_.size();
     const std::size_t start = data_.size();
     data_.resize(start + 2 * words_per_set_);
-    std::memcpy(data_.data() + start, words, words_per_set_ * sizeof(Word));
+    std::copy(words, words + words_per_set_, reinterpret_cast<Word*>(data_.data() + start));
   }
   counts_.push_back(static_cast<std::uint32_t>(count));
   offsets_.push_back(data_.size());
@@ -44,10 +44,10 @@ void PackedSets::push_words(const Word* words) {
 
 void PackedSets::to_words(std::size_t i, Word* out) const {
   if (!is_list(i)) {
-    std::memcpy(out, bits(i), words_per_set_ * sizeof(Word));
+    std::copy(bits(i), bits(i) + words_per_set_, out);
     return;
   }
-  std::memset(out, 0, words_per_set_ * sizeof(Word));
+  std::fill(out, out + words_per_set_, Word{0});
   const std::uint32_t* p = list(i);
   for (std::size_t k = 0; k < counts_[i]; ++k)
     out[p[k] / kWordBits] |= Word{1} << (p[k] % kWordBits);

@@ -108,7 +108,7 @@ class ImplicationList {
   }
 
   bool fire(std::uint32_t id, Word* t, const Word* a, std::size_t limit) {
-    const Word* c = &conclusions_[static_cast<std::size_t>(id) * W_];
+    const Word* c = conclusions_.data() + static_cast<std::size_t>(id) * W_;
     for (std::size_t w = 0; w < W_; ++w) {
       Word added = c[w] & ~t[w];
       if (added == 0) continue;

@@ -14,7 +14,7 @@ DenseContext::DenseContext(const Context& context)
   const std::size_t available = std::min(n, context.incidence().size());
   for (std::size_t g = 0; g < available; ++g) {
     const AttributeSet& r = context.row(g);
-    std::copy(r.words(), r.words() + row_words, &rows[g * row_words]);
+    std::copy(r.words(), r.words() + row_words, rows.data() + g * row_words);
     r.for_each([&](std::uint32_t j) {
       cols[j * col_words + g / kWordBits] |= Word{1} << (g % kWordBits);
     });

@@ -23,8 +23,8 @@ struct DenseContext {
   std::vector<Word> rows;
   std::vector<Word> cols;
 
-  const Word* row(std::size_t g) const { return &rows[g * row_words]; }
-  const Word* col(std::size_t j) const { return &cols[j * col_words]; }
+  const Word* row(std::size_t g) const { return rows.data() + g * row_words; }
+  const Word* col(std::size_t j) const { return cols.data() + j * col_words; }
   bool has(std::uint32_t g, std::uint32_t j) const {
     return (cols[j * col_words + g / kWordBits] >> (g % kWordBits)) & 1u;
   }

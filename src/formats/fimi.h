@@ -9,6 +9,6 @@ namespace quorlan {
 // Objects × attributes incidence cells (bits) of one context: 1 GiB of bits.
 inline constexpr std::uint64_t kFimiMaxCells = std::uint64_t{1} << 33;
 // Attributes (largest identifier + 1); each needs a generated name.
-inline constexpr std::uint64_t kFimiMaxAttributes = std::uint64_t{1} << 24;
+inline constexpr std::uint64_t kFimiMaxAttributes = std::uint64_t{1} << 21;
 
 }  // namespace quorlan

@@ -196,7 +196,7 @@ TEST(Fimi, Messages) {
       {"+\n", "parse error in fimi: line 1: expected non-negative integer, got \"+\""},
       {"4294967295\n",
        "invalid fimi data: item identifier 4294967295 would make a table of 1 transactions by "
-       "4294967296 attributes, beyond the limit of 16777216 attributes and 8589934592 incidence "
+       "4294967296 attributes, beyond the limit of 2097152 attributes and 8589934592 incidence "
        "cells"},
       {"+7 007\t 1\r\n", "ok"},
   };

@@ -1,0 +1,25 @@
+// Any bytes under any detection path: a context or an error, never a crash; messages are valid
+// UTF-8 (they reach Python as str).
+#include "formats/read.h"
+#include "formats/text.h"
+#include "fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const quorlan::fuzz::Input in = quorlan::fuzz::split(data, size);
+  const quorlan::ContextResult r = quorlan::read_context(in.content, in.name);
+  if (!r.has_value()) {
+    if (!quorlan::text::is_valid_utf8(r.error().display())) __builtin_trap();
+    return 0;
+  }
+  const quorlan::Context& c = r.value();
+  if (c.incidence().size() != c.n_objects()) __builtin_trap();
+  for (const auto& row : c.incidence()) {
+    if (row.capacity() != c.n_attributes()) __builtin_trap();
+  }
+  for (const auto& names : {c.objects(), c.attributes()}) {
+    for (const auto& name : names) {
+      if (!quorlan::text::is_valid_utf8(name)) __builtin_trap();
+    }
+  }
+  return 0;
+}
