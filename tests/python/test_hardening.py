@@ -1,0 +1,161 @@
+import gc
+import os
+import sys
+import threading
+
+import pytest
+
+import quorlan
+from conftest import cxt
+
+CTX_BYTES = cxt([f"o{i}" for i in range(12)], [f"a{j}" for j in range(9)],
+                ["".join("X" if (i * 7 + j * 3) % 5 < 2 else "." for j in range(9)) for i in range(12)])
+
+
+def rss_kb():
+    with open(f"/proc/{os.getpid()}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def test_threads_share_one_context_and_render_lattices():
+    ctx = quorlan.parse_context(CTX_BYTES)
+    expected = {a: quorlan.compute_concepts(ctx, a) for a in quorlan.supported_algorithms()}
+    expected_imps = quorlan.compute_implications(ctx)
+    lattice = quorlan.compute_lattice(ctx, "fcbo")
+    expected_svg = lattice.svg()
+    expected_concepts = lattice.concepts()
+    barrier = threading.Barrier(8)
+    failures = []
+
+    def compute():
+        barrier.wait()
+        for i in range(40):
+            a = quorlan.supported_algorithms()[i % 3]
+            if quorlan.compute_concepts(ctx, a) != expected[a]:
+                failures.append(a)
+            if quorlan.compute_implications(ctx) != expected_imps:
+                failures.append("implications")
+            if quorlan.compute_lattice(ctx, a).concepts() != expected[a]:
+                failures.append("lattice " + a)
+
+    def read():
+        barrier.wait()
+        for _ in range(400):
+            if (ctx.n_objects, ctx.n_attributes, repr(ctx)) != (12, 9, "Context(objects=12, attributes=9)"):
+                failures.append("getters")
+
+    def render():
+        barrier.wait()
+        for _ in range(40):
+            try:
+                if lattice.svg() != expected_svg:
+                    failures.append("svg")
+            except RuntimeError as e:  # another thread holds the lattice right now
+                assert str(e) in ("Already borrowed", "Already mutably borrowed")
+
+    def read_lattice():
+        barrier.wait()
+        for _ in range(200):
+            try:
+                if lattice.concepts() != expected_concepts:
+                    failures.append("concepts")
+            except RuntimeError as e:
+                assert str(e) == "Already mutably borrowed"
+
+    threads = [threading.Thread(target=f) for f in
+               (compute, compute, compute, read, read, render, read_lattice, read_lattice)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert failures == []
+
+
+@pytest.mark.parametrize("operation", [
+    "parse", "parse_error", "concepts", "lattice", "implications", "render", "binding_error",
+    "unknown_algorithm",
+])
+def test_repetition_keeps_memory_flat(operation):
+    ctx = quorlan.parse_context(CTX_BYTES)
+    lat = quorlan.compute_lattice(ctx)
+    ops = {
+        "parse": lambda: quorlan.parse_context(CTX_BYTES, "x.cxt"),
+        "parse_error": lambda: pytest.raises(ValueError, quorlan.parse_context, b"B\n1\n"),
+        "concepts": lambda: quorlan.compute_concepts(ctx, "in-close-5"),
+        "lattice": lambda: quorlan.compute_lattice(ctx, "fcbo").svg(),
+        "implications": lambda: quorlan.compute_implications(ctx),
+        "render": lambda: (lat._repr_html_(), lat.concepts()),
+        "binding_error": lambda: pytest.raises(TypeError, quorlan.compute_concepts, ctx, algo="x"),
+        "unknown_algorithm": lambda: pytest.raises(ValueError, quorlan.compute_lattice, ctx, "x"),
+    }
+    op = ops[operation]
+    for _ in range(300):
+        op()
+    gc.collect()
+    before = rss_kb()
+    for _ in range(3000):
+        op()
+    gc.collect()
+    grown = rss_kb() - before
+    assert grown < 2048, f"{operation}: resident memory grew by {grown} KiB over 3000 calls"
+
+
+def test_reference_counts_of_arguments_unchanged():
+    data = bytes(CTX_BYTES)
+    name = "".join(["x", ".cxt"])
+    algo = "".join(["fc", "bo"])
+    ctx = quorlan.parse_context(data, name)
+    counts = [sys.getrefcount(o) for o in (data, name, algo, ctx)]
+    for _ in range(100):
+        quorlan.parse_context(data, name)
+        quorlan.compute_concepts(ctx, algo)
+        quorlan.compute_lattice(ctx, algorithm=algo)
+        quorlan.compute_implications(ctx)
+        with pytest.raises(TypeError):
+            quorlan.parse_context(data, filename=None)
+    assert [sys.getrefcount(o) for o in (data, name, algo, ctx)] == counts
+
+
+def staircase_bytes(n):
+    return cxt([f"o{i}" for i in range(n)], [f"a{j}" for j in range(n)],
+               ["X" * (i + 1) + "." * (n - i - 1) for i in range(n)])
+
+
+def test_tall_lattice_in_a_thread_with_a_small_stack():
+    data = staircase_bytes(1500)
+    results = {}
+
+    def run():
+        ctx = quorlan.parse_context(data)
+        results["n"] = [quorlan.compute_lattice(ctx, a).n_concepts for a in ("fcbo", "in-close-5")]
+        results["svg"] = quorlan.compute_lattice(ctx, "fcbo").svg().count("<circle")
+
+    old = threading.stack_size(256 * 1024)
+    try:
+        t = threading.Thread(target=run)
+        t.start()
+        t.join()
+    finally:
+        threading.stack_size(old)
+    assert results == {"n": [1500, 1500], "svg": 1500}
+
+
+def test_wide_sparse_context():
+    lines = [" ".join(str(x) for x in range(i, 100_000, 9973)) for i in range(40)]
+    ctx = quorlan.parse_context("\n".join(lines).encode(), "wide.dat")
+    assert ctx.n_attributes == max(int(x) for line in lines for x in line.split()) + 1 > 99_000
+    counts = {a: len(quorlan.compute_concepts(ctx, a)) for a in quorlan.supported_algorithms()}
+    assert len(set(counts.values())) == 1
+    lat = quorlan.compute_lattice(ctx, "fcbo")
+    assert lat.svg().count("<circle") == lat.n_concepts
+    assert len(quorlan.compute_implications(quorlan.parse_context(b"1 5\n5 9\n", "w.dat"))) > 0
+
+
+def test_oversized_inputs_refused_quickly():
+    with pytest.raises(ValueError, match="item identifier 3000000"):
+        quorlan.parse_context(b"3000000\n", "big.dat")
+    with pytest.raises(ValueError, match="expected 1000000000 object names, got 1"):
+        quorlan.parse_context(b"B\n1000000000\n1000000000\nonly\n")
