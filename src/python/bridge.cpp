@@ -26,6 +26,22 @@ Ref new_str(std::string_view utf8) {
       PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size())));
 }
 
+CollectorPause::CollectorPause() : gc_(Ref::check(PyImport_ImportModule("gc"))) {
+  Ref enabled = Ref::check(PyObject_CallMethod(gc_.get(), "isenabled", nullptr));
+  was_enabled_ = PyObject_IsTrue(enabled.get()) == 1;
+  if (was_enabled_) Ref::check(PyObject_CallMethod(gc_.get(), "disable", nullptr));
+}
+
+CollectorPause::~CollectorPause() {
+  if (!was_enabled_) return;
+  // Keep an exception that is already pending (the result being abandoned) intact.
+  PyObject *type, *value, *traceback;
+  PyErr_Fetch(&type, &value, &traceback);
+  Ref done = Ref::steal(PyObject_CallMethod(gc_.get(), "enable", nullptr));
+  if (!done) PyErr_Clear();
+  PyErr_Restore(type, value, traceback);
+}
+
 SharedAccess::SharedAccess(AccessCounter& c) : counter_(c) {
   std::intptr_t v = counter_.load(std::memory_order_acquire);
   for (;;) {

@@ -73,6 +73,20 @@ class LockRelease {
   PyThreadState* state_;
 };
 
+// Pauses the cycle collector while a large result of plain containers is built (the lock is
+// held throughout, so no other thread can see the pause); restores the previous state.
+class CollectorPause {
+ public:
+  CollectorPause();
+  ~CollectorPause();
+  CollectorPause(const CollectorPause&) = delete;
+  CollectorPause& operator=(const CollectorPause&) = delete;
+
+ private:
+  Ref gc_;
+  bool was_enabled_ = false;
+};
+
 // 0 = free, n > 0 = n shared users, -1 = one exclusive user.
 using AccessCounter = std::atomic<std::intptr_t>;
 

@@ -8,18 +8,22 @@
 namespace quorlan::py {
 namespace {
 
-Ref name_list(const std::vector<std::string>& names, const auto& set_members) {
-  Ref list = result_object(PyList_New(0));
-  set_members([&](std::uint32_t i) {
+// A new list of new str objects, one per member, sized up front.
+template <class ForEachMember>
+Ref name_list(const std::vector<std::string>& names, std::size_t count, ForEachMember&& members) {
+  Ref list = result_object(PyList_New(static_cast<Py_ssize_t>(count)));
+  Py_ssize_t k = 0;
+  members([&](std::uint32_t i) {
     if (i >= names.size()) panic("set member " + std::to_string(i) + " has no name");
-    Ref s = new_str(names[i]);
-    if (PyList_Append(list.get(), s.get()) != 0) result_object(nullptr);
+    if (k >= static_cast<Py_ssize_t>(count)) panic("set has more members than it counts");
+    PyList_SetItem(list.get(), k++, new_str(names[i]).release());  // steals the str
   });
+  if (k != static_cast<Py_ssize_t>(count)) panic("set has fewer members than it counts");
   return list;
 }
 
-void set_item(PyObject* dict, const char* key, Ref value) {
-  if (PyDict_SetItemString(dict, key, value.get()) != 0) result_object(nullptr);
+void set_item(PyObject* dict, PyObject* key, Ref value) {
+  if (PyDict_SetItem(dict, key, value.get()) != 0) result_object(nullptr);
 }
 
 void append(PyObject* list, Ref item) {
@@ -45,29 +49,42 @@ const ConceptAlgorithm& select_algorithm(PyObject* algorithm_arg) {
 }  // namespace
 
 Ref concept_dicts(const Context& context, const Lattice& lattice) {
-  Ref list = result_object(PyList_New(0));
+  // The result holds only new containers of new strings: nothing for the cycle collector to
+  // find, and on large lattices its passes would dominate the conversion.
+  const CollectorPause pause;
+  const Ref extent_key = new_str("extent"), intent_key = new_str("intent");
+  Ref list = result_object(PyList_New(static_cast<Py_ssize_t>(lattice.size())));
   for (std::size_t i = 0; i < lattice.size(); ++i) {
     Ref dict = result_object(PyDict_New());
-    set_item(dict.get(), "extent",
-             name_list(context.objects(), [&](auto&& f) { lattice.extents().for_each(i, f); }));
-    set_item(dict.get(), "intent",
-             name_list(context.attributes(), [&](auto&& f) { lattice.intents().for_each(i, f); }));
-    append(list.get(), std::move(dict));
+    set_item(dict.get(), extent_key.get(),
+             name_list(context.objects(), lattice.extents().count(i),
+                       [&](auto&& f) { lattice.extents().for_each(i, f); }));
+    set_item(dict.get(), intent_key.get(),
+             name_list(context.attributes(), lattice.intents().count(i),
+                       [&](auto&& f) { lattice.intents().for_each(i, f); }));
+    PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), dict.release());
   }
   return list;
 }
 
 Ref implication_dicts(const Context& context, const std::vector<Implication>& implications) {
-  Ref list = result_object(PyList_New(0));
+  const CollectorPause pause;
+  const Ref premise_key = new_str("premise"), conclusion_key = new_str("conclusion"),
+            support_key = new_str("support"), confidence_key = new_str("confidence");
+  Ref list = result_object(PyList_New(static_cast<Py_ssize_t>(implications.size())));
+  Py_ssize_t k = 0;
   for (const Implication& imp : implications) {
     Ref dict = result_object(PyDict_New());
-    set_item(dict.get(), "premise",
-             name_list(context.attributes(), [&](auto&& f) { imp.premise.for_each(f); }));
-    set_item(dict.get(), "conclusion",
-             name_list(context.attributes(), [&](auto&& f) { imp.conclusion.for_each(f); }));
-    set_item(dict.get(), "support", result_object(PyLong_FromUnsignedLongLong(imp.support)));
-    set_item(dict.get(), "confidence", result_object(PyFloat_FromDouble(imp.confidence)));
-    append(list.get(), std::move(dict));
+    set_item(dict.get(), premise_key.get(),
+             name_list(context.attributes(), imp.premise.count(),
+                       [&](auto&& f) { imp.premise.for_each(f); }));
+    set_item(dict.get(), conclusion_key.get(),
+             name_list(context.attributes(), imp.conclusion.count(),
+                       [&](auto&& f) { imp.conclusion.for_each(f); }));
+    set_item(dict.get(), support_key.get(),
+             result_object(PyLong_FromUnsignedLongLong(imp.support)));
+    set_item(dict.get(), confidence_key.get(), result_object(PyFloat_FromDouble(imp.confidence)));
+    PyList_SetItem(list.get(), k++, dict.release());
   }
   return list;
 }
