@@ -44,9 +44,12 @@ struct Frame {
   std::size_t ext_mark, int_mark, undo_mark;
 };
 
+// What made attribute j fail in an ancestor: FCbO keeps the failed intent (a sorted list in
+// the intent arena), In-Close one attribute of C's partial closure outside the intent.
+constexpr std::size_t kWitness = SIZE_MAX - 1;
 struct Failure {
-  std::size_t off = kNone;  // FCbO: the failed intent in the intent arena; In-Close: unused
-  std::size_t len = 0;      // FCbO: its length; In-Close: the witnessing attribute
+  std::size_t off = kNone;
+  std::size_t len = 0;
 };
 
 class SparseSearch {
@@ -61,8 +64,11 @@ class SparseSearch {
 
   Lattice run() {
     Lattice out(sc_.n, sc_.m);
-    for (std::size_t g = 0; g < sc_.n; ++g) ext_.push_back(static_cast<std::uint32_t>(g));
-    intent_of(0, sc_.n, 0, ints_);
+    for (std::size_t g = 0; g < sc_.n; ++g) {
+      ext_.push_back(static_cast<std::uint32_t>(g));
+      pos_.push_back(sc_.row_start[g]);
+    }
+    top_intent(ints_);
     out.push_lists(ext_.data(), sc_.n, ints_.data(), ints_.size());
 
     std::vector<Frame> stack;
@@ -80,6 +86,7 @@ class SparseSearch {
           undo_.pop_back();
         }
         ext_.resize(f.ext_mark);
+        pos_.resize(f.ext_mark);
         ints_.resize(f.int_mark);
         children_.resize(f.child_begin);
         stack.pop_back();
@@ -91,27 +98,57 @@ class SparseSearch {
  private:
   bool in_b(std::uint32_t x) const { return (in_b_[x / kWordBits] >> (x % kWordBits)) & 1u; }
 
-  // Appends to `out` the attributes from `from` on common to the objects ext_[off, off+len)
-  // (every attribute from `from` on when the extent is empty).
-  void intent_of(std::size_t off, std::size_t len, std::uint32_t from,
-                 std::vector<std::uint32_t>& out) const {
-    const std::size_t start = out.size();
+  // Keeps in v[start, end) only the attributes found in the sorted row part [r, r_end): a
+  // merge, sequential in memory unlike probing the columns.
+  static void keep_common(std::vector<std::uint32_t>& v, std::size_t start, const std::uint32_t* r,
+                          const std::uint32_t* r_end) {
+    std::size_t keep = start;
+    for (std::size_t p = start; p < v.size() && r != r_end; ++p) {
+      while (r != r_end && *r < v[p]) ++r;
+      if (r != r_end && *r == v[p]) v[keep++] = v[p];
+    }
+    v.resize(keep);
+  }
+
+  // Appends to `out` the attributes that every object has (all of them without objects).
+  void top_intent(std::vector<std::uint32_t>& out) const {
+    if (sc_.n == 0) {
+      for (std::size_t x = 0; x < sc_.m; ++x) out.push_back(static_cast<std::uint32_t>(x));
+      return;
+    }
+    const std::uint32_t* items = sc_.items.data();
+    out.insert(out.end(), items + sc_.row_start[0], items + sc_.row_start[1]);
+    for (std::size_t g = 1; g < sc_.n && !out.empty(); ++g) {
+      keep_common(out, 0, items + sc_.row_start[g], items + sc_.row_start[g + 1]);
+    }
+  }
+
+  // Appends to ints_ the attributes below j (below_j) or from j on (otherwise) that all objects
+  // of C = ext_[off, off+len) have; C holds j, and pos_ marks where each row passes it.
+  void common_part(std::size_t off, std::size_t len, bool below_j, std::uint32_t j) {
     if (len == 0) {
-      for (std::size_t x = from; x < sc_.m; ++x) out.push_back(static_cast<std::uint32_t>(x));
+      for (std::size_t x = below_j ? 0 : j; x < (below_j ? j : sc_.m); ++x) {
+        ints_.push_back(static_cast<std::uint32_t>(x));
+      }
       return;
     }
     const std::uint32_t g0 = ext_[off];
-    const std::uint32_t* first = sc_.items.data() + sc_.row_start[g0];
-    const std::uint32_t* last = sc_.items.data() + sc_.row_start[g0 + 1];
-    first = std::lower_bound(first, last, from);
-    out.insert(out.end(), first, last);
-    for (std::size_t k = 1; k < len && out.size() > start; ++k) {
+    const std::uint32_t* items = sc_.items.data();
+    const std::size_t at_j = pos_[off] - 1;  // the position of j in g0's row
+    const std::size_t start = ints_.size();
+    if (below_j) {
+      ints_.insert(ints_.end(), items + sc_.row_start[g0], items + at_j);
+    } else {
+      ints_.insert(ints_.end(), items + at_j, items + sc_.row_start[g0 + 1]);
+    }
+    for (std::size_t k = 1; k < len && ints_.size() > start; ++k) {
       const std::uint32_t g = ext_[off + k];
-      std::size_t keep = start;
-      for (std::size_t p = start; p < out.size(); ++p) {
-        if (sc_.has(g, out[p])) out[keep++] = out[p];
+      const std::uint32_t* j_at = items + pos_[off + k] - 1;
+      if (below_j) {
+        keep_common(ints_, start, items + sc_.row_start[g], j_at);
+      } else {
+        keep_common(ints_, start, j_at, items + sc_.row_start[g + 1]);
       }
-      out.resize(keep);
     }
   }
 
@@ -127,12 +164,13 @@ class SparseSearch {
     for (std::size_t k = 0; k < b_len && ints_[b_off + k] == j0; ++k) ++j0;
 
     // Deliver every occurrence at or after y, outside B, into its attribute's bucket.
+    // pos_ holds, for each object of A, where its row passes y: the search carries these
+    // positions down the tree instead of searching the rows again.
     touched_.clear();
     for (std::size_t k = 0; k < a_len; ++k) {
       const std::uint32_t g = ext_[a_off + k];
       const std::uint32_t* last = sc_.items.data() + sc_.row_start[g + 1];
-      for (const std::uint32_t* p = std::lower_bound(sc_.items.data() + sc_.row_start[g], last, y);
-           p != last; ++p) {
+      for (const std::uint32_t* p = sc_.items.data() + pos_[a_off + k]; p != last; ++p) {
         if (in_b(*p)) continue;
         if (count_[*p]++ == 0) touched_.push_back(*p);
       }
@@ -145,12 +183,16 @@ class SparseSearch {
       count_[x] = 0;
     }
     buckets_.resize(total);
+    bucket_pos_.resize(total);
     for (std::size_t k = 0; k < a_len; ++k) {
       const std::uint32_t g = ext_[a_off + k];
-      const std::uint32_t* last = sc_.items.data() + sc_.row_start[g + 1];
-      for (const std::uint32_t* p = std::lower_bound(sc_.items.data() + sc_.row_start[g], last, y);
-           p != last; ++p) {
-        if (!in_b(*p)) buckets_[bucket_start_[*p] + count_[*p]++] = g;
+      const std::uint32_t* first = sc_.items.data();
+      const std::uint32_t* last = first + sc_.row_start[g + 1];
+      for (const std::uint32_t* p = first + pos_[a_off + k]; p != last; ++p) {
+        if (in_b(*p)) continue;
+        const std::size_t slot = bucket_start_[*p] + count_[*p]++;
+        buckets_[slot] = g;
+        bucket_pos_[slot] = static_cast<std::size_t>(p - first) + 1;  // just past the item
       }
     }
     if (j0 >= y && j0 < sc_.m && !in_b(j0) && count_[j0] == 0) {
@@ -158,6 +200,7 @@ class SparseSearch {
       bucket_start_[j0] = 0;
     }
 
+    std::size_t b_below = 0;  // members of B below the current candidate
     for (std::uint32_t j : touched_) {
       const std::size_t c_begin = bucket_start_[j];
       const std::size_t c_len = count_[j];
@@ -165,32 +208,35 @@ class SparseSearch {
       const std::size_t c_off = ext_.size();
       ext_.insert(ext_.end(), buckets_.begin() + static_cast<std::ptrdiff_t>(c_begin),
                   buckets_.begin() + static_cast<std::ptrdiff_t>(c_begin + c_len));
+      pos_.insert(pos_.end(), bucket_pos_.begin() + static_cast<std::ptrdiff_t>(c_begin),
+                  bucket_pos_.begin() + static_cast<std::ptrdiff_t>(c_begin + c_len));
       const std::size_t d_off = ints_.size();
       if (strategy_ == CanonicityStrategy::kFailureSets) {
-        intent_of(c_off, c_len, 0, ints_);
-        // B ⊆ D, so D agrees with B below j exactly when both hold as many attributes there.
-        const auto below = [&](std::size_t off, std::size_t len) {
-          return std::lower_bound(ints_.begin() + static_cast<std::ptrdiff_t>(off),
-                                  ints_.begin() + static_cast<std::ptrdiff_t>(off + len), j) -
-                 (ints_.begin() + static_cast<std::ptrdiff_t>(off));
-        };
-        if (below(d_off, ints_.size() - d_off) != below(b_off, b_len)) {
+        // The part of D below j first: B ⊆ D, so D agrees with B there exactly when both hold
+        // as many attributes. A failed part is all that pruning ever reads of a failed intent.
+        common_part(c_off, c_len, /*below_j=*/true, j);
+        while (b_below < b_len && ints_[b_off + b_below] < j) ++b_below;
+        if (ints_.size() - d_off != b_below) {
           ext_.resize(c_off);
+          pos_.resize(c_off);
           remember(j, {d_off, ints_.size() - d_off});
           continue;
         }
+        common_part(c_off, c_len, /*below_j=*/false, j);
       } else {
         // Partial closure below j first: an attribute outside B held by all of C refutes it.
-        const std::uint32_t witness = common_outside_b_below(c_off, c_len, j);
-        if (witness != UINT32_MAX) {
+        common_outside_b_below(c_off, c_len, j);
+        if (!scratch_.empty()) {
+          // One refuting attribute is kept: while it stays outside B, j fails below too.
           ext_.resize(c_off);
-          remember(j, {0, witness});
+          pos_.resize(c_off);
+          remember(j, {kWitness, scratch_.front()});
           continue;
         }
         for (std::size_t k = 0; k < b_len && ints_[b_off + k] < j; ++k) {
           ints_.push_back(ints_[b_off + k]);
         }
-        intent_of(c_off, c_len, j, ints_);
+        common_part(c_off, c_len, /*below_j=*/false, j);
       }
       children_.push_back({c_off, c_len, d_off, ints_.size() - d_off, j + 1});
     }
@@ -208,14 +254,12 @@ class SparseSearch {
   // What an ancestor learnt about j proves it fails here too.
   bool pruned(std::uint32_t j) const {
     const Failure& fl = failure_[j];
-    if (strategy_ == CanonicityStrategy::kFailureSets) {
-      if (fl.off == kNone) return false;
-      for (std::size_t k = 0; k < fl.len && ints_[fl.off + k] < j; ++k) {
-        if (!in_b(ints_[fl.off + k])) return true;
-      }
-      return false;
+    if (fl.off == kNone) return false;
+    if (fl.off == kWitness) return !in_b(static_cast<std::uint32_t>(fl.len));
+    for (std::size_t k = 0; k < fl.len && ints_[fl.off + k] < j; ++k) {
+      if (!in_b(ints_[fl.off + k])) return true;
     }
-    return fl.off != kNone && !in_b(static_cast<std::uint32_t>(fl.len));
+    return false;
   }
 
   void remember(std::uint32_t j, Failure f) {
@@ -223,23 +267,19 @@ class SparseSearch {
     failure_[j] = f;
   }
 
-  // The first attribute below j, outside B, that every object of C has; UINT32_MAX if none.
-  std::uint32_t common_outside_b_below(std::size_t c_off, std::size_t c_len, std::uint32_t j) {
-    if (c_len == 0) return UINT32_MAX;  // j is then the smallest attribute outside B
+  // Leaves in scratch_ the attributes below j, outside B, that every object of C has.
+  void common_outside_b_below(std::size_t c_off, std::size_t c_len, std::uint32_t j) {
     scratch_.clear();
+    if (c_len == 0) return;  // j is then the smallest attribute outside B
     const std::uint32_t g0 = ext_[c_off];
     for (std::size_t p = sc_.row_start[g0]; p < sc_.row_start[g0 + 1] && sc_.items[p] < j; ++p) {
       if (!in_b(sc_.items[p])) scratch_.push_back(sc_.items[p]);
     }
+    const std::uint32_t* items = sc_.items.data();
     for (std::size_t k = 1; k < c_len && !scratch_.empty(); ++k) {
       const std::uint32_t g = ext_[c_off + k];
-      std::size_t keep = 0;
-      for (std::uint32_t x : scratch_) {
-        if (sc_.has(g, x)) scratch_[keep++] = x;
-      }
-      scratch_.resize(keep);
+      keep_common(scratch_, 0, items + sc_.row_start[g], items + pos_[c_off + k] - 1);
     }
-    return scratch_.empty() ? UINT32_MAX : scratch_.front();
   }
 
   const SparseContext& sc_;
@@ -248,6 +288,8 @@ class SparseSearch {
   std::vector<std::uint32_t> count_;
   std::vector<std::size_t> bucket_start_;
   std::vector<std::uint32_t> buckets_, touched_, scratch_;
+  std::vector<std::size_t> bucket_pos_;
+  std::vector<std::size_t> pos_;  // parallel to ext_: where each object's row passes the node's y
   std::vector<std::uint32_t> ext_, ints_;
   std::vector<Child> children_;
   std::vector<Failure> failure_;
