@@ -5,17 +5,13 @@
 namespace quorlan {
 
 SparseContext::SparseContext(const Context& context)
-    : n(context.n_objects()), m(context.n_attributes()), col_words(words_for(n)) {
+    : n(context.n_objects()), m(context.n_attributes()) {
   row_start.reserve(n + 1);
   row_start.push_back(0);
-  cols.assign(m * col_words, 0);
   const std::size_t available = std::min(n, context.incidence().size());
   for (std::size_t g = 0; g < n; ++g) {
     if (g < available) {
-      context.row(g).for_each([&](std::uint32_t j) {
-        items.push_back(j);
-        cols[j * col_words + g / kWordBits] |= Word{1} << (g % kWordBits);
-      });
+      context.row(g).for_each([&](std::uint32_t j) { items.push_back(j); });
     }
     row_start.push_back(items.size());
   }
@@ -125,6 +121,22 @@ class SparseSearch {
 
   // Appends to ints_ the attributes below j (below_j) or from j on (otherwise) that all objects
   // of C = ext_[off, off+len) have; C holds j, and pos_ marks where each row passes it.
+  // Among the first few objects of C, the one whose row part (below j, or from j on) is
+  // shortest: the intersection starts from it.
+  std::size_t shortest_part(std::size_t off, std::size_t len, bool below_j) const {
+    std::size_t best = 0, best_len = SIZE_MAX;
+    for (std::size_t k = 0; k < std::min<std::size_t>(len, 8); ++k) {
+      const std::uint32_t g = ext_[off + k];
+      const std::size_t at_j = pos_[off + k] - 1;
+      const std::size_t part = below_j ? at_j - sc_.row_start[g] : sc_.row_start[g + 1] - at_j;
+      if (part < best_len) {
+        best = k;
+        best_len = part;
+      }
+    }
+    return best;
+  }
+
   void common_part(std::size_t off, std::size_t len, bool below_j, std::uint32_t j) {
     if (len == 0) {
       for (std::size_t x = below_j ? 0 : j; x < (below_j ? j : sc_.m); ++x) {
@@ -132,16 +144,18 @@ class SparseSearch {
       }
       return;
     }
-    const std::uint32_t g0 = ext_[off];
+    const std::size_t first = shortest_part(off, len, below_j);
+    const std::uint32_t g0 = ext_[off + first];
     const std::uint32_t* items = sc_.items.data();
-    const std::size_t at_j = pos_[off] - 1;  // the position of j in g0's row
+    const std::size_t at_j = pos_[off + first] - 1;  // the position of j in g0's row
     const std::size_t start = ints_.size();
     if (below_j) {
       ints_.insert(ints_.end(), items + sc_.row_start[g0], items + at_j);
     } else {
       ints_.insert(ints_.end(), items + at_j, items + sc_.row_start[g0 + 1]);
     }
-    for (std::size_t k = 1; k < len && ints_.size() > start; ++k) {
+    for (std::size_t k = 0; k < len && ints_.size() > start; ++k) {
+      if (k == first) continue;
       const std::uint32_t g = ext_[off + k];
       const std::uint32_t* j_at = items + pos_[off + k] - 1;
       if (below_j) {
@@ -271,12 +285,14 @@ class SparseSearch {
   void common_outside_b_below(std::size_t c_off, std::size_t c_len, std::uint32_t j) {
     scratch_.clear();
     if (c_len == 0) return;  // j is then the smallest attribute outside B
-    const std::uint32_t g0 = ext_[c_off];
-    for (std::size_t p = sc_.row_start[g0]; p < sc_.row_start[g0 + 1] && sc_.items[p] < j; ++p) {
+    const std::size_t first = shortest_part(c_off, c_len, /*below_j=*/true);
+    const std::uint32_t g0 = ext_[c_off + first];
+    for (std::size_t p = sc_.row_start[g0]; p + 1 < pos_[c_off + first]; ++p) {
       if (!in_b(sc_.items[p])) scratch_.push_back(sc_.items[p]);
     }
     const std::uint32_t* items = sc_.items.data();
-    for (std::size_t k = 1; k < c_len && !scratch_.empty(); ++k) {
+    for (std::size_t k = 0; k < c_len && !scratch_.empty(); ++k) {
+      if (k == first) continue;
       const std::uint32_t g = ext_[c_off + k];
       keep_common(scratch_, 0, items + sc_.row_start[g], items + pos_[c_off + k] - 1);
     }

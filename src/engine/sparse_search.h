@@ -20,12 +20,6 @@ struct SparseContext {
   std::size_t n, m;
   std::vector<std::size_t> row_start;  // object g has items[row_start[g] .. row_start[g+1])
   std::vector<std::uint32_t> items;
-  std::size_t col_words;
-  std::vector<Word> cols;  // attribute columns as bits, for membership tests
-
-  bool has(std::uint32_t g, std::uint32_t j) const {
-    return (cols[j * col_words + g / kWordBits] >> (g % kWordBits)) & 1u;
-  }
 };
 
 // True when the context is sparse enough for the list-based search to beat bit words.
