@@ -59,6 +59,34 @@ def parse_table():
         print(f"{rel:28} {n + ' x ' + m:>22} {dt:9.3f} {peak:9.1f} {before:9.1f}")
 
 
+SPARSE_CHILD = """
+import resource, sys, time, quorlan
+ctx = quorlan.parse_context(open(sys.argv[1], 'rb').read(), sys.argv[1])
+t0 = time.perf_counter()
+if sys.argv[2] == 'concepts':
+    n = len(quorlan.compute_concepts(ctx, sys.argv[3]))
+else:
+    n = quorlan.compute_lattice(ctx, sys.argv[3]).n_concepts
+dt = time.perf_counter() - t0
+print(dt, n, resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024)
+"""
+
+
+def sparse_table():
+    print("\n== large sparse data (each run in a fresh process; peak RSS of that process)")
+    print(f"{'file':18} {'call':34} {'concepts':>9} {'seconds':>9} {'peak MB':>9}")
+    for rel in ["fimi/T10I4D100K.dat", "fimi/retail.dat"]:
+        path = DATA / rel
+        if not path.exists():
+            print(f"{rel:18} skipped (absent)")
+            continue
+        for call, algo in [("lattice", "fcbo"), ("lattice", "in-close-5"), ("concepts", "fcbo")]:
+            out = subprocess.run([sys.executable, "-c", SPARSE_CHILD, str(path), call, algo],
+                                 capture_output=True, text=True, check=True).stdout.split()
+            label = f"compute_{call if call == 'concepts' else 'lattice'}({algo})"
+            print(f"{path.name:18} {label:34} {out[1]:>9} {float(out[0]):9.3f} {float(out[2]):9.1f}")
+
+
 def random_cxt(n, m, density, seed):
     rng = random.Random(seed)
     rows = ["".join("X" if rng.random() < density else "." for _ in range(m)) for _ in range(n)]
@@ -124,14 +152,14 @@ def main():
         if (DATA / rel).exists() and not (QUICK and "d20" in rel):
             files.append((pathlib.Path(rel).name, (DATA / rel).read_bytes()))
     compute_table(files)
-    sized = [("random ~1k concepts", random_cxt(60, 14, 0.35, 1)),
-             ("random ~20k concepts", random_cxt(300, 24, 0.3, 2))]
+    sized = [("random ~1k concepts", random_cxt(150, 14, 0.4, 1)),
+             ("random ~20k concepts", random_cxt(500, 24, 0.3, 2))]
     sized += [f for f in files if f[0] in ("bob-ross.cxt", "segments.cxt", "mushroom.dat")]
     render_table(sized)
     peers = [f for f in files if f[0].endswith(".cxt")] + sized[:2]
-    if (DATA / "cxt-concepts/mushroom.cxt").exists() and not QUICK:
-        peers.append(("mushroom.cxt", (DATA / "cxt-concepts/mushroom.cxt").read_bytes()))
     peer_table(peers)
+    if not QUICK:
+        sparse_table()
 
 
 if __name__ == "__main__":
