@@ -30,19 +30,6 @@ class ContentLines {
   LineReader lines_;
 };
 
-std::optional<std::uint64_t> parse_count(std::string_view s) {
-  if (!s.empty() && s[0] == '+') s.remove_prefix(1);
-  if (s.empty()) return std::nullopt;
-  std::uint64_t v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const std::uint64_t d = static_cast<std::uint64_t>(c - '0');
-    if (v > (UINT64_MAX - d) / 10) return std::nullopt;
-    v = v * 10 + d;
-  }
-  return v;
-}
-
 }  // namespace
 
 ContextResult read_cxt(std::string_view input) {
@@ -61,7 +48,7 @@ ContextResult read_cxt(std::string_view input) {
       return fail(FormatError::parse(
           kCxt, std::string("expected ") + count_names[k] + ", reached end of input"));
     }
-    const std::optional<std::uint64_t> v = parse_count(*line);
+    const std::optional<std::uint64_t> v = text::parse_unsigned(*line, UINT64_MAX);
     if (!v) {
       return fail(FormatError::parse(kCxt, std::string("expected ") + count_names[k] +
                                                " as a non-negative integer, got " +

@@ -23,19 +23,6 @@ std::string_view trim_xml(std::string_view s) {
   return s;
 }
 
-std::optional<std::uint64_t> parse_position(std::string_view s) {
-  if (!s.empty() && s[0] == '+') s.remove_prefix(1);
-  if (s.empty()) return std::nullopt;
-  std::uint64_t v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const std::uint64_t d = static_cast<std::uint64_t>(c - '0');
-    if (v > (UINT64_MAX - d) / 10) return std::nullopt;
-    v = v * 10 + d;
-  }
-  return v;
-}
-
 class XmlReader {
  public:
   explicit XmlReader(std::string_view input) : input_(input) {
@@ -130,7 +117,8 @@ class XmlReader {
       if (!in_object_) return;
       const char* v = first_attribute(atts, "Id", "AttributeIdentifier");
       if (v == nullptr) return;
-      if (const std::optional<std::uint64_t> p = parse_position(v)) current_ids_.push_back(*p);
+      if (const std::optional<std::uint64_t> p = text::parse_unsigned(v, UINT64_MAX))
+        current_ids_.push_back(*p);
     }
   }
 
@@ -140,7 +128,7 @@ class XmlReader {
     if (!closing_.empty()) closing_.pop_back();
     if (self_closing || std::string_view(name) != "Object" || !in_object_) return;
     const std::string object_name =
-        current_name_ ? *current_name_ : "g" + std::to_string(objects_.size());
+        current_name_ ? *current_name_ : text::numbered('g', objects_.size());
     const std::size_t a = attributes_.size();
     AttributeSet row = AttributeSet::empty(a);
     for (std::uint64_t p : current_ids_) {

@@ -14,18 +14,6 @@ namespace {
 
 constexpr const char* kFimi = "fimi";
 
-std::optional<std::uint32_t> parse_item(std::string_view s) {
-  if (!s.empty() && s[0] == '+') s.remove_prefix(1);
-  if (s.empty()) return std::nullopt;
-  std::uint64_t v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + static_cast<std::uint64_t>(c - '0');
-    if (v > UINT32_MAX) return std::nullopt;
-  }
-  return static_cast<std::uint32_t>(v);
-}
-
 }  // namespace
 
 ContextResult read_fimi(std::string_view input) {
@@ -53,13 +41,13 @@ ContextResult read_fimi(std::string_view input) {
         end = probe;
       }
       const std::string_view token = line.substr(pos, end - pos);
-      const std::optional<std::uint32_t> id = parse_item(token);
+      const std::optional<std::uint64_t> id = text::parse_unsigned(token, UINT32_MAX);
       if (!id) {
         return fail(FormatError::parse(kFimi, "line " + std::to_string(lines.number()) +
                                                   ": expected non-negative integer, got " +
                                                   text::quoted(token)));
       }
-      items.push_back(*id);
+      items.push_back(static_cast<std::uint32_t>(*id));
       pos = end;
     }
     std::sort(items.begin() + static_cast<std::ptrdiff_t>(first), items.end());
@@ -83,8 +71,8 @@ ContextResult read_fimi(std::string_view input) {
   std::vector<std::string> objects, attributes;
   objects.reserve(k);
   attributes.reserve(m);
-  for (std::size_t t = 0; t < k; ++t) objects.push_back("g" + std::to_string(t));
-  for (std::uint64_t j = 0; j < m; ++j) attributes.push_back("m" + std::to_string(j));
+  for (std::size_t t = 0; t < k; ++t) objects.push_back(text::numbered('g', t));
+  for (std::uint64_t j = 0; j < m; ++j) attributes.push_back(text::numbered('m', j));
   std::vector<AttributeSet> rows;
   rows.reserve(k);
   for (std::size_t t = 0; t < k; ++t) {

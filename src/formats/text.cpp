@@ -67,6 +67,25 @@ bool is_escaped_in_quotes(std::int32_t cp) {
 
 }  // namespace
 
+std::optional<std::uint64_t> parse_unsigned(std::string_view s, std::uint64_t max) {
+  if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+  if (s.empty()) return std::nullopt;
+  std::uint64_t v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const std::uint64_t d = static_cast<std::uint64_t>(c - '0');
+    if (v > (max - d) / 10) return std::nullopt;
+    v = v * 10 + d;
+  }
+  return v;
+}
+
+std::string numbered(char prefix, std::uint64_t number) {
+  std::string out(1, prefix);
+  out += std::to_string(number);
+  return out;
+}
+
 bool is_valid_utf8(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
     const std::size_t len = valid_sequence(s, i);
@@ -76,13 +95,17 @@ bool is_valid_utf8(std::string_view s) {
   return true;
 }
 
-std::string decode_lossy(std::string_view s) {
+namespace {
+
+// Copies valid UTF-8 and hands every other byte to `replace`.
+template <class Replace>
+std::string replacing_invalid(std::string_view s, Replace&& replace) {
   std::string out;
   out.reserve(s.size());
   for (std::size_t i = 0; i < s.size();) {
     const std::size_t len = valid_sequence(s, i);
     if (len == 0) {
-      out += "\xEF\xBF\xBD";
+      replace(out, static_cast<unsigned char>(s[i]));
       ++i;
     } else {
       out.append(s.substr(i, len));
@@ -92,24 +115,20 @@ std::string decode_lossy(std::string_view s) {
   return out;
 }
 
+}  // namespace
+
+std::string decode_lossy(std::string_view s) {
+  return replacing_invalid(s, [](std::string& out, unsigned char) { out += "\xEF\xBF\xBD"; });
+}
+
 std::string printable_bytes(std::string_view s) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (std::size_t i = 0; i < s.size();) {
-    const std::size_t len = valid_sequence(s, i);
-    if (len == 0) {
-      const auto b = static_cast<unsigned char>(s[i]);
-      out += '<';
-      out += hex[b >> 4];
-      out += hex[b & 15];
-      out += '>';
-      ++i;
-    } else {
-      out.append(s.substr(i, len));
-      i += len;
-    }
-  }
-  return out;
+  return replacing_invalid(s, [](std::string& out, unsigned char b) {
+    static const char* hex = "0123456789ABCDEF";
+    out += '<';
+    out += hex[b >> 4];
+    out += hex[b & 15];
+    out += '>';
+  });
 }
 
 bool is_white_space(std::int32_t cp) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,10 @@ std::string_view trim(std::string_view s);
 std::size_t count_scalars(std::string_view s);
 // Decodes one scalar from valid UTF-8 at s[pos], advancing pos.
 std::int32_t next_scalar(std::string_view s, std::size_t& pos);
+// An optional single "+" and one or more decimal digits, at most `max`; nothing else.
+std::optional<std::uint64_t> parse_unsigned(std::string_view s, std::uint64_t max);
+// A generated name: the prefix followed by the number in decimal ("g0", "m17").
+std::string numbered(char prefix, std::uint64_t number);
 // "text" with quotes, backslashes and non-printable characters escaped.
 std::string quoted(std::string_view s);
 
