@@ -239,7 +239,7 @@ class SparseSearch {
         common_part(c_off, c_len, /*below_j=*/false, j);
       } else {
         // Partial closure below j first: an attribute outside B held by all of C refutes it.
-        common_outside_b_below(c_off, c_len, j);
+        common_outside_b_below(c_off, c_len);
         if (!scratch_.empty()) {
           // One refuting attribute is kept: while it stays outside B, j fails below too.
           ext_.resize(c_off);
@@ -282,7 +282,8 @@ class SparseSearch {
   }
 
   // Leaves in scratch_ the attributes below j, outside B, that every object of C has.
-  void common_outside_b_below(std::size_t c_off, std::size_t c_len, std::uint32_t j) {
+  // (C holds j, and pos_ marks where each of its rows passes j.)
+  void common_outside_b_below(std::size_t c_off, std::size_t c_len) {
     scratch_.clear();
     if (c_len == 0) return;  // j is then the smallest attribute outside B
     const std::size_t first = shortest_part(c_off, c_len, /*below_j=*/true);
