@@ -11,7 +11,7 @@ clang-format --dry-run --Werror $(git ls-files 'src/*.h' 'src/*.cpp' 'tests/cpp/
 
 echo "== C++ build and tests"
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORLAN_WERROR=ON \
-  -DQUORLAN_BUILD_TESTS=ON -DQUORLAN_BUILD_BENCH=ON > /dev/null
+  -DQUORLAN_BUILD_TESTS=ON -DQUORLAN_BUILD_BENCH=ON -DQUORLAN_BUILD_PYTHON=ON > /dev/null
 cmake --build build/test
 ctest --test-dir build/test --output-on-failure -j 2
 
