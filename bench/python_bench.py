@@ -2,7 +2,7 @@
 enumeration and lattice construction per algorithm, the canonical base, rendering (first and
 repeated svg()), and the pure-Python peer package `concepts` on the same inputs.
 
-    python3 bench/python_bench.py [data-dir] [--quick]
+    python3 bench/python_bench.py [data-dir] [--quick | --sparse-only]
 
 Inputs that are absent are skipped; `concepts` is skipped when it is not installed
 (pip install concepts).
@@ -33,13 +33,19 @@ def timed(f, repeat=1):
 
 
 PARSE_CHILD = """
-import resource, sys, time, quorlan
+import sys, time, quorlan
+def hwm_mb():
+    # The high-water mark of this process's own memory (ru_maxrss would include the parent's
+    # resident size at fork).
+    for line in open("/proc/self/status"):
+        if line.startswith("VmHWM:"):
+            return int(line.split()[1]) / 1024
 data = open(sys.argv[1], 'rb').read()
-before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+before = hwm_mb() * 1024
 t0 = time.perf_counter()
 ctx = quorlan.parse_context(data, sys.argv[1])
 dt = time.perf_counter() - t0
-peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+peak = hwm_mb() * 1024
 print(dt, ctx.n_objects, ctx.n_attributes, before / 1024, peak / 1024)
 """
 
@@ -64,7 +70,13 @@ def parse_table():
 
 
 SPARSE_CHILD = """
-import resource, sys, time, quorlan
+import sys, time, quorlan
+def hwm_mb():
+    # The high-water mark of this process's own memory (ru_maxrss would include the parent's
+    # resident size at fork).
+    for line in open("/proc/self/status"):
+        if line.startswith("VmHWM:"):
+            return int(line.split()[1]) / 1024
 ctx = quorlan.parse_context(open(sys.argv[1], 'rb').read(), sys.argv[1])
 t0 = time.perf_counter()
 if sys.argv[2] == 'concepts':
@@ -72,7 +84,7 @@ if sys.argv[2] == 'concepts':
 else:
     n = quorlan.compute_lattice(ctx, sys.argv[3]).n_concepts
 dt = time.perf_counter() - t0
-print(dt, n, resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024)
+print(dt, n, hwm_mb())
 """
 
 
@@ -151,6 +163,9 @@ def peer_table(inputs):
 
 
 def main():
+    if "--sparse-only" in sys.argv:
+        sparse_table()
+        return
     parse_table()
     files = []
     for rel in ["cxt-concepts/bob-ross.cxt", "cxt-concepts/segments.cxt", "fimi/mushroom.dat",
