@@ -1,5 +1,6 @@
 import gc
 import os
+import random
 import sys
 import threading
 
@@ -20,8 +21,14 @@ def rss_kb():
     return 0
 
 
+_rng = random.Random(7)
+STRESS_BYTES = cxt([f"o{i}" for i in range(150)], [f"a{j}" for j in range(14)],
+                   ["".join("X" if _rng.random() < 0.4 else "." for _ in range(14))
+                    for _ in range(150)])
+
+
 def test_threads_share_one_context_and_render_lattices():
-    ctx = quorlan.parse_context(CTX_BYTES)
+    ctx = quorlan.parse_context(STRESS_BYTES)
     expected = {a: quorlan.compute_concepts(ctx, a) for a in quorlan.supported_algorithms()}
     expected_imps = quorlan.compute_implications(ctx)
     lattice = quorlan.compute_lattice(ctx, "fcbo")
@@ -44,7 +51,7 @@ def test_threads_share_one_context_and_render_lattices():
     def read():
         barrier.wait()
         for _ in range(400):
-            if (ctx.n_objects, ctx.n_attributes, repr(ctx)) != (12, 9, "Context(objects=12, attributes=9)"):
+            if (ctx.n_objects, ctx.n_attributes, repr(ctx)) != (150, 14, "Context(objects=150, attributes=14)"):
                 failures.append("getters")
 
     def render():
