@@ -10,7 +10,6 @@ std::atomic<int> g_max_level{0};
 
 namespace {
 std::atomic<Subscriber*> g_subscriber{nullptr};
-std::atomic<std::uint32_t> g_generation{1};
 std::mutex g_sites_mutex;
 std::vector<const EventSite*>& registered_sites() {
   static std::vector<const EventSite*> sites;
