@@ -6,12 +6,6 @@
 
 namespace quorlan {
 
-void Lattice::push(const Concept& c) {
-  std::vector<std::uint32_t> ext = c.extent.ones();
-  extents_.push_list(ext.data(), ext.size());
-  intents_.push_words(c.intent.words());
-}
-
 std::vector<Concept> Lattice::concepts() const {
   std::vector<Concept> out;
   out.reserve(size());

@@ -47,7 +47,6 @@ class Lattice {
     extents_.push_list(extent, extent_count);
     intents_.push_list(intent, intent_count);
   }
-  void push(const Concept& c);
 
   const PackedSets& extents() const { return extents_; }
   const PackedSets& intents() const { return intents_; }
@@ -60,7 +59,6 @@ class Lattice {
   // The cover relation, sorted by lower index, then upper index. Filled on the first call and
   // returned from the cache afterwards; callers serialise the first call.
   const std::vector<CoverPair>& covers() const;
-  bool covers_cached() const { return covers_ != nullptr; }
 
  private:
   PackedSets extents_;

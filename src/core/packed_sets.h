@@ -65,11 +65,6 @@ class PackedSets {
     return IndexSet<Tag>::from_words(capacity_, w.data());
   }
 
-  std::size_t memory_bytes() const {
-    return data_.capacity() * sizeof(std::uint32_t) + offsets_.capacity() * sizeof(std::uint64_t) +
-           counts_.capacity() * sizeof(std::uint32_t);
-  }
-
  private:
   std::size_t capacity_;
   std::size_t words_per_set_;

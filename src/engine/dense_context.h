@@ -25,9 +25,6 @@ struct DenseContext {
 
   const Word* row(std::size_t g) const { return rows.data() + g * row_words; }
   const Word* col(std::size_t j) const { return cols.data() + j * col_words; }
-  bool has(std::uint32_t g, std::uint32_t j) const {
-    return (cols[j * col_words + g / kWordBits] >> (g % kWordBits)) & 1u;
-  }
 
   // out := the attributes common to the objects of `extent` (all attributes when it is empty).
   void intent_of(const std::uint32_t* extent, std::size_t count, Word* out) const;
