@@ -1,6 +1,7 @@
 #include "engine/sparse_search.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace quorlan {
 
@@ -28,23 +29,28 @@ bool prefers_sparse_search(const Context& context) {
 
 namespace {
 
-constexpr std::size_t kNone = SIZE_MAX;
-
+// A canonical child of a node: its extent C = ext_[ext_off, +ext_len) and the attribute j that
+// generated it. Its intent below j + 1 is the parent's intent below j plus j; the rest is found
+// when the child is expanded.
 struct Child {
-  std::size_t ext_off, ext_len, int_off, int_len;
-  std::uint32_t y;
+  std::size_t ext_off, ext_len;
+  std::uint32_t j;
 };
 
 struct Frame {
   std::size_t child_begin, child_end, next;
   std::size_t ext_mark, int_mark, undo_mark;
+  std::size_t b_off, b_len;  // the node's intent in ints_
 };
 
-// What made attribute j fail in an ancestor: FCbO keeps the failed intent (a sorted list in
-// the intent arena), In-Close one attribute of C's partial closure outside the intent.
-constexpr std::size_t kWitness = SIZE_MAX - 1;
+// What made attribute j fail in an ancestor: attributes below j, outside the ancestor's intent,
+// that all of the failed extent has. FCbO keeps all of them, either as a sorted list in the
+// intent arena or, for a one-object extent, as the part of its row between its first attribute
+// outside the intent and j (members of the intent there never refute). In-Close keeps one.
 struct Failure {
-  std::size_t off = kNone;
+  enum Kind : std::uint8_t { kNoFailure, kList, kRowPart, kWitness };
+  Kind kind = kNoFailure;
+  std::size_t off = 0;  // kList: arena offset; kRowPart: item position; kWitness: the attribute
   std::size_t len = 0;
 };
 
@@ -54,9 +60,12 @@ class SparseSearch {
       : sc_(sc),
         strategy_(strategy),
         in_b_(words_for(sc.m), 0),
+        seen_(words_for(sc.m), 0),
         count_(sc.m, 0),
         bucket_start_(sc.m, 0),
-        failure_(sc.m) {}
+        failure_(sc.m),
+        low_stamp_(sc.n, 0),
+        low_pos_(sc.n, 0) {}
 
   Lattice run() {
     Lattice out(sc_.n, sc_.m);
@@ -64,17 +73,19 @@ class SparseSearch {
       ext_.push_back(static_cast<std::uint32_t>(g));
       pos_.push_back(sc_.row_start[g]);
     }
-    top_intent(ints_);
-    out.push_lists(ext_.data(), sc_.n, ints_.data(), ints_.size());
-
     std::vector<Frame> stack;
-    stack.push_back(expand(0, sc_.n, 0, ints_.size(), 0));
+    stack.push_back(expand(0, sc_.n, ints_.size(), 0, out));
     while (!stack.empty()) {
       Frame& f = stack.back();
       if (f.next < f.child_end) {
         const Child ch = children_[f.next++];
-        out.push_lists(ext_.data() + ch.ext_off, ch.ext_len, ints_.data() + ch.int_off, ch.int_len);
-        Frame next = expand(ch.ext_off, ch.ext_len, ch.int_off, ch.int_len, ch.y);
+        // The child's intent starts as the parent's below j, then j.
+        const std::size_t d_off = ints_.size();
+        for (std::size_t k = 0; k < f.b_len && ints_[f.b_off + k] < ch.j; ++k) {
+          ints_.push_back(ints_[f.b_off + k]);
+        }
+        ints_.push_back(ch.j);
+        Frame next = expand(ch.ext_off, ch.ext_len, d_off, ch.j + 1, out);
         stack.push_back(next);
       } else {
         while (undo_.size() > f.undo_mark) {
@@ -92,7 +103,10 @@ class SparseSearch {
   }
 
  private:
-  bool in_b(std::uint32_t x) const { return (in_b_[x / kWordBits] >> (x % kWordBits)) & 1u; }
+  static bool has(const std::vector<Word>& bits, std::uint32_t x) {
+    return (bits[x / kWordBits] >> (x % kWordBits)) & 1u;
+  }
+  bool in_b(std::uint32_t x) const { return has(in_b_, x); }
 
   // Keeps in v[start, end) only the attributes found in the sorted row part [r, r_end): a
   // merge, sequential in memory unlike probing the columns.
@@ -106,107 +120,154 @@ class SparseSearch {
     v.resize(keep);
   }
 
-  // Appends to `out` the attributes that every object has (all of them without objects).
-  void top_intent(std::vector<std::uint32_t>& out) const {
-    if (sc_.n == 0) {
-      for (std::size_t x = 0; x < sc_.m; ++x) out.push_back(static_cast<std::uint32_t>(x));
+  // Counts, for every attribute from the node's y on, the objects of A = ext_[a_off, +a_len) that
+  // have it (pos_ marks where each row passes y) and lists in touched_, ascending, those counted.
+  void count_occurrences(std::size_t a_off, std::size_t a_len) {
+    touched_.clear();
+    std::uint32_t lo = UINT32_MAX, hi = 0;
+    const std::uint32_t* items = sc_.items.data();
+    for (std::size_t k = 0; k < a_len; ++k) {
+      const std::uint32_t* last = items + sc_.row_start[ext_[a_off + k] + 1];
+      for (const std::uint32_t* p = items + pos_[a_off + k]; p != last; ++p) {
+        if (count_[*p]++ != 0) continue;
+        touched_.push_back(*p);
+        seen_[*p / kWordBits] |= Word{1} << (*p % kWordBits);
+        lo = std::min(lo, *p);
+        hi = std::max(hi, *p);
+      }
+    }
+    if (touched_.empty()) return;
+    // Sorting costs about t log t steps, reading the marks one step per word of the range.
+    const std::size_t t = touched_.size();
+    const std::size_t words = hi / kWordBits - lo / kWordBits + 1;
+    if (t <= 16 || words > t * 4) {
+      std::sort(touched_.begin(), touched_.end());
+      for (std::uint32_t x : touched_) seen_[x / kWordBits] = 0;
       return;
     }
-    const std::uint32_t* items = sc_.items.data();
-    out.insert(out.end(), items + sc_.row_start[0], items + sc_.row_start[1]);
-    for (std::size_t g = 1; g < sc_.n && !out.empty(); ++g) {
-      keep_common(out, 0, items + sc_.row_start[g], items + sc_.row_start[g + 1]);
+    touched_.clear();
+    for (std::size_t w = lo / kWordBits; w <= hi / kWordBits; ++w) {
+      for (Word bits = seen_[w]; bits != 0; bits &= bits - 1) {
+        touched_.push_back(static_cast<std::uint32_t>(w * kWordBits) +
+                           static_cast<std::uint32_t>(std::countr_zero(bits)));
+      }
+      seen_[w] = 0;
     }
   }
 
-  // Appends to ints_ the attributes below j (below_j) or from j on (otherwise) that all objects
-  // of C = ext_[off, off+len) have; C holds j, and pos_ marks where each row passes it.
-  // Among the first few objects of C, the one whose row part (below j, or from j on) is
-  // shortest: the intersection starts from it.
-  std::size_t shortest_part(std::size_t off, std::size_t len, bool below_j) const {
-    std::size_t best = 0, best_len = SIZE_MAX;
+  // Where object g's row has its first attribute outside B; found once per node and object.
+  std::size_t first_outside_b(std::uint32_t g) {
+    if (low_stamp_[g] == node_) return low_pos_[g];
+    std::size_t p = sc_.row_start[g];
+    const std::size_t end = sc_.row_start[g + 1];
+    while (p < end && in_b(sc_.items[p])) ++p;
+    low_stamp_[g] = node_;
+    low_pos_[g] = p;
+    return p;
+  }
+
+  // Decides whether C = objs[0, len), whose objects all have j and whose rows pass j at pos,
+  // is refuted: some attribute below j outside B that all of C has. Returns what refutes it,
+  // or kNoFailure. With FCbO's failure sets, every refuting attribute is found (for a list, in
+  // scratch_); otherwise the smallest.
+  Failure refute(const std::uint32_t* objs, const std::size_t* pos, std::size_t len) {
+    // Start from the shortest run below j, from the first attribute outside B, among the first
+    // few objects; an object with an empty run (j is its first attribute outside B) settles it.
+    std::size_t first = 0, best = SIZE_MAX;
     for (std::size_t k = 0; k < std::min<std::size_t>(len, 8); ++k) {
-      const std::uint32_t g = ext_[off + k];
-      const std::size_t at_j = pos_[off + k] - 1;
-      const std::size_t part = below_j ? at_j - sc_.row_start[g] : sc_.row_start[g + 1] - at_j;
-      if (part < best_len) {
-        best = k;
-        best_len = part;
+      const std::size_t run = pos[k] - 1 - first_outside_b(objs[k]);
+      if (run == 0) return {};
+      if (run < best) {
+        first = k;
+        best = run;
       }
     }
-    return best;
-  }
-
-  void common_part(std::size_t off, std::size_t len, bool below_j, std::uint32_t j) {
-    if (len == 0) {
-      for (std::size_t x = below_j ? 0 : j; x < (below_j ? j : sc_.m); ++x) {
-        ints_.push_back(static_cast<std::uint32_t>(x));
-      }
-      return;
-    }
-    const std::size_t first = shortest_part(off, len, below_j);
-    const std::uint32_t g0 = ext_[off + first];
+    if (len == 0) return {};  // j is then the smallest attribute outside B
     const std::uint32_t* items = sc_.items.data();
-    const std::size_t at_j = pos_[off + first] - 1;  // the position of j in g0's row
-    const std::size_t start = ints_.size();
-    if (below_j) {
-      ints_.insert(ints_.end(), items + sc_.row_start[g0], items + at_j);
-    } else {
-      ints_.insert(ints_.end(), items + at_j, items + sc_.row_start[g0 + 1]);
+    const std::size_t begin = low_pos_[objs[first]], end = pos[first] - 1;
+    const bool all = strategy_ == CanonicityStrategy::kFailureSets;
+    if (len == 1) {
+      if (all) return {Failure::kRowPart, begin, end - begin};
+      return {Failure::kWitness, items[begin], 0};
     }
-    for (std::size_t k = 0; k < len && ints_.size() > start; ++k) {
-      if (k == first) continue;
-      const std::uint32_t g = ext_[off + k];
-      const std::uint32_t* j_at = items + pos_[off + k] - 1;
-      if (below_j) {
-        keep_common(ints_, start, items + sc_.row_start[g], j_at);
-      } else {
-        keep_common(ints_, start, j_at, items + sc_.row_start[g + 1]);
+    if (!all) {
+      // The smallest common attribute: walk one cursor per other object along the run.
+      cursor_.clear();
+      for (std::size_t k = 0; k < len; ++k) {
+        if (k != first) cursor_.push_back(first_outside_b(objs[k]));
       }
+      for (std::size_t p = begin; p < end; ++p) {
+        const std::uint32_t x = items[p];
+        if (in_b(x)) continue;
+        bool common = true;
+        for (std::size_t c = 0, k = 0; k < len && common; ++k) {
+          if (k == first) continue;
+          std::size_t& r = cursor_[c++];
+          const std::size_t r_end = pos[k] - 1;
+          while (r < r_end && items[r] < x) ++r;
+          common = r < r_end && items[r] == x;
+        }
+        if (common) return {Failure::kWitness, x, 0};
+      }
+      return {};
     }
+    scratch_.clear();
+    for (std::size_t p = begin; p < end; ++p) {
+      if (!in_b(items[p])) scratch_.push_back(items[p]);
+    }
+    for (std::size_t k = 0; k < len && !scratch_.empty(); ++k) {
+      if (k == first) continue;
+      keep_common(scratch_, 0, items + first_outside_b(objs[k]), items + pos[k] - 1);
+    }
+    if (scratch_.empty()) return {};
+    return {Failure::kList, 0, scratch_.size()};
   }
 
-  Frame expand(std::size_t a_off, std::size_t a_len, std::size_t b_off, std::size_t b_len,
-               std::uint32_t y) {
-    Frame f{children_.size(), 0, 0, ext_.size(), ints_.size(), undo_.size()};
-    for (std::size_t k = 0; k < b_len; ++k) {
+  // Expands the node with extent A = ext_[a_off, +a_len), whose intent below y is
+  // ints_[b_off, end) at the end of the intent arena: completes the intent, hands the concept
+  // to `out`, and lists the node's canonical children.
+  Frame expand(std::size_t a_off, std::size_t a_len, std::size_t b_off, std::uint32_t y,
+               Lattice& out) {
+    Frame f{children_.size(), 0, 0, ext_.size(), b_off, undo_.size(), b_off, 0};
+    ++node_;
+    count_occurrences(a_off, a_len);
+    // The intent from y on: the attributes that every object of A has.
+    if (a_len == 0) {
+      for (std::size_t x = y; x < sc_.m; ++x) ints_.push_back(static_cast<std::uint32_t>(x));
+    } else {
+      for (std::uint32_t x : touched_) {
+        if (count_[x] == a_len) ints_.push_back(x);
+      }
+    }
+    f.b_len = ints_.size() - b_off;
+    out.push_lists(ext_.data() + a_off, a_len, ints_.data() + b_off, f.b_len);
+    for (std::size_t k = 0; k < f.b_len; ++k) {
       const std::uint32_t x = ints_[b_off + k];
       in_b_[x / kWordBits] |= Word{1} << (x % kWordBits);
     }
     // The smallest attribute outside B: the only one whose empty extension can be canonical.
     std::uint32_t j0 = 0;
-    for (std::size_t k = 0; k < b_len && ints_[b_off + k] == j0; ++k) ++j0;
+    for (std::size_t k = 0; k < f.b_len && ints_[b_off + k] == j0; ++k) ++j0;
 
     // Deliver every occurrence at or after y, outside B, into its attribute's bucket.
-    // pos_ holds, for each object of A, where its row passes y: the search carries these
-    // positions down the tree instead of searching the rows again.
-    touched_.clear();
-    for (std::size_t k = 0; k < a_len; ++k) {
-      const std::uint32_t g = ext_[a_off + k];
-      const std::uint32_t* last = sc_.items.data() + sc_.row_start[g + 1];
-      for (const std::uint32_t* p = sc_.items.data() + pos_[a_off + k]; p != last; ++p) {
-        if (in_b(*p)) continue;
-        if (count_[*p]++ == 0) touched_.push_back(*p);
-      }
-    }
-    std::sort(touched_.begin(), touched_.end());
     std::size_t total = 0;
     for (std::uint32_t x : touched_) {
+      if (count_[x] == a_len) continue;
       bucket_start_[x] = total;
       total += count_[x];
       count_[x] = 0;
     }
     buckets_.resize(total);
     bucket_pos_.resize(total);
+    const std::uint32_t* items = sc_.items.data();
     for (std::size_t k = 0; k < a_len; ++k) {
       const std::uint32_t g = ext_[a_off + k];
-      const std::uint32_t* first = sc_.items.data();
-      const std::uint32_t* last = first + sc_.row_start[g + 1];
-      for (const std::uint32_t* p = first + pos_[a_off + k]; p != last; ++p) {
+      const std::uint32_t* last = items + sc_.row_start[g + 1];
+      for (const std::uint32_t* p = items + pos_[a_off + k]; p != last; ++p) {
         if (in_b(*p)) continue;
         const std::size_t slot = bucket_start_[*p] + count_[*p]++;
         buckets_[slot] = g;
-        bucket_pos_[slot] = static_cast<std::size_t>(p - first) + 1;  // just past the item
+        bucket_pos_[slot] = static_cast<std::size_t>(p - items) + 1;  // just past the item
       }
     }
     if (j0 >= y && j0 < sc_.m && !in_b(j0) && count_[j0] == 0) {
@@ -214,49 +275,29 @@ class SparseSearch {
       bucket_start_[j0] = 0;
     }
 
-    std::size_t b_below = 0;  // members of B below the current candidate
     for (std::uint32_t j : touched_) {
-      const std::size_t c_begin = bucket_start_[j];
+      if (in_b(j) || pruned(j)) continue;
+      const std::uint32_t* c_objs = buckets_.data() + bucket_start_[j];
+      const std::size_t* c_pos = bucket_pos_.data() + bucket_start_[j];
       const std::size_t c_len = count_[j];
-      if (pruned(j)) continue;
-      const std::size_t c_off = ext_.size();
-      ext_.insert(ext_.end(), buckets_.begin() + static_cast<std::ptrdiff_t>(c_begin),
-                  buckets_.begin() + static_cast<std::ptrdiff_t>(c_begin + c_len));
-      pos_.insert(pos_.end(), bucket_pos_.begin() + static_cast<std::ptrdiff_t>(c_begin),
-                  bucket_pos_.begin() + static_cast<std::ptrdiff_t>(c_begin + c_len));
-      const std::size_t d_off = ints_.size();
-      if (strategy_ == CanonicityStrategy::kFailureSets) {
-        // The part of D below j first: B ⊆ D, so D agrees with B there exactly when both hold
-        // as many attributes. A failed part is all that pruning ever reads of a failed intent.
-        common_part(c_off, c_len, /*below_j=*/true, j);
-        while (b_below < b_len && ints_[b_off + b_below] < j) ++b_below;
-        if (ints_.size() - d_off != b_below) {
-          ext_.resize(c_off);
-          pos_.resize(c_off);
-          remember(j, {d_off, ints_.size() - d_off});
-          continue;
+      // An attribute below j outside B that all of C has refutes C's closure.
+      Failure failed = refute(c_objs, c_pos, c_len);
+      if (failed.kind != Failure::kNoFailure) {
+        if (failed.kind == Failure::kList) {
+          failed.off = ints_.size();
+          ints_.insert(ints_.end(), scratch_.begin(), scratch_.end());
         }
-        common_part(c_off, c_len, /*below_j=*/false, j);
-      } else {
-        // Partial closure below j first: an attribute outside B held by all of C refutes it.
-        common_outside_b_below(c_off, c_len);
-        if (!scratch_.empty()) {
-          // One refuting attribute is kept: while it stays outside B, j fails below too.
-          ext_.resize(c_off);
-          pos_.resize(c_off);
-          remember(j, {kWitness, scratch_.front()});
-          continue;
-        }
-        for (std::size_t k = 0; k < b_len && ints_[b_off + k] < j; ++k) {
-          ints_.push_back(ints_[b_off + k]);
-        }
-        common_part(c_off, c_len, /*below_j=*/false, j);
+        remember(j, failed);
+        continue;
       }
-      children_.push_back({c_off, c_len, d_off, ints_.size() - d_off, j + 1});
+      const std::size_t c_off = ext_.size();
+      ext_.insert(ext_.end(), c_objs, c_objs + c_len);
+      pos_.insert(pos_.end(), c_pos, c_pos + c_len);
+      children_.push_back({c_off, c_len, j});
     }
 
     for (std::uint32_t x : touched_) count_[x] = 0;
-    for (std::size_t k = 0; k < b_len; ++k) {
+    for (std::size_t k = 0; k < f.b_len; ++k) {
       const std::uint32_t x = ints_[b_off + k];
       in_b_[x / kWordBits] &= ~(Word{1} << (x % kWordBits));
     }
@@ -265,13 +306,25 @@ class SparseSearch {
     return f;
   }
 
-  // What an ancestor learnt about j proves it fails here too.
+  // What an ancestor learnt about j proves it fails here too: an attribute that refuted j
+  // there is still outside B (B only grows down the tree, and C only shrinks).
   bool pruned(std::uint32_t j) const {
     const Failure& fl = failure_[j];
-    if (fl.off == kNone) return false;
-    if (fl.off == kWitness) return !in_b(static_cast<std::uint32_t>(fl.len));
-    for (std::size_t k = 0; k < fl.len && ints_[fl.off + k] < j; ++k) {
-      if (!in_b(ints_[fl.off + k])) return true;
+    const std::uint32_t* list = nullptr;
+    switch (fl.kind) {
+      case Failure::kNoFailure:
+        return false;
+      case Failure::kWitness:
+        return !in_b(static_cast<std::uint32_t>(fl.off));
+      case Failure::kRowPart:
+        list = sc_.items.data() + fl.off;
+        break;
+      case Failure::kList:
+        list = ints_.data() + fl.off;
+        break;
+    }
+    for (std::size_t k = 0; k < fl.len; ++k) {
+      if (!in_b(list[k])) return true;
     }
     return false;
   }
@@ -281,36 +334,22 @@ class SparseSearch {
     failure_[j] = f;
   }
 
-  // Leaves in scratch_ the attributes below j, outside B, that every object of C has.
-  // (C holds j, and pos_ marks where each of its rows passes j.)
-  void common_outside_b_below(std::size_t c_off, std::size_t c_len) {
-    scratch_.clear();
-    if (c_len == 0) return;  // j is then the smallest attribute outside B
-    const std::size_t first = shortest_part(c_off, c_len, /*below_j=*/true);
-    const std::uint32_t g0 = ext_[c_off + first];
-    for (std::size_t p = sc_.row_start[g0]; p + 1 < pos_[c_off + first]; ++p) {
-      if (!in_b(sc_.items[p])) scratch_.push_back(sc_.items[p]);
-    }
-    const std::uint32_t* items = sc_.items.data();
-    for (std::size_t k = 0; k < c_len && !scratch_.empty(); ++k) {
-      if (k == first) continue;
-      const std::uint32_t g = ext_[c_off + k];
-      keep_common(scratch_, 0, items + sc_.row_start[g], items + pos_[c_off + k] - 1);
-    }
-  }
-
   const SparseContext& sc_;
   CanonicityStrategy strategy_;
-  std::vector<Word> in_b_;
+  std::vector<Word> in_b_, seen_;
   std::vector<std::uint32_t> count_;
   std::vector<std::size_t> bucket_start_;
   std::vector<std::uint32_t> buckets_, touched_, scratch_;
+  std::vector<std::size_t> cursor_;
   std::vector<std::size_t> bucket_pos_;
   std::vector<std::size_t> pos_;  // parallel to ext_: where each object's row passes the node's y
   std::vector<std::uint32_t> ext_, ints_;
   std::vector<Child> children_;
   std::vector<Failure> failure_;
   std::vector<std::pair<std::uint32_t, Failure>> undo_;
+  std::uint64_t node_ = 0;  // counts expanded nodes, stamping what is cached per node
+  std::vector<std::uint64_t> low_stamp_;
+  std::vector<std::size_t> low_pos_;
 };
 
 }  // namespace
