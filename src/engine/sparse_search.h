@@ -1,7 +1,10 @@
 // The close-by-one search for sparse contexts (few attributes per object out of many). Extents
 // and intents are sorted index lists; the candidates of a node are only the attributes that
 // some object of its extent has, found by delivering each object's occurrences into per-
-// attribute buckets (as in Uno et al.'s LCM), which also yields every candidate extent at once.
+// attribute buckets (as in Uno et al.'s LCM), which also yields every candidate extent at once
+// and, as the attributes counted for every object, the node's own intent from its y on. The
+// canonicity test reads each row from its first attribute outside the intent, found once per
+// node and object.
 // Output and order are those of the dense search: depth-first pre-order.
 #pragma once
 
