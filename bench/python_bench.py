@@ -96,7 +96,9 @@ def sparse_table():
         if not path.exists():
             print(f"{rel:18} skipped (absent)")
             continue
-        for call, algo in [("lattice", "fcbo"), ("lattice", "in-close-5"), ("concepts", "fcbo")]:
+        runs = [("lattice", "next-closure"), ("lattice", "fcbo"), ("lattice", "in-close-5"),
+                ("concepts", "next-closure")]
+        for call, algo in runs:
             out = subprocess.run([sys.executable, "-c", SPARSE_CHILD, str(path), call, algo],
                                  capture_output=True, text=True, check=True).stdout.split()
             label = f"compute_{call if call == 'concepts' else 'lattice'}({algo})"

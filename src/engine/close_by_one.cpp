@@ -22,8 +22,8 @@ struct Frame {
 
 class Search {
  public:
-  Search(const DenseContext& dc, CanonicityStrategy strategy)
-      : dc_(dc), strategy_(strategy), W_(dc.row_words), failure_(dc.m, kNone) {}
+  Search(const DenseContext& dc, CanonicityStrategy strategy, SiblingOrder order)
+      : dc_(dc), strategy_(strategy), order_(order), W_(dc.row_words), failure_(dc.m, kNone) {}
 
   Lattice run() {
     Lattice out(dc_.n, dc_.m);
@@ -38,7 +38,7 @@ class Search {
     while (!stack.empty()) {
       Frame& f = stack.back();
       if (f.next < f.child_end) {
-        const Child ch = children_[f.next++];
+        const Child ch = children_[next_child(f)];
         out.push(extents_.data() + ch.ext_off, ch.ext_len, intents_.data() + ch.intent_off);
         Frame next = expand(ch.ext_off, ch.ext_len, ch.intent_off, ch.y);
         stack.push_back(next);
@@ -57,6 +57,11 @@ class Search {
   }
 
  private:
+  std::size_t next_child(Frame& f) const {
+    const std::size_t taken = f.next++;
+    return order_ == SiblingOrder::kAscending ? taken : f.child_begin + f.child_end - 1 - taken;
+  }
+
   // Generates the canonical children of (A, B) from attribute y on; they stay in the arenas
   // until the frame is popped.
   Frame expand(std::size_t a_off, std::size_t a_len, std::size_t b_off, std::uint32_t y) {
@@ -140,6 +145,7 @@ class Search {
 
   const DenseContext& dc_;
   CanonicityStrategy strategy_;
+  SiblingOrder order_;
   std::size_t W_;
   std::vector<std::uint32_t> extents_;
   std::vector<Word> intents_;
@@ -154,8 +160,9 @@ class Search {
 
 }  // namespace
 
-Lattice close_by_one_search(const DenseContext& dc, CanonicityStrategy strategy) {
-  return Search(dc, strategy).run();
+Lattice close_by_one_search(const DenseContext& dc, CanonicityStrategy strategy,
+                            SiblingOrder order) {
+  return Search(dc, strategy, order).run();
 }
 
 }  // namespace quorlan

@@ -56,9 +56,10 @@ struct Failure {
 
 class SparseSearch {
  public:
-  SparseSearch(const SparseContext& sc, CanonicityStrategy strategy)
+  SparseSearch(const SparseContext& sc, CanonicityStrategy strategy, SiblingOrder order)
       : sc_(sc),
         strategy_(strategy),
+        order_(order),
         in_b_(words_for(sc.m), 0),
         seen_(words_for(sc.m), 0),
         count_(sc.m, 0),
@@ -78,7 +79,10 @@ class SparseSearch {
     while (!stack.empty()) {
       Frame& f = stack.back();
       if (f.next < f.child_end) {
-        const Child ch = children_[f.next++];
+        const std::size_t taken = f.next++;
+        const Child ch = children_[order_ == SiblingOrder::kAscending
+                                       ? taken
+                                       : f.child_begin + f.child_end - 1 - taken];
         // The child's intent starts as the parent's below j, then j.
         const std::size_t d_off = ints_.size();
         for (std::size_t k = 0; k < f.b_len && ints_[f.b_off + k] < ch.j; ++k) {
@@ -336,6 +340,7 @@ class SparseSearch {
 
   const SparseContext& sc_;
   CanonicityStrategy strategy_;
+  SiblingOrder order_;
   std::vector<Word> in_b_, seen_;
   std::vector<std::uint32_t> count_;
   std::vector<std::size_t> bucket_start_;
@@ -354,8 +359,9 @@ class SparseSearch {
 
 }  // namespace
 
-Lattice sparse_close_by_one_search(const SparseContext& sc, CanonicityStrategy strategy) {
-  return SparseSearch(sc, strategy).run();
+Lattice sparse_close_by_one_search(const SparseContext& sc, CanonicityStrategy strategy,
+                                   SiblingOrder order) {
+  return SparseSearch(sc, strategy, order).run();
 }
 
 }  // namespace quorlan

@@ -5,7 +5,8 @@
 // and, as the attributes counted for every object, the node's own intent from its y on. The
 // canonicity test reads each row from its first attribute outside the intent, found once per
 // node and object.
-// Output and order are those of the dense search: depth-first pre-order.
+// Output and order are those of the dense search: depth-first pre-order, siblings ascending or
+// descending.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,7 @@ struct SparseContext {
 // True when the context is sparse enough for the list-based search to beat bit words.
 bool prefers_sparse_search(const Context& context);
 
-Lattice sparse_close_by_one_search(const SparseContext& sc, CanonicityStrategy strategy);
+Lattice sparse_close_by_one_search(const SparseContext& sc, CanonicityStrategy strategy,
+                                   SiblingOrder order = SiblingOrder::kAscending);
 
 }  // namespace quorlan

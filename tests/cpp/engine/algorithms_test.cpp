@@ -116,6 +116,14 @@ TEST(Algorithms, EqualPlainProceduresOnRandomContexts) {
                      what + " sparse fcbo");
     expect_same_list(cbo, sparse_close_by_one_search(sparse, CanonicityStrategy::kColumnTest),
                      what + " sparse in-close-5");
+    expect_same_list(nc,
+                     sparse_close_by_one_search(sparse, CanonicityStrategy::kFailureSets,
+                                                SiblingOrder::kDescending),
+                     what + " sparse next-closure");
+    expect_same_list(nc,
+                     close_by_one_search(DenseContext(ctx), CanonicityStrategy::kColumnTest,
+                                         SiblingOrder::kDescending),
+                     what + " descending in-close");
     const auto truth = sorted_intents(reference::brute_force(ctx));
     ASSERT_EQ(sorted_intents(nc), truth) << what;
     ASSERT_EQ(sorted_intents(cbo), truth) << what;
