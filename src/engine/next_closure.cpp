@@ -12,12 +12,12 @@ namespace quorlan {
 // keeps FCbO's pruning: the same intents in the same order, without the m candidate closures
 // per step.
 Lattice NextClosure::compute(const Context& context) const {
-  Lattice out = prefers_sparse_search(context)
-                    ? sparse_close_by_one_search(SparseContext(context),
-                                                 CanonicityStrategy::kFailureSets,
-                                                 SiblingOrder::kDescending)
-                    : close_by_one_search(DenseContext(context), CanonicityStrategy::kFailureSets,
-                                          SiblingOrder::kDescending);
+  Lattice out =
+      prefers_sparse_search(context)
+          ? sparse_close_by_one_search(SparseContext(context), CanonicityStrategy::kFailureSets,
+                                       SiblingOrder::kDescending)
+          : close_by_one_search(DenseContext(context), CanonicityStrategy::kFailureSets,
+                                SiblingOrder::kDescending);
   QUORLAN_GENERATION_EVENT("quorlan_engine::next_closure", "next-closure", out);
   return out;
 }

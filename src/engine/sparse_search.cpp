@@ -80,9 +80,9 @@ class SparseSearch {
       Frame& f = stack.back();
       if (f.next < f.child_end) {
         const std::size_t taken = f.next++;
-        const Child ch = children_[order_ == SiblingOrder::kAscending
-                                       ? taken
-                                       : f.child_begin + f.child_end - 1 - taken];
+        const Child ch =
+            children_[order_ == SiblingOrder::kAscending ? taken
+                                                         : f.child_begin + f.child_end - 1 - taken];
         // The child's intent starts as the parent's below j, then j.
         const std::size_t d_off = ints_.size();
         for (std::size_t k = 0; k < f.b_len && ints_[f.b_off + k] < ch.j; ++k) {
