@@ -1,6 +1,7 @@
 #include "core/concept.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "core/panic.h"
 
@@ -36,16 +37,16 @@ class ExtentIndex {
     for (std::size_t i = 0; i < extents.size(); ++i) {
       buf.clear();
       extents.to_list(i, buf);
-      std::size_t s = hash(buf) & (cap - 1);
+      std::size_t s = hash(buf.data(), buf.size()) & (cap - 1);
       while (slots_[s] != kEmpty) s = (s + 1) & (cap - 1);
       slots_[s] = static_cast<std::uint32_t>(i);
     }
   }
 
-  std::uint32_t find(const std::vector<std::uint32_t>& members) const {
+  std::uint32_t find(const std::uint32_t* members, std::size_t len) const {
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t s = hash(members) & mask; slots_[s] != kEmpty; s = (s + 1) & mask) {
-      if (same(slots_[s], members)) return slots_[s];
+    for (std::size_t s = hash(members, len) & mask; slots_[s] != kEmpty; s = (s + 1) & mask) {
+      if (same(slots_[s], members, len)) return slots_[s];
     }
     panic("cover computation: an intersection of extents is not an extent of the lattice");
   }
@@ -53,19 +54,17 @@ class ExtentIndex {
  private:
   static constexpr std::uint32_t kEmpty = 0xffffffffu;
 
-  static std::uint64_t hash(const std::vector<std::uint32_t>& members) {
-    std::uint64_t h = members.size();
-    for (std::uint32_t x : members) h = mix(h, x);
+  static std::uint64_t hash(const std::uint32_t* members, std::size_t len) {
+    std::uint64_t h = len;
+    for (std::size_t k = 0; k < len; ++k) h = mix(h, members[k]);
     return h;
   }
-  bool same(std::uint32_t i, const std::vector<std::uint32_t>& members) const {
-    if (extents_.count(i) != members.size()) return false;
-    if (extents_.is_list(i)) {
-      return std::equal(members.begin(), members.end(), extents_.list(i));
-    }
+  bool same(std::uint32_t i, const std::uint32_t* members, std::size_t len) const {
+    if (extents_.count(i) != len) return false;
+    if (extents_.is_list(i)) return std::equal(members, members + len, extents_.list(i));
     const Word* w = extents_.bits(i);
-    for (std::uint32_t x : members) {
-      if (((w[x / kWordBits] >> (x % kWordBits)) & 1u) == 0) return false;
+    for (std::size_t k = 0; k < len; ++k) {
+      if (((w[members[k] / kWordBits] >> (members[k] % kWordBits)) & 1u) == 0) return false;
     }
     return true;
   }
@@ -74,11 +73,38 @@ class ExtentIndex {
   std::vector<std::uint32_t> slots_;
 };
 
+// True when some member x of set i satisfies pred(x); stops at the first.
+template <class Pred>
+bool any_member(const PackedSets& sets, std::size_t i, Pred&& pred) {
+  if (sets.is_list(i)) {
+    const std::uint32_t* p = sets.list(i);
+    for (std::size_t k = 0; k < sets.count(i); ++k) {
+      if (pred(p[k])) return true;
+    }
+    return false;
+  }
+  const Word* w = sets.bits(i);
+  for (std::size_t k = 0; k < sets.words_per_set(); ++k) {
+    for (Word bits = w[k]; bits != 0; bits &= bits - 1) {
+      if (pred(static_cast<std::uint32_t>(k * kWordBits) +
+               static_cast<std::uint32_t>(std::countr_zero(bits)))) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
-// Lower neighbours of each concept (A, B) are the maximal sets among A ∩ col(j), j ∉ B; Lindig's
-// test (2000) picks each of them exactly once without comparing candidates pairwise. Columns
-// are the extents of the attribute concepts, so the lattice alone suffices.
+// Lower neighbours of each concept (A, B) are the maximal sets among A ∩ col(j), j ∉ B. Lindig's
+// test (2000) picks each of them exactly once without comparing candidates pairwise: j is kept
+// as a candidate ("min" in the paper) until a concept it generates is seen to contain another
+// candidate, and a concept is a neighbour when its generator finds no other candidate in it.
+// The test is right in any order of the attributes, so the attributes that some object of A has
+// come first, their extents A ∩ col(j) delivered all at once through the rows, and the others
+// (all generating the concept with the empty extent) last, as one group. Rows and columns come
+// from the extents of the attribute concepts, so the lattice alone suffices.
 std::vector<CoverPair> compute_covers(const Lattice& lattice) {
   const std::size_t N = lattice.size();
   const std::size_t n = lattice.n_objects();
@@ -98,45 +124,78 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice) {
       }
     });
   }
-  const std::size_t nw = words_for(n);
-  std::vector<Word> columns(m * nw, 0);
+  // Row g lists the attributes whose column holds g, ascending.
+  std::vector<std::size_t> row_start(n + 1, 0);
   for (std::size_t j = 0; j < m; ++j) {
     if (attribute_concept[j] < 0) panic("cover computation: the lattice lacks a bottom concept");
-    extents.to_words(static_cast<std::size_t>(attribute_concept[j]), columns.data() + j * nw);
+    extents.for_each(static_cast<std::size_t>(attribute_concept[j]),
+                     [&](std::uint32_t g) { ++row_start[g + 1]; });
+  }
+  for (std::size_t g = 0; g < n; ++g) row_start[g + 1] += row_start[g];
+  std::vector<std::uint32_t> row_items(row_start[n]);
+  {
+    std::vector<std::size_t> fill(row_start.begin(), row_start.end() - 1);
+    for (std::size_t j = 0; j < m; ++j) {
+      extents.for_each(static_cast<std::size_t>(attribute_concept[j]), [&](std::uint32_t g) {
+        row_items[fill[g]++] = static_cast<std::uint32_t>(j);
+      });
+    }
   }
 
   ExtentIndex index(extents);
-  const std::size_t mw = words_for(m);
-  std::vector<Word> b(mw), d(mw), candidates(mw);
-  std::vector<std::uint32_t> a, c;
+  std::int64_t empty_extent = -1;  // the concept with no objects, looked up when first needed
+  std::vector<std::uint8_t> in_b(m, 0);
+  std::vector<std::uint64_t> removed(m, 0);  // j left the candidates while treating concept i - 1
+  std::vector<std::uint32_t> count(m, 0), touched, buckets;
+  std::vector<std::size_t> bucket_start(m, 0);
+  std::vector<std::uint32_t> a;
   for (std::size_t i = 0; i < N; ++i) {
+    const std::uint64_t stamp = i + 1;
     a.clear();
     extents.to_list(i, a);
-    intents.to_words(i, b.data());
-    // candidates ("min" in Lindig's paper): attributes outside B not yet known to generate
-    // a concept below some other candidate.
-    for (std::size_t w = 0; w < mw; ++w) candidates[w] = ~b[w];
-    if (m % kWordBits != 0) candidates[m / kWordBits] &= (Word{1} << (m % kWordBits)) - 1;
-    for (std::size_t w = m / kWordBits + (m % kWordBits != 0); w < mw; ++w) candidates[w] = 0;
-    for (std::size_t j = 0; j < m; ++j) {
-      if ((b[j / kWordBits] >> (j % kWordBits)) & 1u) continue;
-      const Word* col = columns.data() + j * nw;
-      c.clear();
-      for (std::uint32_t g : a) {
-        if ((col[g / kWordBits] >> (g % kWordBits)) & 1u) c.push_back(g);
-      }
-      const std::uint32_t k = index.find(c);
-      intents.to_words(k, d.data());
-      d[j / kWordBits] &= ~(Word{1} << (j % kWordBits));
-      bool blocked = false;
-      for (std::size_t w = 0; w < mw && !blocked; ++w)
-        blocked = (d[w] & ~b[w] & candidates[w]) != 0;
-      if (blocked) {
-        candidates[j / kWordBits] &= ~(Word{1} << (j % kWordBits));
-      } else {
-        pairs.emplace_back(k, static_cast<std::uint32_t>(i));
+    intents.for_each(i, [&](std::uint32_t x) { in_b[x] = 1; });
+    touched.clear();
+    for (std::uint32_t g : a) {
+      for (std::size_t p = row_start[g]; p < row_start[g + 1]; ++p) {
+        const std::uint32_t x = row_items[p];
+        if (!in_b[x] && count[x]++ == 0) touched.push_back(x);
       }
     }
+    std::size_t total = 0;
+    for (std::uint32_t x : touched) {
+      bucket_start[x] = total;
+      total += count[x];
+      count[x] = 0;
+    }
+    buckets.resize(total);
+    for (std::uint32_t g : a) {
+      for (std::size_t p = row_start[g]; p < row_start[g + 1]; ++p) {
+        const std::uint32_t x = row_items[p];
+        if (!in_b[x]) buckets[bucket_start[x] + count[x]++] = g;
+      }
+    }
+    bool candidate_left = false;
+    for (std::uint32_t j : touched) {
+      const std::uint32_t k = index.find(buckets.data() + bucket_start[j], count[j]);
+      const bool blocked = any_member(
+          intents, k, [&](std::uint32_t x) { return x != j && !in_b[x] && removed[x] != stamp; });
+      if (blocked) {
+        removed[j] = stamp;
+      } else {
+        pairs.emplace_back(k, static_cast<std::uint32_t>(i));
+        candidate_left = true;
+      }
+    }
+    // The attributes no object of A has generate the concept with the empty extent, whose intent
+    // is every attribute: taken one by one, each is blocked while another candidate is left, so
+    // that concept is a neighbour exactly when the group is not empty and nothing else is left.
+    const std::size_t outside = m - intents.count(i);
+    if (outside > touched.size() && !candidate_left) {
+      if (empty_extent < 0) empty_extent = index.find(nullptr, 0);
+      pairs.emplace_back(static_cast<std::uint32_t>(empty_extent), static_cast<std::uint32_t>(i));
+    }
+    for (std::uint32_t x : touched) count[x] = 0;
+    intents.for_each(i, [&](std::uint32_t x) { in_b[x] = 0; });
   }
   std::sort(pairs.begin(), pairs.end());
   return pairs;

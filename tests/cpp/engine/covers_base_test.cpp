@@ -33,6 +33,15 @@ TEST(Covers, EqualTripleLoopOnRandomLattices) {
   }
 }
 
+// Sparse contexts: most attributes miss every object of a given extent.
+TEST(Covers, EqualTripleLoopOnSparseLattices) {
+  for (std::uint64_t seed = 0; seed < 8; ++seed) {
+    const Context ctx = testing::random_context(seed, 60 + 20 * (seed % 3), 300, 0.01);
+    const Lattice l = algorithm_by_name("fcbo")->compute(ctx);
+    ASSERT_EQ(l.covers(), reference::covers(l.concepts())) << "seed " << seed;
+  }
+}
+
 TEST(CanonicalBase, WorkedExampleAndEdges) {
   const CanonicalBase base = canonical_base(context_from_rows({"XX", "X."}, 2));
   EXPECT_EQ(base.algorithm, "duquenne-guigues");
