@@ -1,7 +1,6 @@
 #include "core/concept.h"
 
 #include <algorithm>
-#include <bit>
 
 #include "core/panic.h"
 
@@ -63,37 +62,12 @@ class ExtentIndex {
     if (extents_.count(i) != len) return false;
     if (extents_.is_list(i)) return std::equal(members, members + len, extents_.list(i));
     const Word* w = extents_.bits(i);
-    for (std::size_t k = 0; k < len; ++k) {
-      if (((w[members[k] / kWordBits] >> (members[k] % kWordBits)) & 1u) == 0) return false;
-    }
-    return true;
+    return std::all_of(members, members + len, [&](std::uint32_t g) { return test_bit(w, g); });
   }
 
   const PackedSets& extents_;
   std::vector<std::uint32_t> slots_;
 };
-
-// True when some member x of set i satisfies pred(x); stops at the first.
-template <class Pred>
-bool any_member(const PackedSets& sets, std::size_t i, Pred&& pred) {
-  if (sets.is_list(i)) {
-    const std::uint32_t* p = sets.list(i);
-    for (std::size_t k = 0; k < sets.count(i); ++k) {
-      if (pred(p[k])) return true;
-    }
-    return false;
-  }
-  const Word* w = sets.bits(i);
-  for (std::size_t k = 0; k < sets.words_per_set(); ++k) {
-    for (Word bits = w[k]; bits != 0; bits &= bits - 1) {
-      if (pred(static_cast<std::uint32_t>(k * kWordBits) +
-               static_cast<std::uint32_t>(std::countr_zero(bits)))) {
-        return true;
-      }
-    }
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -177,8 +151,8 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice) {
     bool candidate_left = false;
     for (std::uint32_t j : touched) {
       const std::uint32_t k = index.find(buckets.data() + bucket_start[j], count[j]);
-      const bool blocked = any_member(
-          intents, k, [&](std::uint32_t x) { return x != j && !in_b[x] && removed[x] != stamp; });
+      const bool blocked = intents.any_of(
+          k, [&](std::uint32_t x) { return x != j && !in_b[x] && removed[x] != stamp; });
       if (blocked) {
         removed[j] = stamp;
       } else {

@@ -13,8 +13,7 @@ void PackedSets::push_list(const std::uint32_t* idx, std::size_t count) {
     const std::size_t start = data_.size();
     data_.resize(start + 2 * words_per_set_, 0);
     Word* w = reinterpret_cast<Word*>(data_.data() + start);
-    for (std::size_t k = 0; k < count; ++k)
-      w[idx[k] / kWordBits] |= Word{1} << (idx[k] % kWordBits);
+    for (std::size_t k = 0; k < count; ++k) set_bit(w, idx[k]);
   }
   counts_.push_back(static_cast<std::uint32_t>(count));
   offsets_.push_back(data_.size());
@@ -49,8 +48,7 @@ void PackedSets::to_words(std::size_t i, Word* out) const {
   }
   std::fill(out, out + words_per_set_, Word{0});
   const std::uint32_t* p = list(i);
-  for (std::size_t k = 0; k < counts_[i]; ++k)
-    out[p[k] / kWordBits] |= Word{1} << (p[k] % kWordBits);
+  for (std::size_t k = 0; k < counts_[i]; ++k) set_bit(out, p[k]);
 }
 
 void PackedSets::to_list(std::size_t i, std::vector<std::uint32_t>& out) const {

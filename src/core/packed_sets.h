@@ -37,21 +37,30 @@ class PackedSets {
     return reinterpret_cast<const Word*>(data_.data() + offsets_[i]);
   }
 
-  template <class F>
-  void for_each(std::size_t i, F&& f) const {
+  // True when pred holds for some member of set i, in ascending order; stops at the first.
+  template <class Pred>
+  bool any_of(std::size_t i, Pred&& pred) const {
     if (is_list(i)) {
       const std::uint32_t* p = list(i);
-      for (std::size_t k = 0; k < counts_[i]; ++k) f(p[k]);
-      return;
+      for (std::size_t k = 0; k < counts_[i]; ++k) {
+        if (pred(p[k])) return true;
+      }
+      return false;
     }
     const Word* w = bits(i);
     for (std::size_t k = 0; k < words_per_set_; ++k) {
-      Word b = w[k];
-      while (b != 0) {
-        f(static_cast<std::uint32_t>(k * kWordBits + std::countr_zero(b)));
-        b &= b - 1;
+      for (Word b = w[k]; b != 0; b &= b - 1) {
+        if (pred(static_cast<std::uint32_t>(k * kWordBits + std::countr_zero(b)))) return true;
       }
     }
+    return false;
+  }
+  template <class F>
+  void for_each(std::size_t i, F&& f) const {
+    any_of(i, [&](std::uint32_t x) {
+      f(x);
+      return false;
+    });
   }
   // Writes set i as bit words into out (words_per_set() words).
   void to_words(std::size_t i, Word* out) const;

@@ -19,6 +19,13 @@ inline constexpr std::size_t kWordBits = 64;
 // Words needed for `capacity` bits, rounded up to whole 128-bit blocks.
 inline std::size_t words_for(std::size_t capacity) { return ((capacity + 127) / 128) * 2; }
 
+// Single bits of a word array.
+inline bool test_bit(const Word* w, std::size_t i) {
+  return (w[i / kWordBits] >> (i % kWordBits)) & 1u;
+}
+inline void set_bit(Word* w, std::size_t i) { w[i / kWordBits] |= Word{1} << (i % kWordBits); }
+inline void clear_bit(Word* w, std::size_t i) { w[i / kWordBits] &= ~(Word{1} << (i % kWordBits)); }
+
 template <class Tag>
 class IndexSet {
  public:
@@ -42,11 +49,9 @@ class IndexSet {
       panic(std::string(Tag::kName) + " index " + std::to_string(i) +
             " out of range for capacity " + std::to_string(capacity_));
     }
-    words_[i / kWordBits] |= Word{1} << (i % kWordBits);
+    set_bit(words_.data(), i);
   }
-  bool contains(std::uint32_t i) const {
-    return i < capacity_ && ((words_[i / kWordBits] >> (i % kWordBits)) & 1u) != 0;
-  }
+  bool contains(std::uint32_t i) const { return i < capacity_ && test_bit(words_.data(), i); }
   std::vector<std::uint32_t> ones() const {
     std::vector<std::uint32_t> out;
     for_each([&](std::uint32_t i) { out.push_back(i); });

@@ -186,7 +186,7 @@ CanonicalBase canonical_base(const Context& context) {
         }
         t[w] = a[w] & keep;
       }
-      t[i / kWordBits] |= Word{1} << (i % kWordBits);
+      set_bit(t.data(), i);
       if (!list.close(t.data(), a.data(), i)) continue;
       a.swap(t);
       accepted = true;

@@ -1,7 +1,6 @@
 #include "engine/close_by_one.h"
 
-#include <cstdint>
-#include <vector>
+#include "engine/sparse_search.h"
 
 namespace quorlan {
 namespace {
@@ -13,10 +12,10 @@ struct Child {
   std::uint32_t y;
 };
 
+// A node on the stack: its children are children_[child_begin, child_end), `taken` of them
+// visited; the marks restore the arenas and the failure memo when it is popped.
 struct Frame {
-  std::size_t ext_off, ext_len, intent_off;
-  std::uint32_t y;
-  std::size_t child_begin, child_end, next;
+  std::size_t child_begin, child_end, taken;
   std::size_t ext_mark, intent_mark, undo_mark;
 };
 
@@ -37,16 +36,13 @@ class Search {
     stack.push_back(expand(0, dc_.n, 0, 0));
     while (!stack.empty()) {
       Frame& f = stack.back();
-      if (f.next < f.child_end) {
-        const Child ch = children_[next_child(f)];
+      if (f.child_begin + f.taken < f.child_end) {
+        const Child ch = children_[sibling_at(order_, f.child_begin, f.child_end, f.taken++)];
         out.push(extents_.data() + ch.ext_off, ch.ext_len, intents_.data() + ch.intent_off);
         Frame next = expand(ch.ext_off, ch.ext_len, ch.intent_off, ch.y);
         stack.push_back(next);
       } else {
-        while (undo_.size() > f.undo_mark) {
-          failure_[undo_.back().first] = undo_.back().second;
-          undo_.pop_back();
-        }
+        failure_.undo_to(f.undo_mark);
         extents_.resize(f.ext_mark);
         intents_.resize(f.intent_mark);
         children_.resize(f.child_begin);
@@ -57,16 +53,10 @@ class Search {
   }
 
  private:
-  std::size_t next_child(Frame& f) const {
-    const std::size_t taken = f.next++;
-    return order_ == SiblingOrder::kAscending ? taken : f.child_begin + f.child_end - 1 - taken;
-  }
-
   // Generates the canonical children of (A, B) from attribute y on; they stay in the arenas
   // until the frame is popped.
   Frame expand(std::size_t a_off, std::size_t a_len, std::size_t b_off, std::uint32_t y) {
-    Frame f{a_off, a_len,           b_off,           y,           children_.size(), 0,
-            0,     extents_.size(), intents_.size(), undo_.size()};
+    Frame f{children_.size(), 0, 0, extents_.size(), intents_.size(), failure_.mark()};
     const bool dense = a_len > dc_.dense_threshold();
     if (dense) dc_.to_bits(extents_.data() + a_off, a_len, a_bits_);
     for (std::uint32_t j = y; j < dc_.m; ++j) {
@@ -89,7 +79,7 @@ class Search {
           dc_.intersect_bits(a_bits_.data(), j, c_bits_.data());
           const std::uint32_t k = dc_.column_below_bits(c_bits_.data(), b, j);
           if (k != kNoAttribute) {
-            remember_failure(j, k);
+            failure_.set(j, k);
             continue;
           }
           dc_.append_members(c_bits_.data(), extents_);
@@ -100,7 +90,7 @@ class Search {
               dc_.column_below_list(extents_.data() + c_off, extents_.size() - c_off, b, j);
           if (k != kNoAttribute) {
             extents_.resize(c_off);
-            remember_failure(j, k);
+            failure_.set(j, k);
             continue;
           }
         }
@@ -117,19 +107,13 @@ class Search {
       if (strategy_ == CanonicityStrategy::kFailureSets &&
           !agree_below(intents_.data() + d_off, intents_.data() + b_off, j)) {
         extents_.resize(c_off);
-        remember_failure(j, d_off);
+        failure_.set(j, d_off);
         continue;
       }
       children_.push_back({c_off, c_len, d_off, j + 1});
     }
     f.child_end = children_.size();
-    f.next = f.child_begin;
     return f;
-  }
-
-  void remember_failure(std::uint32_t j, std::size_t what) {
-    undo_.emplace_back(j, failure_[j]);
-    failure_[j] = what;
   }
 
   // Every attribute of `fail` below j is in `b`.
@@ -154,8 +138,7 @@ class Search {
   std::vector<Word> c_bits_;
   // Per attribute, what made it fail in an ancestor, or kNone: FCbO keeps the offset of the
   // failed intent, In-Close the witnessing attribute.
-  std::vector<std::size_t> failure_;
-  std::vector<std::pair<std::uint32_t, std::size_t>> undo_;
+  FailureMemo<std::size_t> failure_;
 };
 
 }  // namespace
@@ -163,6 +146,14 @@ class Search {
 Lattice close_by_one_search(const DenseContext& dc, CanonicityStrategy strategy,
                             SiblingOrder order) {
   return Search(dc, strategy, order).run();
+}
+
+Lattice close_by_one_search(const Context& context, CanonicityStrategy strategy,
+                            SiblingOrder order) {
+  if (prefers_sparse_search(context)) {
+    return sparse_close_by_one_search(SparseContext(context), strategy, order);
+  }
+  return close_by_one_search(DenseContext(context), strategy, order);
 }
 
 }  // namespace quorlan

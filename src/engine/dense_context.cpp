@@ -15,9 +15,7 @@ DenseContext::DenseContext(const Context& context)
   for (std::size_t g = 0; g < available; ++g) {
     const AttributeSet& r = context.row(g);
     std::copy(r.words(), r.words() + row_words, rows.data() + g * row_words);
-    r.for_each([&](std::uint32_t j) {
-      cols[j * col_words + g / kWordBits] |= Word{1} << (g % kWordBits);
-    });
+    r.for_each([&](std::uint32_t j) { set_bit(cols.data() + j * col_words, g); });
   }
 }
 

@@ -34,7 +34,7 @@ struct DenseContext {
     const Word* c = col(j);
     for (std::size_t k = 0; k < count; ++k) {
       const std::uint32_t g = extent[k];
-      if ((c[g / kWordBits] >> (g % kWordBits)) & 1u) out.push_back(g);
+      if (test_bit(c, g)) out.push_back(g);
     }
   }
   // The same from the extent as bit words (col_words of them): cheaper for large extents.
@@ -84,7 +84,7 @@ struct DenseContext {
                                   std::uint32_t j) const {
     return column_below(b, j, [&](const Word* column) {
       for (std::size_t t = 0; t < count; ++t) {
-        if (!((column[c[t] / kWordBits] >> (c[t] % kWordBits)) & 1u)) return false;
+        if (!test_bit(column, c[t])) return false;
       }
       return true;
     });
@@ -101,8 +101,7 @@ struct DenseContext {
   std::size_t dense_threshold() const { return 2 * col_words; }
   void to_bits(const std::uint32_t* extent, std::size_t count, std::vector<Word>& out) const {
     out.assign(col_words, 0);
-    for (std::size_t k = 0; k < count; ++k)
-      out[extent[k] / kWordBits] |= Word{1} << (extent[k] % kWordBits);
+    for (std::size_t k = 0; k < count; ++k) set_bit(out.data(), extent[k]);
   }
   // Writes the full attribute set (capacity m) into out.
   void full_intent(Word* out) const;
@@ -118,10 +117,6 @@ inline bool agree_below(const Word* a, const Word* b, std::size_t limit) {
   if (rest == 0) return true;
   const Word mask = (Word{1} << rest) - 1;
   return ((a[whole] ^ b[whole]) & mask) == 0;
-}
-
-inline bool test_bit(const Word* w, std::size_t i) {
-  return (w[i / kWordBits] >> (i % kWordBits)) & 1u;
 }
 
 }  // namespace quorlan

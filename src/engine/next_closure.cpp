@@ -2,7 +2,6 @@
 #include "engine/algorithm.h"
 #include "engine/close_by_one.h"
 #include "engine/events.h"
-#include "engine/sparse_search.h"
 
 namespace quorlan {
 
@@ -13,11 +12,7 @@ namespace quorlan {
 // per step.
 Lattice NextClosure::compute(const Context& context) const {
   Lattice out =
-      prefers_sparse_search(context)
-          ? sparse_close_by_one_search(SparseContext(context), CanonicityStrategy::kFailureSets,
-                                       SiblingOrder::kDescending)
-          : close_by_one_search(DenseContext(context), CanonicityStrategy::kFailureSets,
-                                SiblingOrder::kDescending);
+      close_by_one_search(context, CanonicityStrategy::kFailureSets, SiblingOrder::kDescending);
   QUORLAN_GENERATION_EVENT("quorlan_engine::next_closure", "next-closure", out);
   return out;
 }

@@ -37,10 +37,13 @@ struct Child {
   std::uint32_t j;
 };
 
+// A node on the stack: its children are children_[child_begin, child_end), `taken` of them
+// visited; its intent is ints_[b_off, +b_len), and the arenas are cut back to it (and the
+// failure memo undone) when it is popped.
 struct Frame {
-  std::size_t child_begin, child_end, next;
-  std::size_t ext_mark, int_mark, undo_mark;
-  std::size_t b_off, b_len;  // the node's intent in ints_
+  std::size_t child_begin, child_end, taken;
+  std::size_t ext_mark, undo_mark;
+  std::size_t b_off, b_len;
 };
 
 // What made attribute j fail in an ancestor: attributes below j, outside the ancestor's intent,
@@ -64,7 +67,7 @@ class SparseSearch {
         seen_(words_for(sc.m), 0),
         count_(sc.m, 0),
         bucket_start_(sc.m, 0),
-        failure_(sc.m),
+        failure_(sc.m, Failure{}),
         low_stamp_(sc.n, 0),
         low_pos_(sc.n, 0) {}
 
@@ -78,11 +81,8 @@ class SparseSearch {
     stack.push_back(expand(0, sc_.n, ints_.size(), 0, out));
     while (!stack.empty()) {
       Frame& f = stack.back();
-      if (f.next < f.child_end) {
-        const std::size_t taken = f.next++;
-        const Child ch =
-            children_[order_ == SiblingOrder::kAscending ? taken
-                                                         : f.child_begin + f.child_end - 1 - taken];
+      if (f.child_begin + f.taken < f.child_end) {
+        const Child ch = children_[sibling_at(order_, f.child_begin, f.child_end, f.taken++)];
         // The child's intent starts as the parent's below j, then j.
         const std::size_t d_off = ints_.size();
         for (std::size_t k = 0; k < f.b_len && ints_[f.b_off + k] < ch.j; ++k) {
@@ -92,13 +92,10 @@ class SparseSearch {
         Frame next = expand(ch.ext_off, ch.ext_len, d_off, ch.j + 1, out);
         stack.push_back(next);
       } else {
-        while (undo_.size() > f.undo_mark) {
-          failure_[undo_.back().first] = undo_.back().second;
-          undo_.pop_back();
-        }
+        failure_.undo_to(f.undo_mark);
         ext_.resize(f.ext_mark);
         pos_.resize(f.ext_mark);
-        ints_.resize(f.int_mark);
+        ints_.resize(f.b_off);
         children_.resize(f.child_begin);
         stack.pop_back();
       }
@@ -107,10 +104,7 @@ class SparseSearch {
   }
 
  private:
-  static bool has(const std::vector<Word>& bits, std::uint32_t x) {
-    return (bits[x / kWordBits] >> (x % kWordBits)) & 1u;
-  }
-  bool in_b(std::uint32_t x) const { return has(in_b_, x); }
+  bool in_b(std::uint32_t x) const { return test_bit(in_b_.data(), x); }
 
   // Keeps in v[start, end) only the attributes found in the sorted row part [r, r_end): a
   // merge, sequential in memory unlike probing the columns.
@@ -135,7 +129,7 @@ class SparseSearch {
       for (const std::uint32_t* p = items + pos_[a_off + k]; p != last; ++p) {
         if (count_[*p]++ != 0) continue;
         touched_.push_back(*p);
-        seen_[*p / kWordBits] |= Word{1} << (*p % kWordBits);
+        set_bit(seen_.data(), *p);
         lo = std::min(lo, *p);
         hi = std::max(hi, *p);
       }
@@ -232,7 +226,7 @@ class SparseSearch {
   // to `out`, and lists the node's canonical children.
   Frame expand(std::size_t a_off, std::size_t a_len, std::size_t b_off, std::uint32_t y,
                Lattice& out) {
-    Frame f{children_.size(), 0, 0, ext_.size(), b_off, undo_.size(), b_off, 0};
+    Frame f{children_.size(), 0, 0, ext_.size(), failure_.mark(), b_off, 0};
     ++node_;
     count_occurrences(a_off, a_len);
     // The intent from y on: the attributes that every object of A has.
@@ -245,10 +239,7 @@ class SparseSearch {
     }
     f.b_len = ints_.size() - b_off;
     out.push_lists(ext_.data() + a_off, a_len, ints_.data() + b_off, f.b_len);
-    for (std::size_t k = 0; k < f.b_len; ++k) {
-      const std::uint32_t x = ints_[b_off + k];
-      in_b_[x / kWordBits] |= Word{1} << (x % kWordBits);
-    }
+    for (std::size_t k = 0; k < f.b_len; ++k) set_bit(in_b_.data(), ints_[b_off + k]);
     // The smallest attribute outside B: the only one whose empty extension can be canonical.
     std::uint32_t j0 = 0;
     for (std::size_t k = 0; k < f.b_len && ints_[b_off + k] == j0; ++k) ++j0;
@@ -291,7 +282,7 @@ class SparseSearch {
           failed.off = ints_.size();
           ints_.insert(ints_.end(), scratch_.begin(), scratch_.end());
         }
-        remember(j, failed);
+        failure_.set(j, failed);
         continue;
       }
       const std::size_t c_off = ext_.size();
@@ -301,12 +292,8 @@ class SparseSearch {
     }
 
     for (std::uint32_t x : touched_) count_[x] = 0;
-    for (std::size_t k = 0; k < f.b_len; ++k) {
-      const std::uint32_t x = ints_[b_off + k];
-      in_b_[x / kWordBits] &= ~(Word{1} << (x % kWordBits));
-    }
+    for (std::size_t k = 0; k < f.b_len; ++k) clear_bit(in_b_.data(), ints_[b_off + k]);
     f.child_end = children_.size();
-    f.next = f.child_begin;
     return f;
   }
 
@@ -333,11 +320,6 @@ class SparseSearch {
     return false;
   }
 
-  void remember(std::uint32_t j, Failure f) {
-    undo_.emplace_back(j, failure_[j]);
-    failure_[j] = f;
-  }
-
   const SparseContext& sc_;
   CanonicityStrategy strategy_;
   SiblingOrder order_;
@@ -350,8 +332,7 @@ class SparseSearch {
   std::vector<std::size_t> pos_;  // parallel to ext_: where each object's row passes the node's y
   std::vector<std::uint32_t> ext_, ints_;
   std::vector<Child> children_;
-  std::vector<Failure> failure_;
-  std::vector<std::pair<std::uint32_t, Failure>> undo_;
+  FailureMemo<Failure> failure_;
   std::uint64_t node_ = 0;  // counts expanded nodes, stamping what is cached per node
   std::vector<std::uint64_t> low_stamp_;
   std::vector<std::size_t> low_pos_;

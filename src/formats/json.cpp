@@ -39,7 +39,7 @@ class DocumentHandler {
       std::vector<Word>& row = rows.back();
       const std::size_t j = row_lengths.back()++;
       if (j / kWordBits >= row.size()) row.push_back(0);
-      if (v) row[j / kWordBits] |= Word{1} << (j % kWordBits);
+      if (v) set_bit(row.data(), j);
       return true;
     }
     return scalar(v ? "boolean `true`" : "boolean `false`");

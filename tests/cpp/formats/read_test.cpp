@@ -221,12 +221,6 @@ TEST(Fimi, ContextShapeAndBudget) {
   EXPECT_NE(big.error().display().find("item identifier 16000000"), std::string::npos);
 }
 
-}  // namespace
-}  // namespace quorlan
-
-namespace quorlan {
-namespace {
-
 TEST(Csv, Messages) {
   const ReaderCase cases[] = {
       {"", "invalid csv data: empty header row"},
@@ -279,12 +273,6 @@ TEST(Csv, TablesSeparatorsAndCells) {
         << f;
   }
 }
-
-}  // namespace
-}  // namespace quorlan
-
-namespace quorlan {
-namespace {
 
 std::string xml_doc(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<Context>" + body + "</Context>";
@@ -354,12 +342,6 @@ TEST(FcaXml, HostileInputsEndCleanly) {
       "<Attribute Name=\"a\"/><Object><Name>o</Name></Object></Context>";
   EXPECT_EQ(display_of(external, "t.xml"), "ok");
 }
-
-}  // namespace
-}  // namespace quorlan
-
-namespace quorlan {
-namespace {
 
 const char* kJsonExample =
     "{\"quorlan_version\": \"0.2.0\", \"context\": {\"objects\": [\"o1\", \"o2\"], "
