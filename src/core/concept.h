@@ -1,11 +1,11 @@
 // Formal concepts and the lattice: the concept list in the order an algorithm produced it,
-// held compactly (PackedSets), plus the cover relation, computed once on demand and cached.
+// held compactly (PackedSets), plus the cover relation (core/covers), computed once on demand
+// and cached.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -65,8 +65,5 @@ class Lattice {
   PackedSets intents_;
   mutable std::unique_ptr<std::vector<CoverPair>> covers_;
 };
-
-// The cover relation of the concept list, computed from the concepts alone.
-std::vector<CoverPair> compute_covers(const Lattice& lattice);
 
 }  // namespace quorlan

@@ -5,40 +5,27 @@
 namespace quorlan {
 
 void PackedSets::push_list(const std::uint32_t* idx, std::size_t count) {
-  if (count <= 2 * words_per_set_) {
-    data_.insert(data_.end(), idx, idx + count);
-  } else {
-    if (data_.size() % 2 != 0) data_.push_back(0);
-    offsets_.back() = data_.size();
-    const std::size_t start = data_.size();
-    data_.resize(start + 2 * words_per_set_, 0);
-    Word* w = reinterpret_cast<Word*>(data_.data() + start);
-    for (std::size_t k = 0; k < count; ++k) set_bit(w, idx[k]);
-  }
   counts_.push_back(static_cast<std::uint32_t>(count));
-  offsets_.push_back(data_.size());
+  if (is_list(size() - 1)) {
+    offsets_.push_back(lists_.size());
+    lists_.insert(lists_.end(), idx, idx + count);
+    return;
+  }
+  offsets_.push_back(words_.size());
+  words_.resize(words_.size() + words_per_set_, 0);
+  Word* w = words_.data() + offsets_.back();
+  for (std::size_t k = 0; k < count; ++k) set_bit(w, idx[k]);
 }
 
 void PackedSets::push_words(const Word* words) {
-  std::size_t count = 0;
-  for (std::size_t k = 0; k < words_per_set_; ++k) count += std::popcount(words[k]);
-  if (count <= 2 * words_per_set_) {
-    for (std::size_t k = 0; k < words_per_set_; ++k) {
-      Word b = words[k];
-      while (b != 0) {
-        data_.push_back(static_cast<std::uint32_t>(k * kWordBits + std::countr_zero(b)));
-        b &= b - 1;
-      }
-    }
-  } else {
-    if (data_.size() % 2 != 0) data_.push_back(0);
-    offsets_.back() = data_.size();
-    const std::size_t start = data_.size();
-    data_.resize(start + 2 * words_per_set_);
-    std::copy(words, words + words_per_set_, reinterpret_cast<Word*>(data_.data() + start));
+  counts_.push_back(static_cast<std::uint32_t>(count_bits(words, words_per_set_)));
+  if (is_list(size() - 1)) {
+    offsets_.push_back(lists_.size());
+    for_each_bit(words, words_per_set_, [&](std::uint32_t x) { lists_.push_back(x); });
+    return;
   }
-  counts_.push_back(static_cast<std::uint32_t>(count));
-  offsets_.push_back(data_.size());
+  offsets_.push_back(words_.size());
+  words_.insert(words_.end(), words, words + words_per_set_);
 }
 
 void PackedSets::to_words(std::size_t i, Word* out) const {

@@ -1,9 +1,9 @@
 // A compact, append-only store of many sets of one capacity. Each set is kept either as a
 // sorted index list or as bit words, whichever takes less room, so that millions of sparse
-// extents of a large context fit in memory as easily as dense ones.
+// extents of a large context fit in memory as easily as dense ones. Lists and words live in
+// two buffers of their own; a set names its place in one of them.
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -15,9 +15,7 @@ namespace quorlan {
 class PackedSets {
  public:
   explicit PackedSets(std::size_t capacity)
-      : capacity_(capacity), words_per_set_(words_for(capacity)) {
-    offsets_.push_back(0);
-  }
+      : capacity_(capacity), words_per_set_(words_for(capacity)) {}
 
   std::size_t capacity() const { return capacity_; }
   std::size_t size() const { return counts_.size(); }
@@ -31,27 +29,18 @@ class PackedSets {
   // Appends a set given as words laid out as IndexSet stores them.
   void push_words(const Word* words);
 
-  const std::uint32_t* list(std::size_t i) const { return data_.data() + offsets_[i]; }
-  // Bit words of a dense set; only valid when !is_list(i).
-  const Word* bits(std::size_t i) const {
-    return reinterpret_cast<const Word*>(data_.data() + offsets_[i]);
-  }
+  // The members of a list set; only valid when is_list(i).
+  const std::uint32_t* list(std::size_t i) const { return lists_.data() + offsets_[i]; }
+  // The bit words of a dense set; only valid when !is_list(i).
+  const Word* bits(std::size_t i) const { return words_.data() + offsets_[i]; }
 
   // True when pred holds for some member of set i, in ascending order; stops at the first.
   template <class Pred>
   bool any_of(std::size_t i, Pred&& pred) const {
-    if (is_list(i)) {
-      const std::uint32_t* p = list(i);
-      for (std::size_t k = 0; k < counts_[i]; ++k) {
-        if (pred(p[k])) return true;
-      }
-      return false;
-    }
-    const Word* w = bits(i);
-    for (std::size_t k = 0; k < words_per_set_; ++k) {
-      for (Word b = w[k]; b != 0; b &= b - 1) {
-        if (pred(static_cast<std::uint32_t>(k * kWordBits + std::countr_zero(b)))) return true;
-      }
+    if (!is_list(i)) return any_bit(bits(i), words_per_set_, pred);
+    const std::uint32_t* p = list(i);
+    for (std::size_t k = 0; k < counts_[i]; ++k) {
+      if (pred(p[k])) return true;
     }
     return false;
   }
@@ -69,18 +58,17 @@ class PackedSets {
 
   template <class Tag>
   IndexSet<Tag> materialize(std::size_t i) const {
-    std::vector<Word> w(words_per_set_);
-    to_words(i, w.data());
-    return IndexSet<Tag>::from_words(capacity_, w.data());
+    IndexSet<Tag> s = IndexSet<Tag>::empty(capacity_);
+    to_words(i, s.mutable_words());
+    return s;
   }
 
  private:
   std::size_t capacity_;
   std::size_t words_per_set_;
-  // Lists and bit words share one buffer of 32-bit cells; bit words start on an 8-byte
-  // boundary (the buffer is padded before them).
-  std::vector<std::uint32_t> data_;
-  std::vector<std::uint64_t> offsets_;
+  std::vector<std::uint32_t> lists_;
+  std::vector<Word> words_;
+  std::vector<std::uint64_t> offsets_;  // into lists_ or words_, by the set's form
   std::vector<std::uint32_t> counts_;
 };
 

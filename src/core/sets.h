@@ -1,6 +1,7 @@
 // Fixed-capacity sets of object or attribute indices. One bit per index in 64-bit words, padded
 // to whole 128-bit blocks (two words); bits at or beyond the capacity are always zero, so
-// whole-word operations never need masking.
+// whole-word operations never need masking. The word-array helpers below are the one bit
+// vocabulary of the system: the engine's flat bit matrices use them as the sets do.
 #pragma once
 
 #include <bit>
@@ -19,12 +20,97 @@ inline constexpr std::size_t kWordBits = 64;
 // Words needed for `capacity` bits, rounded up to whole 128-bit blocks.
 inline std::size_t words_for(std::size_t capacity) { return ((capacity + 127) / 128) * 2; }
 
-// Single bits of a word array.
 inline bool test_bit(const Word* w, std::size_t i) {
   return (w[i / kWordBits] >> (i % kWordBits)) & 1u;
 }
 inline void set_bit(Word* w, std::size_t i) { w[i / kWordBits] |= Word{1} << (i % kWordBits); }
 inline void clear_bit(Word* w, std::size_t i) { w[i / kWordBits] &= ~(Word{1} << (i % kWordBits)); }
+
+// The bits of one word below position r (r < 64).
+inline Word low_mask(std::size_t r) { return (Word{1} << r) - 1; }
+
+// The set bits of `count` words, given word by word by word_at(w), ascending: true as soon as
+// pred holds for one of them. Every other walk over set bits is written with this one.
+template <class WordAt, class Pred>
+bool any_bit_of(std::size_t count, WordAt&& word_at, Pred&& pred) {
+  for (std::size_t w = 0; w < count; ++w) {
+    for (Word bits = word_at(w); bits != 0; bits &= bits - 1) {
+      if (pred(static_cast<std::uint32_t>(w * kWordBits) +
+               static_cast<std::uint32_t>(std::countr_zero(bits)))) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+template <class Pred>
+bool any_bit(const Word* words, std::size_t count, Pred&& pred) {
+  return any_bit_of(
+      count, [&](std::size_t w) { return words[w]; }, pred);
+}
+
+template <class F>
+void for_each_bit(const Word* words, std::size_t count, F&& f) {
+  any_bit(words, count, [&](std::uint32_t i) {
+    f(i);
+    return false;
+  });
+}
+
+// Calls f(i) for every index i < limit whose bit is clear in `words`, ascending, until f
+// returns true; answers whether it did.
+template <class Pred>
+bool any_clear_bit_below(const Word* words, std::size_t limit, Pred&& pred) {
+  const std::size_t whole = limit / kWordBits;
+  return any_bit_of((limit + kWordBits - 1) / kWordBits,
+                    [&](std::size_t w) {
+                      return ~words[w] & (w < whole ? ~Word{0} : low_mask(limit % kWordBits));
+                    },
+                    pred);
+}
+
+inline std::size_t count_bits(const Word* words, std::size_t count) {
+  std::size_t c = 0;
+  for (std::size_t w = 0; w < count; ++w) c += static_cast<std::size_t>(std::popcount(words[w]));
+  return c;
+}
+
+// a and b agree on every bit below `limit`.
+inline bool agree_below(const Word* a, const Word* b, std::size_t limit) {
+  const std::size_t whole = limit / kWordBits;
+  for (std::size_t w = 0; w < whole; ++w) {
+    if (a[w] != b[w]) return false;
+  }
+  const std::size_t rest = limit % kWordBits;
+  return rest == 0 || ((a[whole] ^ b[whole]) & low_mask(rest)) == 0;
+}
+
+// Every bit of a below `limit` is set in b.
+inline bool subset_below(const Word* a, const Word* b, std::size_t limit) {
+  const std::size_t whole = limit / kWordBits;
+  for (std::size_t w = 0; w < whole; ++w) {
+    if ((a[w] & ~b[w]) != 0) return false;
+  }
+  const std::size_t rest = limit % kWordBits;
+  return rest == 0 || (a[whole] & ~b[whole] & low_mask(rest)) == 0;
+}
+
+// out := the bits of a below `limit` (count words).
+inline void copy_below(const Word* a, std::size_t limit, std::size_t count, Word* out) {
+  const std::size_t whole = limit / kWordBits;
+  for (std::size_t w = 0; w < count; ++w) {
+    out[w] = w < whole ? a[w] : (w == whole ? a[w] & low_mask(limit % kWordBits) : 0);
+  }
+}
+
+// out := every index below `capacity` (count words, the padding cleared).
+inline void fill_below(std::size_t capacity, std::size_t count, Word* out) {
+  const std::size_t whole = capacity / kWordBits;
+  for (std::size_t w = 0; w < count; ++w) {
+    out[w] = w < whole ? ~Word{0} : (w == whole ? low_mask(capacity % kWordBits) : 0);
+  }
+}
 
 template <class Tag>
 class IndexSet {
@@ -32,9 +118,7 @@ class IndexSet {
   static IndexSet empty(std::size_t capacity) { return IndexSet(capacity); }
   static IndexSet full(std::size_t capacity) {
     IndexSet s(capacity);
-    std::size_t whole = capacity / kWordBits;
-    for (std::size_t w = 0; w < whole; ++w) s.words_[w] = ~Word{0};
-    if (capacity % kWordBits != 0) s.words_[whole] = (Word{1} << (capacity % kWordBits)) - 1;
+    fill_below(capacity, s.words_.size(), s.words_.data());
     return s;
   }
   // Adopts words already laid out as this type stores them (padding words included).
@@ -59,19 +143,9 @@ class IndexSet {
   }
   template <class F>
   void for_each(F&& f) const {
-    for (std::size_t w = 0; w < words_.size(); ++w) {
-      Word bits = words_[w];
-      while (bits != 0) {
-        f(static_cast<std::uint32_t>(w * kWordBits + std::countr_zero(bits)));
-        bits &= bits - 1;
-      }
-    }
+    for_each_bit(words_.data(), words_.size(), f);
   }
-  std::size_t count() const {
-    std::size_t c = 0;
-    for (Word w : words_) c += static_cast<std::size_t>(std::popcount(w));
-    return c;
-  }
+  std::size_t count() const { return count_bits(words_.data(), words_.size()); }
   std::size_t capacity() const { return capacity_; }
 
   bool equals(const IndexSet& other) const {
@@ -84,10 +158,7 @@ class IndexSet {
       panic(std::string("assertion failed: ") + Tag::kName + " capacities differ (" +
             std::to_string(capacity_) + " != " + std::to_string(other.capacity_) + ")");
     }
-    for (std::size_t w = 0; w < words_.size(); ++w) {
-      if ((words_[w] & ~other.words_[w]) != 0) return false;
-    }
-    return true;
+    return subset_below(words_.data(), other.words_.data(), words_.size() * kWordBits);
   }
   IndexSet intersection(const IndexSet& other) const {
     if (capacity_ != other.capacity_) {

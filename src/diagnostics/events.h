@@ -65,15 +65,17 @@ void emit(const EventSite& site, V... values) {
 #define QUORLAN_STR2(x) #x
 #define QUORLAN_STR(x) QUORLAN_STR2(x)
 
-// FIELDS names a static array of field names; the values follow in the same order:
-//   QUORLAN_EVENT(Debug, "quorlan_engine::fcbo", kFields, "concept generation complete", ...);
-#define QUORLAN_EVENT(LEVEL, TARGET, FIELDS, ...)                      \
-  do {                                                                 \
-    static const ::quorlan::diagnostics::EventSite quorlan_event_site{ \
-        "event " __FILE__ ":" QUORLAN_STR(__LINE__),                   \
-        TARGET,                                                        \
-        ::quorlan::diagnostics::Level::LEVEL,                          \
-        std::span<const char* const>(FIELDS),                          \
-        {}};                                                           \
-    ::quorlan::diagnostics::emit(quorlan_event_site, __VA_ARGS__);     \
+// Defines the static site VAR; FIELDS names a static array of field names.
+#define QUORLAN_EVENT_SITE(VAR, LEVEL, TARGET, FIELDS)                                         \
+  static const ::quorlan::diagnostics::EventSite VAR {                                         \
+    "event " __FILE__ ":" QUORLAN_STR(__LINE__), TARGET, ::quorlan::diagnostics::Level::LEVEL, \
+        std::span<const char* const>(FIELDS), {}                                               \
+  }
+
+// An event at its own site; the values follow the field names in order:
+//   QUORLAN_EVENT(Debug, "quorlan_layout::sugiyama", kFields, "sugiyama layout complete", ...);
+#define QUORLAN_EVENT(LEVEL, TARGET, FIELDS, ...)                  \
+  do {                                                             \
+    QUORLAN_EVENT_SITE(quorlan_event_site, LEVEL, TARGET, FIELDS); \
+    ::quorlan::diagnostics::emit(quorlan_event_site, __VA_ARGS__); \
   } while (0)

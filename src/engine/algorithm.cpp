@@ -2,7 +2,37 @@
 
 #include <string>
 
+#include "engine/events.h"
+#include "engine/search.h"
+
 namespace quorlan {
+namespace {
+
+QUORLAN_GENERATION_SITE(kNextClosureDone, "quorlan_engine::next_closure");
+QUORLAN_GENERATION_SITE(kInClose5Done, "quorlan_engine::in_close5");
+QUORLAN_GENERATION_SITE(kFcboDone, "quorlan_engine::fcbo");
+
+using enum CanonicityStrategy;
+using enum SiblingOrder;
+
+}  // namespace
+
+// The lectic order of intents is the pre-order of the tree of canonical extensions with siblings
+// taken from the largest generating attribute down. Walking that tree, instead of searching each
+// successor from the last attribute down, tries only the attributes after the generating one and
+// keeps FCbO's pruning: the same intents in the same order, without the m candidate closures
+// per step.
+Lattice NextClosure::compute(const Context& context) const {
+  return reported(kNextClosureDone, name(), enumerate_concepts(context, kFailureSets, kDescending));
+}
+
+Lattice InClose5::compute(const Context& context) const {
+  return reported(kInClose5Done, name(), enumerate_concepts(context, kColumnTest, kAscending));
+}
+
+Lattice FCbO::compute(const Context& context) const {
+  return reported(kFcboDone, name(), enumerate_concepts(context, kFailureSets, kAscending));
+}
 
 const ConceptAlgorithm* algorithm_by_name(std::string_view name) {
   static const NextClosure next_closure;

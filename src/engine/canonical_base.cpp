@@ -1,9 +1,7 @@
 #include "engine/canonical_base.h"
 
-#include <bit>
-
 #include "diagnostics/events.h"
-#include "engine/dense_context.h"
+#include "engine/dense_search.h"
 
 namespace quorlan {
 namespace {
@@ -18,24 +16,19 @@ constexpr const char* kBaseFields[] = {"message", "algorithm", "implications", "
 class ImplicationList {
  public:
   ImplicationList(std::size_t attributes, std::size_t words)
-      : W_(words), by_attribute_(attributes) {}
+      : words_(words), by_attribute_(attributes) {}
 
   void add(const Word* premise, const Word* conclusion) {
     const std::uint32_t id = static_cast<std::uint32_t>(premise_size_.size());
     std::uint32_t size = 0;
-    for (std::size_t w = 0; w < W_; ++w) {
-      Word bits = premise[w];
-      while (bits != 0) {
-        by_attribute_[w * kWordBits + static_cast<std::size_t>(std::countr_zero(bits))].push_back(
-            id);
-        bits &= bits - 1;
-        ++size;
-      }
-    }
+    for_each_bit(premise, words_, [&](std::uint32_t x) {
+      by_attribute_[x].push_back(id);
+      ++size;
+    });
     if (size == 0) unconditional_.push_back(id);
-    premises_.insert(premises_.end(), premise, premise + W_);
+    premises_.insert(premises_.end(), premise, premise + words_);
     premise_size_.push_back(size);
-    conclusions_.insert(conclusions_.end(), conclusion, conclusion + W_);
+    conclusions_.insert(conclusions_.end(), conclusion, conclusion + words_);
     missing_.push_back(0);
     stamp_.push_back(0);
   }
@@ -47,24 +40,11 @@ class ImplicationList {
     // Few implications (or long attribute lists): whole-word passes over the list are cheaper
     // than counting; both give the same closure and the same early rejection.
     std::size_t touched = 0;
-    for (std::size_t w = 0; w < W_; ++w) {
-      Word bits = t[w];
-      while (bits != 0) {
-        touched +=
-            by_attribute_[w * kWordBits + static_cast<std::size_t>(std::countr_zero(bits))].size();
-        bits &= bits - 1;
-      }
-    }
-    if (touched * 4 > premise_size_.size() * W_) return close_by_passes(t, a, limit);
+    for_each_bit(t, words_, [&](std::uint32_t x) { touched += by_attribute_[x].size(); });
+    if (touched * 4 > premise_size_.size() * words_) return close_by_passes(t, a, limit);
     ++epoch_;
     queue_.clear();
-    for (std::size_t w = 0; w < W_; ++w) {
-      Word bits = t[w];
-      while (bits != 0) {
-        queue_.push_back(static_cast<std::uint32_t>(w * kWordBits + std::countr_zero(bits)));
-        bits &= bits - 1;
-      }
-    }
+    for_each_bit(t, words_, [&](std::uint32_t x) { queue_.push_back(x); });
     for (std::uint32_t id : unconditional_) {
       if (!fire(id, t, a, limit)) return false;
     }
@@ -87,12 +67,10 @@ class ImplicationList {
       changed = false;
       const Word* p = premises_.data();
       const Word* c = conclusions_.data();
-      for (std::size_t k = 0; k < count; ++k, p += W_, c += W_) {
-        bool applies = true;
-        for (std::size_t w = 0; w < W_ && applies; ++w) applies = (p[w] & ~t[w]) == 0;
-        if (!applies) continue;
+      for (std::size_t k = 0; k < count; ++k, p += words_, c += words_) {
+        if (!subset_below(p, t, words_ * kWordBits)) continue;
         bool grew = false;
-        for (std::size_t w = 0; w < W_; ++w) {
+        for (std::size_t w = 0; w < words_; ++w) {
           if ((c[w] & ~t[w]) != 0) {
             t[w] |= c[w];
             grew = true;
@@ -107,23 +85,26 @@ class ImplicationList {
     return true;
   }
 
+  // Adds the conclusion of `id` to t, queueing what it adds; false as soon as it adds an
+  // attribute below `limit` that `a` lacks.
   bool fire(std::uint32_t id, Word* t, const Word* a, std::size_t limit) {
-    const Word* c = conclusions_.data() + static_cast<std::size_t>(id) * W_;
-    for (std::size_t w = 0; w < W_; ++w) {
-      Word added = c[w] & ~t[w];
-      if (added == 0) continue;
-      t[w] |= added;
-      while (added != 0) {
-        const std::size_t x = w * kWordBits + static_cast<std::size_t>(std::countr_zero(added));
-        if (x < limit && !test_bit(a, x)) return false;
-        queue_.push_back(static_cast<std::uint32_t>(x));
-        added &= added - 1;
-      }
-    }
-    return true;
+    const Word* c = conclusions_.data() + static_cast<std::size_t>(id) * words_;
+    const bool rejected = any_bit_of(
+        words_,
+        [&](std::size_t w) {
+          const Word added = c[w] & ~t[w];
+          t[w] |= added;
+          return added;
+        },
+        [&](std::uint32_t x) {
+          if (x < limit && !test_bit(a, x)) return true;
+          queue_.push_back(x);
+          return false;
+        });
+    return !rejected;
   }
 
-  std::size_t W_;
+  std::size_t words_;
   std::vector<std::vector<std::uint32_t>> by_attribute_;
   std::vector<std::uint32_t> unconditional_;
   std::vector<std::uint32_t> premise_size_;
@@ -133,66 +114,51 @@ class ImplicationList {
   std::vector<std::uint32_t> queue_;
 };
 
+// The extent of the attribute set a: every object, narrowed by the column of each member.
+void extent_of(const DenseContext& dc, const Word* a, std::vector<Word>& ext,
+               std::vector<std::uint32_t>& members) {
+  fill_below(dc.n, dc.col_words, ext.data());
+  for_each_bit(a, dc.row_words, [&](std::uint32_t j) {
+    const Word* col = dc.col(j);
+    for (std::size_t w = 0; w < dc.col_words; ++w) ext[w] &= col[w];
+  });
+  members.clear();
+  for_each_bit(ext.data(), dc.col_words, [&](std::uint32_t g) { members.push_back(g); });
+}
+
+// t := (the members of a below i) + i.
+void prefix_plus(const Word* a, std::size_t i, std::size_t words, Word* t) {
+  copy_below(a, i, words, t);
+  set_bit(t, i);
+}
+
 }  // namespace
 
 CanonicalBase canonical_base(const Context& context) {
   const DenseContext dc(context);
-  const std::size_t W = dc.row_words;
-  const std::size_t NW = dc.col_words;
+  const std::size_t words = dc.row_words;
   CanonicalBase base{"duquenne-guigues", {}};
-  ImplicationList list(dc.m, W);
-
-  std::vector<Word> a(W, 0), c(W), t(W), ext(NW);
-  const ObjectSet all_objects = ObjectSet::full(dc.n);
+  ImplicationList list(dc.m, words);
+  std::vector<Word> a(words, 0), c(words), t(words), ext(dc.col_words);
   std::vector<std::uint32_t> members;
-
   for (;;) {
-    // C = A'' through the columns of A's members and the rows of the resulting extent.
-    std::copy(all_objects.words(), all_objects.words() + NW, ext.begin());
-    for (std::size_t j = 0; j < dc.m; ++j) {
-      if (!test_bit(a.data(), j)) continue;
-      const Word* col = dc.col(j);
-      for (std::size_t w = 0; w < NW; ++w) ext[w] &= col[w];
-    }
-    members.clear();
-    std::size_t support = 0;
-    for (std::size_t w = 0; w < NW; ++w) {
-      Word bits = ext[w];
-      support += static_cast<std::size_t>(std::popcount(bits));
-      while (bits != 0) {
-        members.push_back(static_cast<std::uint32_t>(w * kWordBits + std::countr_zero(bits)));
-        bits &= bits - 1;
-      }
-    }
+    // C = A'': the intent of A's extent.
+    extent_of(dc, a.data(), ext, members);
     dc.intent_of(members.data(), members.size(), c.data());
     if (c != a) {
       base.implications.push_back({AttributeSet::from_words(dc.m, a.data()),
-                                   AttributeSet::from_words(dc.m, c.data()), support, 1.0});
+                                   AttributeSet::from_words(dc.m, c.data()), members.size(), 1.0});
       list.add(a.data(), c.data());
     }
-    if (dc.m == 0) break;
-
+    // The next set closed under the implications found so far, in lectic order.
     bool accepted = false;
-    for (std::size_t i = dc.m; i-- > 0;) {
+    for (std::size_t i = dc.m; i-- > 0 && !accepted;) {
       if (test_bit(a.data(), i)) continue;
-      // T = (A below i) + i, closed under the implications found so far.
-      for (std::size_t w = 0; w < W; ++w) {
-        const std::size_t lo = w * kWordBits;
-        Word keep = 0;
-        if (i >= lo + kWordBits) {
-          keep = ~Word{0};
-        } else if (i > lo) {
-          keep = (Word{1} << (i - lo)) - 1;
-        }
-        t[w] = a[w] & keep;
-      }
-      set_bit(t.data(), i);
-      if (!list.close(t.data(), a.data(), i)) continue;
-      a.swap(t);
-      accepted = true;
-      break;
+      prefix_plus(a.data(), i, words, t.data());
+      accepted = list.close(t.data(), a.data(), i);
     }
     if (!accepted) break;
+    a.swap(t);
   }
   QUORLAN_EVENT(Debug, "quorlan_engine::canonical_base", kBaseFields,
                 "canonical base computation complete", "duquenne-guigues",

@@ -5,16 +5,15 @@
 // and, as the attributes counted for every object, the node's own intent from its y on. The
 // canonicity test reads each row from its first attribute outside the intent, found once per
 // node and object.
-// Output and order are those of the dense search: depth-first pre-order, siblings ascending or
-// descending.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "core/concept.h"
 #include "core/context.h"
-#include "engine/close_by_one.h"
+#include "engine/search.h"
 
 namespace quorlan {
 
@@ -26,10 +25,6 @@ struct SparseContext {
   std::vector<std::uint32_t> items;
 };
 
-// True when the context is sparse enough for the list-based search to beat bit words.
-bool prefers_sparse_search(const Context& context);
-
-Lattice sparse_close_by_one_search(const SparseContext& sc, CanonicityStrategy strategy,
-                                   SiblingOrder order = SiblingOrder::kAscending);
+Lattice sparse_search(const SparseContext& sc, CanonicityStrategy strategy, SiblingOrder order);
 
 }  // namespace quorlan

@@ -30,60 +30,58 @@ class ContentLines {
   LineReader lines_;
 };
 
-}  // namespace
-
-ContextResult read_cxt(std::string_view input) {
-  ContentLines lines(input);
+// Step 1: the header line.
+std::optional<FormatError> read_header(ContentLines& lines) {
   const std::optional<std::string_view> header = lines.next();
-  if (!header) return fail(FormatError::parse(kCxt, "input is empty"));
+  if (!header) return FormatError::parse(kCxt, "input is empty");
   if (header->size() != 1 || ((*header)[0] != 'B' && (*header)[0] != 'b')) {
-    return fail(
-        FormatError::parse(kCxt, "expected format header \"B\", got " + text::quoted(*header)));
+    return FormatError::parse(kCxt, "expected format header \"B\", got " + text::quoted(*header));
   }
-  std::uint64_t counts[2];
-  const char* count_names[2] = {"object count", "attribute count"};
-  for (int k = 0; k < 2; ++k) {
+  return std::nullopt;
+}
+
+// Steps 2 and 3: one count, named in its messages.
+std::optional<FormatError> read_count(ContentLines& lines, const char* what, std::uint64_t& out) {
+  const std::optional<std::string_view> line = lines.next();
+  if (!line) {
+    return FormatError::parse(kCxt, std::string("expected ") + what + ", reached end of input");
+  }
+  const std::optional<std::uint64_t> v = text::parse_unsigned(*line, UINT64_MAX);
+  if (!v) {
+    return FormatError::parse(kCxt, std::string("expected ") + what +
+                                        " as a non-negative integer, got " + text::quoted(*line));
+  }
+  out = *v;
+  return std::nullopt;
+}
+
+// Steps 4 and 5: `count` names, one per line, stored as they arrive.
+std::optional<FormatError> read_names(ContentLines& lines, std::uint64_t count, const char* kind,
+                                      std::vector<std::string>& out) {
+  for (std::uint64_t i = 0; i < count; ++i) {
     const std::optional<std::string_view> line = lines.next();
     if (!line) {
-      return fail(FormatError::parse(
-          kCxt, std::string("expected ") + count_names[k] + ", reached end of input"));
+      return FormatError::invalid(kCxt, "expected " + std::to_string(count) + " " + kind +
+                                            " names, got " + std::to_string(out.size()));
     }
-    const std::optional<std::uint64_t> v = text::parse_unsigned(*line, UINT64_MAX);
-    if (!v) {
-      return fail(FormatError::parse(kCxt, std::string("expected ") + count_names[k] +
-                                               " as a non-negative integer, got " +
-                                               text::quoted(*line)));
-    }
-    counts[k] = *v;
+    out.emplace_back(*line);
   }
-  const std::uint64_t n = counts[0], m = counts[1];
+  return std::nullopt;
+}
 
-  std::vector<std::string> names[2];
-  const char* kinds[2] = {"object", "attribute"};
-  for (int k = 0; k < 2; ++k) {
-    for (std::uint64_t i = 0; i < counts[k]; ++i) {
-      const std::optional<std::string_view> line = lines.next();
-      if (!line) {
-        return fail(FormatError::invalid(kCxt, "expected " + std::to_string(counts[k]) + " " +
-                                                   kinds[k] + " names, got " +
-                                                   std::to_string(names[k].size())));
-      }
-      names[k].emplace_back(*line);
-    }
-  }
-
-  std::vector<AttributeSet> rows;
+// Step 6: n rows of at least m marks each.
+std::optional<FormatError> read_rows(ContentLines& lines, std::uint64_t n, std::uint64_t m,
+                                     std::vector<AttributeSet>& rows) {
   for (std::uint64_t i = 0; i < n; ++i) {
     const std::optional<std::string_view> line = lines.next();
     if (!line) {
-      return fail(FormatError::invalid(
-          kCxt, "expected " + std::to_string(n) + " incidence rows, got " + std::to_string(i)));
+      return FormatError::invalid(
+          kCxt, "expected " + std::to_string(n) + " incidence rows, got " + std::to_string(i));
     }
     const std::size_t c = text::count_scalars(*line);
     if (c < m) {
-      return fail(FormatError::invalid(kCxt, "row " + std::to_string(i) + " has length " +
-                                                 std::to_string(c) + ", expected " +
-                                                 std::to_string(m)));
+      return FormatError::invalid(kCxt, "row " + std::to_string(i) + " has length " +
+                                            std::to_string(c) + ", expected " + std::to_string(m));
     }
     AttributeSet row = AttributeSet::empty(m);
     std::size_t pos = 0;
@@ -93,11 +91,29 @@ ContextResult read_cxt(std::string_view input) {
     }
     rows.push_back(std::move(row));
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+ContextResult read_cxt(std::string_view input) {
+  ContentLines lines(input);
+  std::uint64_t n = 0, m = 0;
+  std::vector<std::string> objects, attributes;
+  std::vector<AttributeSet> rows;
+  std::optional<FormatError> error = read_header(lines);
+  if (!error) error = read_count(lines, "object count", n);
+  if (!error) error = read_count(lines, "attribute count", m);
+  if (!error) error = read_names(lines, n, "object", objects);
+  if (!error) error = read_names(lines, m, "attribute", attributes);
+  if (!error) error = read_rows(lines, n, m, rows);
+  if (error) return fail(std::move(*error));
   if (const std::optional<std::string_view> extra = lines.next()) {
     return fail(FormatError::invalid(
         kCxt, "unexpected content after the last incidence row: " + text::quoted(*extra)));
   }
-  return constructed(Context::from_rows(std::move(names[0]), std::move(names[1]), std::move(rows)));
+  return constructed(
+      Context::from_rows(std::move(objects), std::move(attributes), std::move(rows)));
 }
 
 }  // namespace quorlan

@@ -67,6 +67,90 @@ void reorder_by_median(std::vector<std::uint32_t>& layer, std::size_t fixed_laye
   }
 }
 
+// Step 3: the layer of every concept is the length of its longest cover chain to the top. Every
+// upper cover has a larger extent, so taking the concepts by extent size, largest first, reads
+// only final layers.
+std::vector<std::size_t> longest_path_layers(const Lattice& lattice, const Adjacency& upper) {
+  const std::size_t n = lattice.size();
+  std::vector<std::uint32_t> order(n);
+  std::iota(order.begin(), order.end(), 0u);
+  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return lattice.extents().count(a) > lattice.extents().count(b);
+  });
+  std::vector<std::size_t> layer_of(n, 0);
+  for (std::uint32_t c : order) {
+    const std::uint32_t* up = upper.begin(c);
+    for (std::size_t k = 0; k < upper.size(c); ++k) {
+      layer_of[c] = std::max(layer_of[c], layer_of[up[k]] + 1);
+    }
+  }
+  return layer_of;
+}
+
+// Step 4: each layer lists its concepts in ascending index; `position` is each concept's place
+// in its layer.
+std::vector<std::vector<std::uint32_t>> initial_order(const std::vector<std::size_t>& layer_of,
+                                                      std::vector<std::size_t>& position) {
+  const std::size_t layers = 1 + *std::max_element(layer_of.begin(), layer_of.end());
+  std::vector<std::vector<std::uint32_t>> out(layers);
+  position.resize(layer_of.size());
+  for (std::uint32_t c = 0; c < layer_of.size(); ++c) {
+    position[c] = out[layer_of[c]].size();
+    out[layer_of[c]].push_back(c);
+  }
+  return out;
+}
+
+// Step 5: downward sweeps (even t) against the layer above, upward sweeps (odd t) against the
+// layer below, each seeing the adjacent layer as the sweep left it.
+void median_sweeps(std::vector<std::vector<std::uint32_t>>& layers, const Adjacency& upper,
+                   const Adjacency& lower, const std::vector<std::size_t>& layer_of,
+                   std::vector<std::size_t>& position, std::uint64_t iterations) {
+  const std::size_t count = layers.size();
+  if (count < 2) return;
+  std::vector<std::size_t> scratch;
+  std::vector<std::pair<double, std::uint32_t>> keyed;
+  for (std::uint64_t t = 0; t < iterations; ++t) {
+    if (t % 2 == 0) {
+      for (std::size_t k = 1; k < count; ++k) {
+        reorder_by_median(layers[k], k - 1, upper, layer_of, position, scratch, keyed);
+      }
+    } else {
+      for (std::size_t k = count - 1; k-- > 0;) {
+        reorder_by_median(layers[k], k + 1, lower, layer_of, position, scratch, keyed);
+      }
+    }
+  }
+}
+
+// Step 7: evenly spaced rows centred on x = 0; nodes in concept-index order.
+std::vector<LayoutNode> coordinates(const std::vector<std::vector<std::uint32_t>>& layers,
+                                    std::size_t n, const LayoutConfig& config) {
+  std::vector<LayoutNode> nodes(n);
+  for (std::size_t k = 0; k < layers.size(); ++k) {
+    const std::size_t m = layers[k].size();
+    const double shift = static_cast<double>(m > 0 ? m - 1 : 0) * (-config.node_spacing) * 0.5;
+    for (std::size_t j = 0; j < m; ++j) {
+      const std::uint32_t id = layers[k][j];
+      nodes[id] = {static_cast<double>(j) * config.node_spacing + shift,
+                   static_cast<double>(k) * config.layer_spacing, id};
+    }
+  }
+  return nodes;
+}
+
+// The spans of the node centres, never below 0.
+void bounding_box(LatticeLayout& layout) {
+  const auto [min_x, max_x] =
+      std::minmax_element(layout.nodes.begin(), layout.nodes.end(),
+                          [](const LayoutNode& a, const LayoutNode& b) { return a.x < b.x; });
+  const auto [min_y, max_y] =
+      std::minmax_element(layout.nodes.begin(), layout.nodes.end(),
+                          [](const LayoutNode& a, const LayoutNode& b) { return a.y < b.y; });
+  layout.width = std::max(max_x->x - min_x->x, 0.0);
+  layout.height = std::max(max_y->y - min_y->y, 0.0);
+}
+
 }  // namespace
 
 LatticeLayout sugiyama_layout(const Lattice& lattice, const LayoutConfig& config) {
@@ -77,77 +161,21 @@ LatticeLayout sugiyama_layout(const Lattice& lattice, const LayoutConfig& config
   for (const CoverPair& p : covers) {
     if (p.first >= n || p.second >= n) panic("cover pair names a concept outside the lattice");
   }
-
   const Adjacency upper(n, covers, /*upward=*/true);
-  std::vector<std::uint32_t> order(n);
-  std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return lattice.extents().count(a) > lattice.extents().count(b);
-  });
-  std::vector<std::size_t> layer_of(n, 0);
-  std::size_t max_layer = 0;
-  for (std::uint32_t c : order) {
-    std::size_t l = 0;
-    const std::uint32_t* up = upper.begin(c);
-    for (std::size_t k = 0; k < upper.size(c); ++k) l = std::max(l, layer_of[up[k]] + 1);
-    layer_of[c] = l;
-    max_layer = std::max(max_layer, l);
-  }
-  const std::size_t L = max_layer + 1;
-  std::vector<std::vector<std::uint32_t>> layers(L);
-  std::vector<std::size_t> position(n);
-  for (std::uint32_t c = 0; c < n; ++c) {
-    position[c] = layers[layer_of[c]].size();
-    layers[layer_of[c]].push_back(c);
-  }
-
-  if (L >= 2) {
-    const Adjacency lower(n, covers, /*upward=*/false);
-    std::vector<std::size_t> scratch;
-    std::vector<std::pair<double, std::uint32_t>> keyed;
-    for (std::uint64_t t = 0; t < config.crossing_iters; ++t) {
-      if (t % 2 == 0) {
-        for (std::size_t k = 1; k < L; ++k) {
-          reorder_by_median(layers[k], k - 1, upper, layer_of, position, scratch, keyed);
-        }
-      } else {
-        for (std::size_t k = L - 1; k-- > 0;) {
-          reorder_by_median(layers[k], k + 1, lower, layer_of, position, scratch, keyed);
-        }
-      }
-    }
-  }
-
-  out.nodes.resize(n);
-  double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
-  bool first = true;
-  for (std::size_t k = 0; k < L; ++k) {
-    const std::size_t m = layers[k].size();
-    const double shift = static_cast<double>(m > 0 ? m - 1 : 0) * (-config.node_spacing) * 0.5;
-    for (std::size_t j = 0; j < m; ++j) {
-      const double x = static_cast<double>(j) * config.node_spacing + shift;
-      const double y = static_cast<double>(k) * config.layer_spacing;
-      const std::uint32_t id = layers[k][j];
-      out.nodes[id] = {x, y, id};
-      if (first) {
-        min_x = max_x = x;
-        min_y = max_y = y;
-        first = false;
-      }
-      min_x = std::min(min_x, x);
-      max_x = std::max(max_x, x);
-      min_y = std::min(min_y, y);
-      max_y = std::max(max_y, y);
-    }
-  }
+  const Adjacency lower(n, covers, /*upward=*/false);
+  const std::vector<std::size_t> layer_of = longest_path_layers(lattice, upper);
+  std::vector<std::size_t> position;
+  std::vector<std::vector<std::uint32_t>> layers = initial_order(layer_of, position);
+  median_sweeps(layers, upper, lower, layer_of, position, config.crossing_iters);
+  out.nodes = coordinates(layers, n, config);
   out.edges.reserve(covers.size());
   for (const CoverPair& p : covers) out.edges.push_back({p.second, p.first});
-  out.width = std::max(max_x - min_x, 0.0);
-  out.height = std::max(max_y - min_y, 0.0);
+  bounding_box(out);
 
   QUORLAN_EVENT(Debug, "quorlan_layout::sugiyama", kLayoutFields, "sugiyama layout complete",
                 static_cast<std::uint64_t>(n), static_cast<std::uint64_t>(covers.size()),
-                static_cast<std::uint64_t>(L), static_cast<std::uint64_t>(config.crossing_iters));
+                static_cast<std::uint64_t>(layers.size()),
+                static_cast<std::uint64_t>(config.crossing_iters));
   return out;
 }
 

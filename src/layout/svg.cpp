@@ -19,42 +19,20 @@ void append_shortest(std::string& out, double value) {
   out.append(buf, r.ptr);
 }
 
-std::string render_svg(const LatticeLayout& layout, const SvgStyle& style) {
-  std::string out;
-  out.reserve(4096);
-  double min_x = std::numeric_limits<double>::infinity();
-  double min_y = std::numeric_limits<double>::infinity();
-  for (const LayoutNode& node : layout.nodes) {
-    min_x = std::min(min_x, node.x);
-    min_y = std::min(min_y, node.y);
-  }
-  const double dx = style.margin - min_x;
-  const double dy = style.margin - min_y;
-  const double w = layout.width + (style.margin + style.margin);
-  const double h = layout.height + (style.margin + style.margin);
+namespace {
 
-  const auto attr = [&](const char* name, double v) {
-    out += ' ';
-    out += name;
-    out += "=\"";
-    append_one_decimal(out, v);
-    out += '"';
-  };
-
-  out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 ";
-  append_one_decimal(out, w);
+// Appends ` name="value"` with the value in one-decimal form.
+void attribute(std::string& out, const char* name, double value) {
   out += ' ';
-  append_one_decimal(out, h);
+  out += name;
+  out += "=\"";
+  append_one_decimal(out, value);
   out += '"';
-  attr("width", w);
-  attr("height", h);
-  out += ">\n";
-  out += "  <g stroke=\"#444\" stroke-width=\"";
-  append_shortest(out, style.stroke_width);
-  out += "\" fill=\"none\">\n";
+}
 
-  // The first node carrying each id, found through an index instead of a scan per edge.
+// Line 4 of the document, once per edge whose two ends are among the nodes (the first node
+// carrying each id, found through an index instead of a scan per edge).
+void write_edges(std::string& out, const LatticeLayout& layout, double dx, double dy) {
   std::vector<std::int64_t> first_with_id;
   for (std::size_t k = 0; k < layout.nodes.size(); ++k) {
     const std::uint32_t id = layout.nodes[k].id;
@@ -70,25 +48,53 @@ std::string render_svg(const LatticeLayout& layout, const SvgStyle& style) {
     const LayoutNode* b = find(e.to);
     if (a == nullptr || b == nullptr) continue;
     out += "    <line";
-    attr("x1", a->x + dx);
-    attr("y1", a->y + dy);
-    attr("x2", b->x + dx);
-    attr("y2", b->y + dy);
+    attribute(out, "x1", a->x + dx);
+    attribute(out, "y1", a->y + dy);
+    attribute(out, "x2", b->x + dx);
+    attribute(out, "y2", b->y + dy);
     out += " />\n";
   }
-  out += "  </g>\n";
-  out += "  <g fill=\"white\" stroke=\"#222\" stroke-width=\"";
+}
+
+}  // namespace
+
+std::string render_svg(const LatticeLayout& layout, const SvgStyle& style) {
+  std::string out;
+  out.reserve(4096);
+  double min_x = std::numeric_limits<double>::infinity();
+  double min_y = std::numeric_limits<double>::infinity();
+  for (const LayoutNode& node : layout.nodes) {
+    min_x = std::min(min_x, node.x);
+    min_y = std::min(min_y, node.y);
+  }
+  const double dx = style.margin - min_x;
+  const double dy = style.margin - min_y;
+  const double w = layout.width + (style.margin + style.margin);
+  const double h = layout.height + (style.margin + style.margin);
+
+  out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 ";
+  append_one_decimal(out, w);
+  out += ' ';
+  append_one_decimal(out, h);
+  out += '"';
+  attribute(out, "width", w);
+  attribute(out, "height", h);
+  out += ">\n  <g stroke=\"#444\" stroke-width=\"";
+  append_shortest(out, style.stroke_width);
+  out += "\" fill=\"none\">\n";
+  write_edges(out, layout, dx, dy);
+  out += "  </g>\n  <g fill=\"white\" stroke=\"#222\" stroke-width=\"";
   append_shortest(out, style.stroke_width);
   out += "\">\n";
   for (const LayoutNode& node : layout.nodes) {
     out += "    <circle";
-    attr("cx", node.x + dx);
-    attr("cy", node.y + dy);
-    attr("r", style.node_radius);
+    attribute(out, "cx", node.x + dx);
+    attribute(out, "cy", node.y + dy);
+    attribute(out, "r", style.node_radius);
     out += " />\n";
   }
-  out += "  </g>\n";
-  out += "</svg>\n";
+  out += "  </g>\n</svg>\n";
   return out;
 }
 
@@ -96,6 +102,17 @@ std::string lattice_svg(const Lattice& lattice) {
   const LatticeLayout layout = sugiyama_layout(
       lattice, LayoutConfig{/*node_spacing=*/80.0, /*layer_spacing=*/80.0, /*crossing_iters=*/24});
   return render_svg(layout, SvgStyle{/*margin=*/30.0, /*node_radius=*/6.0, /*stroke_width=*/1.5});
+}
+
+std::string lattice_html(const Lattice& lattice) {
+  std::string html =
+      "<div class=\"quorlan-lattice\"><div style=\"color:#666;font-size:0.85em;"
+      "margin-bottom:0.25em;\">Lattice \xE2\x80\x94 ";  // U+2014 EM DASH
+  html += std::to_string(lattice.size());
+  html += " concepts</div>";
+  html += lattice_svg(lattice);
+  html += "</div>";
+  return html;
 }
 
 }  // namespace quorlan

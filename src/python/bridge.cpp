@@ -2,28 +2,34 @@
 
 #include <vector>
 
+#include "engine/algorithm.h"
+
 namespace quorlan::py {
 
 void raise(PyObject* type, const std::string& message) {
   // Messages may quote input; never let an undecodable byte turn one error into another.
-  Ref text = Ref::steal(
+  Ref text = Ref::check(
       PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
-  if (!text) throw_pending();
   PyErr_SetObject(type, text.get());
-  throw PythonError{};
+  throw_pending();
 }
 
-Ref result_object(PyObject* p) {
-  if (p == nullptr) {
-    PyErr_Print();
-    panic("Python API call failed");
+void raise_format_error(const FormatError& error) {
+  raise(PyExc_ValueError, "parse error: " + error.display());
+}
+
+void raise_unknown_algorithm(std::string_view name) {
+  std::string names;
+  for (const char* n : ALGORITHM_NAMES) {
+    names += names.empty() ? "[" : ", ";
+    names += std::string("\"") + n + "\"";
   }
-  return Ref::steal(p);
+  raise(PyExc_ValueError,
+        "unknown algorithm `" + std::string(name) + "`; try one of: " + names + "]");
 }
 
 Ref new_str(std::string_view utf8) {
-  return result_object(
-      PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size())));
+  return Ref::check(PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size())));
 }
 
 CollectorPause::CollectorPause() : gc_(Ref::check(PyImport_ImportModule("gc"))) {
@@ -42,7 +48,14 @@ CollectorPause::~CollectorPause() {
   PyErr_Restore(type, value, traceback);
 }
 
-SharedAccess::SharedAccess(AccessCounter& c) : counter_(c) {
+Access::Access(AccessCounter& counter, AccessMode mode) : counter_(counter), mode_(mode) {
+  if (mode_ == AccessMode::kExclusive) {
+    std::intptr_t expected = 0;
+    if (!counter_.compare_exchange_strong(expected, -1, std::memory_order_acq_rel)) {
+      raise(PyExc_RuntimeError, "Already borrowed");
+    }
+    return;
+  }
   std::intptr_t v = counter_.load(std::memory_order_acquire);
   for (;;) {
     if (v == -1) raise(PyExc_RuntimeError, "Already mutably borrowed");
@@ -50,22 +63,30 @@ SharedAccess::SharedAccess(AccessCounter& c) : counter_(c) {
   }
 }
 
-ExclusiveAccess::ExclusiveAccess(AccessCounter& c) : counter_(c) {
-  std::intptr_t expected = 0;
-  if (!counter_.compare_exchange_strong(expected, -1, std::memory_order_acq_rel)) {
-    raise(PyExc_RuntimeError, "Already borrowed");
+Access::~Access() {
+  if (mode_ == AccessMode::kExclusive) {
+    counter_.store(0, std::memory_order_release);
+  } else {
+    counter_.fetch_sub(1, std::memory_order_acq_rel);
   }
 }
 
+namespace {
+PyObject* g_panic_exception = nullptr;
+}  // namespace
+
+void create_panic_exception() {
+  if (g_panic_exception != nullptr) return;
+  g_panic_exception = PyErr_NewExceptionWithDoc(
+      "quorlan.PanicException",
+      "An internal invariant of quorlan was broken; this is a bug, please report it.",
+      PyExc_BaseException, nullptr);
+  if (g_panic_exception == nullptr) throw_pending();
+}
+
 PyObject* panic_exception_type() {
-  static PyObject* type = nullptr;
-  if (type == nullptr) {
-    type = PyErr_NewExceptionWithDoc(
-        "quorlan.PanicException",
-        "An internal invariant of quorlan was broken; this is a bug, please report it.",
-        PyExc_BaseException, nullptr);
-  }
-  return type;
+  // Only a failed initialisation leaves it missing, and then no other entry point is reachable.
+  return g_panic_exception != nullptr ? g_panic_exception : PyExc_SystemError;
 }
 
 std::string type_name(PyObject* object) {
@@ -93,7 +114,7 @@ std::string text_argument(const char* parameter, PyObject* object) {
   Ref bytes = Ref::check(PyUnicode_AsUTF8String(object));
   char* data = nullptr;
   Py_ssize_t size = 0;
-  if (PyBytes_AsStringAndSize(bytes.get(), &data, &size) != 0) throw_pending();
+  check_status(PyBytes_AsStringAndSize(bytes.get(), &data, &size));
   return std::string(data, static_cast<std::size_t>(size));
 }
 
@@ -108,56 +129,61 @@ std::string quoted_names(const std::vector<const char*>& names) {
   return out;
 }
 
+[[noreturn]] void too_many_positional(const std::string& fn, std::size_t count,
+                                      std::size_t required, Py_ssize_t given) {
+  const std::string expected =
+      required == count ? std::to_string(count)
+                        : "from " + std::to_string(required) + " to " + std::to_string(count);
+  raise(PyExc_TypeError, fn + " takes " + expected + " positional argument" +
+                             (count == 1 && required == count ? "" : "s") + " but " +
+                             std::to_string(given) + (given == 1 ? " was" : " were") + " given");
+}
+
 }  // namespace
 
-void bind_arguments(const char* function, std::initializer_list<const char*> names,
-                    std::size_t required, PyObject* args, PyObject* kwargs, PyObject** out) {
-  const std::size_t total = names.size();
+void bind_arguments_into(const char* function, const char* const* names, std::size_t count,
+                         std::size_t required, PyObject* args, PyObject* kwargs, PyObject** out) {
   const std::string fn = std::string(function) + "()";
-  for (std::size_t i = 0; i < total; ++i) out[i] = nullptr;
   const Py_ssize_t given = args ? PyTuple_Size(args) : 0;
-  if (static_cast<std::size_t>(given) > total) {
-    std::string expected =
-        required == total ? std::to_string(total)
-                          : "from " + std::to_string(required) + " to " + std::to_string(total);
-    raise(PyExc_TypeError, fn + " takes " + expected + " positional argument" +
-                               (total == 1 && required == total ? "" : "s") + " but " +
-                               std::to_string(given) + (given == 1 ? " was" : " were") + " given");
-  }
+  if (static_cast<std::size_t>(given) > count) too_many_positional(fn, count, required, given);
   for (Py_ssize_t i = 0; i < given; ++i) out[i] = PyTuple_GetItem(args, i);
-  if (kwargs != nullptr) {
-    PyObject* key = nullptr;
-    PyObject* value = nullptr;
-    Py_ssize_t pos = 0;
-    while (PyDict_Next(kwargs, &pos, &key, &value)) {
-      if (!PyUnicode_Check(key)) raise(PyExc_TypeError, "keywords must be strings");
-      const std::string k = text_argument("keyword", key);
-      std::size_t slot = total;
-      std::size_t idx = 0;
-      for (const char* n : names) {
-        if (k == n) slot = idx;
-        ++idx;
-      }
-      if (slot == total) {
-        raise(PyExc_TypeError, fn + " got an unexpected keyword argument '" + k + "'");
-      }
-      if (out[slot] != nullptr) {
-        raise(PyExc_TypeError, fn + " got multiple values for argument '" + k + "'");
-      }
-      out[slot] = value;
+  PyObject* key = nullptr;
+  PyObject* value = nullptr;
+  Py_ssize_t pos = 0;
+  while (kwargs != nullptr && PyDict_Next(kwargs, &pos, &key, &value)) {
+    if (!PyUnicode_Check(key)) raise(PyExc_TypeError, "keywords must be strings");
+    const std::string k = text_argument("keyword", key);
+    std::size_t slot = 0;
+    while (slot < count && k != names[slot]) ++slot;
+    if (slot == count) {
+      raise(PyExc_TypeError, fn + " got an unexpected keyword argument '" + k + "'");
     }
+    if (out[slot] != nullptr) {
+      raise(PyExc_TypeError, fn + " got multiple values for argument '" + k + "'");
+    }
+    out[slot] = value;
   }
   std::vector<const char*> missing;
-  std::size_t idx = 0;
-  for (const char* n : names) {
-    if (idx < required && out[idx] == nullptr) missing.push_back(n);
-    ++idx;
+  for (std::size_t i = 0; i < required; ++i) {
+    if (out[i] == nullptr) missing.push_back(names[i]);
   }
   if (!missing.empty()) {
     raise(PyExc_TypeError, fn + " missing " + std::to_string(missing.size()) +
                                " required positional argument" + (missing.size() == 1 ? "" : "s") +
                                ": " + quoted_names(missing));
   }
+}
+
+ModuleBuilder::ModuleBuilder(PyModuleDef* definition)
+    : module_(Ref::check(PyModule_Create(definition))), all_(Ref::check(PyList_New(0))) {
+  check_status(PyObject_SetAttrString(module_.get(), "__all__", all_.get()));
+}
+
+void ModuleBuilder::add(const char* name, Ref value) {
+  Ref key = Ref::check(PyUnicode_FromString(name));
+  check_status(PyList_Append(all_.get(), key.get()));
+  check_status(PyModule_AddObject(module_.get(), name, value.get()));
+  value.release();  // stolen by PyModule_AddObject
 }
 
 PyObject* allocate_instance(PyObject* type) {

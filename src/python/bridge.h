@@ -1,27 +1,34 @@
 // The one place that knows both worlds: owned Python references, the interpreter-lock release
 // guard, the access guards of the module's objects, argument binding with CPython's wording,
-// and `guarded`, which turns every C++ failure into the matching Python exception.
+// the messages that turn core errors into Python exceptions, and `guarded`, which turns every
+// C++ failure into the matching Python exception.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
 
 #include "core/panic.h"
+#include "formats/read.h"
 
 namespace quorlan::py {
 
 // A Python exception is pending; `guarded` returns null for it.
 struct PythonError {};
 
+// Every failed C-API call ends here: its exception is pending, and the call unwinds.
 [[noreturn]] inline void throw_pending() { throw PythonError{}; }
 [[noreturn]] void raise(PyObject* type, const std::string& message);
+// ValueError "parse error: {}".
+[[noreturn]] void raise_format_error(const FormatError& error);
+// ValueError "unknown algorithm `{}`; try one of: [...]".
+[[noreturn]] void raise_unknown_algorithm(std::string_view name);
 
 class Ref {
  public:
@@ -31,7 +38,7 @@ class Ref {
     Py_XINCREF(p);
     return Ref(p);
   }
-  // Steals a new reference from a CPython call, throwing if the call failed.
+  // Steals a new reference from a CPython call; a null result means the call failed.
   static Ref check(PyObject* p) {
     if (p == nullptr) throw_pending();
     return Ref(p);
@@ -57,9 +64,18 @@ class Ref {
   PyObject* p_ = nullptr;
 };
 
-// For objects built as part of a result: a refusal of the host is a broken promise of ours.
-Ref result_object(PyObject* p);
+// For C-API calls that answer with a status: -1 means the call failed.
+inline void check_status(int status) {
+  if (status != 0) throw_pending();
+}
+
 Ref new_str(std::string_view utf8);
+
+// Builds the Python result of a call. The values are plain str, int, float, list and dict
+// objects made from records the call owns, so a refusal of the host here is a broken promise
+// of ours: its exception is printed and the call ends in PanicException.
+template <class Build>
+Ref build_result(Build&& build);
 
 // Releases the interpreter lock for the lifetime of the guard.
 class LockRelease {
@@ -90,35 +106,39 @@ class CollectorPause {
 // 0 = free, n > 0 = n shared users, -1 = one exclusive user.
 using AccessCounter = std::atomic<std::intptr_t>;
 
-class SharedAccess {
+enum class AccessMode { kShared, kExclusive };
+
+// Shared access fails with RuntimeError "Already mutably borrowed", exclusive access with
+// "Already borrowed"; either is given back when the guard ends.
+class Access {
  public:
-  explicit SharedAccess(AccessCounter& c);
-  ~SharedAccess() { counter_.fetch_sub(1, std::memory_order_acq_rel); }
-  SharedAccess(const SharedAccess&) = delete;
-  SharedAccess& operator=(const SharedAccess&) = delete;
+  Access(AccessCounter& counter, AccessMode mode);
+  ~Access();
+  Access(const Access&) = delete;
+  Access& operator=(const Access&) = delete;
 
  private:
   AccessCounter& counter_;
+  AccessMode mode_;
 };
 
-class ExclusiveAccess {
- public:
-  explicit ExclusiveAccess(AccessCounter& c);
-  ~ExclusiveAccess() { counter_.store(0, std::memory_order_release); }
-  ExclusiveAccess(const ExclusiveAccess&) = delete;
-  ExclusiveAccess& operator=(const ExclusiveAccess&) = delete;
-
- private:
-  AccessCounter& counter_;
-};
-
+// PanicException, derived from BaseException; created once by module initialisation.
+void create_panic_exception();
 PyObject* panic_exception_type();
 std::string type_name(PyObject* object);
 
-// Binds positional and keyword arguments to `names`; the first `required` are mandatory.
-// Unfilled optional slots stay null. Errors are worded as CPython words its own.
-void bind_arguments(const char* function, std::initializer_list<const char*> names,
-                    std::size_t required, PyObject* args, PyObject* kwargs, PyObject** out);
+// Binds positional and keyword arguments to the N parameter names; the first `required` are
+// mandatory, unfilled optional slots stay null. Errors are worded as CPython words its own.
+void bind_arguments_into(const char* function, const char* const* names, std::size_t count,
+                         std::size_t required, PyObject* args, PyObject* kwargs, PyObject** out);
+
+template <std::size_t N>
+std::array<PyObject*, N> bind_arguments(const char* function, const char* const (&names)[N],
+                                        std::size_t required, PyObject* args, PyObject* kwargs) {
+  std::array<PyObject*, N> out{};
+  bind_arguments_into(function, names, N, required, args, kwargs, out.data());
+  return out;
+}
 
 // "argument '{}': '{}' object cannot be converted to '{}'"
 [[noreturn]] void conversion_error(const char* parameter, PyObject* object, const char* expected);
@@ -145,6 +165,29 @@ PyObject* guarded(F&& body) noexcept {
     return nullptr;
   }
 }
+
+template <class Build>
+Ref build_result(Build&& build) {
+  try {
+    return build();
+  } catch (const PythonError&) {
+    PyErr_Print();
+    panic("Python API call failed");
+  }
+}
+
+// Module attributes are added through one operation, which appends the name to `__all__`
+// (created with the module) and then sets the attribute.
+class ModuleBuilder {
+ public:
+  explicit ModuleBuilder(PyModuleDef* definition);
+  void add(const char* name, Ref value);
+  Ref finish() { return std::move(module_); }
+
+ private:
+  Ref module_;
+  Ref all_;
+};
 
 // Instances hold C++ state only: the allocator zeroes the object, the caller placement-news
 // the fields, and dealloc destroys them before freeing through the type's own slot.

@@ -11,7 +11,7 @@ namespace {
 // A new list of new str objects, one per member, sized up front.
 template <class ForEachMember>
 Ref name_list(const std::vector<std::string>& names, std::size_t count, ForEachMember&& members) {
-  Ref list = result_object(PyList_New(static_cast<Py_ssize_t>(count)));
+  Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(count)));
   Py_ssize_t k = 0;
   members([&](std::uint32_t i) {
     if (i >= names.size()) panic("set member " + std::to_string(i) + " has no name");
@@ -23,26 +23,14 @@ Ref name_list(const std::vector<std::string>& names, std::size_t count, ForEachM
 }
 
 void set_item(PyObject* dict, PyObject* key, Ref value) {
-  if (PyDict_SetItem(dict, key, value.get()) != 0) result_object(nullptr);
-}
-
-void append(PyObject* list, Ref item) {
-  if (PyList_Append(list, item.get()) != 0) result_object(nullptr);
+  check_status(PyDict_SetItem(dict, key, value.get()));
 }
 
 const ConceptAlgorithm& select_algorithm(PyObject* algorithm_arg) {
   const std::string name =
       algorithm_arg ? text_argument("algorithm", algorithm_arg) : "next-closure";
   const ConceptAlgorithm* algorithm = algorithm_by_name(name);
-  if (algorithm == nullptr) {
-    std::string names;
-    for (const char* n : ALGORITHM_NAMES) {
-      names += names.empty() ? "[" : ", ";
-      names += std::string("\"") + n + "\"";
-    }
-    names += "]";
-    raise(PyExc_ValueError, "unknown algorithm `" + name + "`; try one of: " + names);
-  }
+  if (algorithm == nullptr) raise_unknown_algorithm(name);
   return *algorithm;
 }
 
@@ -53,9 +41,9 @@ Ref concept_dicts(const Context& context, const Lattice& lattice) {
   // find, and on large lattices its passes would dominate the conversion.
   const CollectorPause pause;
   const Ref extent_key = new_str("extent"), intent_key = new_str("intent");
-  Ref list = result_object(PyList_New(static_cast<Py_ssize_t>(lattice.size())));
+  Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(lattice.size())));
   for (std::size_t i = 0; i < lattice.size(); ++i) {
-    Ref dict = result_object(PyDict_New());
+    Ref dict = Ref::check(PyDict_New());
     set_item(dict.get(), extent_key.get(),
              name_list(context.objects(), lattice.extents().count(i),
                        [&](auto&& f) { lattice.extents().for_each(i, f); }));
@@ -71,19 +59,18 @@ Ref implication_dicts(const Context& context, const std::vector<Implication>& im
   const CollectorPause pause;
   const Ref premise_key = new_str("premise"), conclusion_key = new_str("conclusion"),
             support_key = new_str("support"), confidence_key = new_str("confidence");
-  Ref list = result_object(PyList_New(static_cast<Py_ssize_t>(implications.size())));
+  Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(implications.size())));
   Py_ssize_t k = 0;
   for (const Implication& imp : implications) {
-    Ref dict = result_object(PyDict_New());
+    Ref dict = Ref::check(PyDict_New());
     set_item(dict.get(), premise_key.get(),
              name_list(context.attributes(), imp.premise.count(),
                        [&](auto&& f) { imp.premise.for_each(f); }));
     set_item(dict.get(), conclusion_key.get(),
              name_list(context.attributes(), imp.conclusion.count(),
                        [&](auto&& f) { imp.conclusion.for_each(f); }));
-    set_item(dict.get(), support_key.get(),
-             result_object(PyLong_FromUnsignedLongLong(imp.support)));
-    set_item(dict.get(), confidence_key.get(), result_object(PyFloat_FromDouble(imp.confidence)));
+    set_item(dict.get(), support_key.get(), Ref::check(PyLong_FromUnsignedLongLong(imp.support)));
+    set_item(dict.get(), confidence_key.get(), Ref::check(PyFloat_FromDouble(imp.confidence)));
     PyList_SetItem(list.get(), k++, dict.release());
   }
   return list;
@@ -91,70 +78,83 @@ Ref implication_dicts(const Context& context, const std::vector<Implication>& im
 
 PyObject* parse_context(PyObject*, PyObject* args, PyObject* kwargs) {
   return guarded([&] {
-    PyObject* a[2];
-    bind_arguments("parse_context", {"bytes", "filename"}, 1, args, kwargs, a);
-    if (!PyBytes_Check(a[0])) conversion_error("bytes", a[0], "PyBytes");
-    const std::string filename = a[1] ? text_argument("filename", a[1]) : "upload.cxt";
+    const auto [content, filename_arg] =
+        bind_arguments("parse_context", {"bytes", "filename"}, 1, args, kwargs);
+    if (!PyBytes_Check(content)) conversion_error("bytes", content, "PyBytes");
+    const std::string filename =
+        filename_arg ? text_argument("filename", filename_arg) : "upload.cxt";
     char* data = nullptr;
     Py_ssize_t size = 0;
-    if (PyBytes_AsStringAndSize(a[0], &data, &size) != 0) throw_pending();
-    const std::string content(data, static_cast<std::size_t>(size));
-    ContextResult r = read_context(content, filename);
-    if (!r.has_value()) raise(PyExc_ValueError, "parse error: " + r.error().display());
-    return new_context_object(std::move(r).value()).release();
+    check_status(PyBytes_AsStringAndSize(content, &data, &size));
+    const std::string copy(data, static_cast<std::size_t>(size));
+    ContextResult r = read_context(copy, filename);
+    if (!r.has_value()) raise_format_error(r.error());
+    return new_instance<ContextState>(class_object<ContextState>(), std::move(r).value()).release();
   });
 }
 
 PyObject* supported_algorithms(PyObject*, PyObject*) {
   return guarded([&] {
-    Ref list = result_object(PyList_New(0));
-    for (const char* n : ALGORITHM_NAMES) append(list.get(), new_str(n));
-    return list.release();
+    return build_result([&] {
+             Ref list = Ref::check(PyList_New(0));
+             for (const char* n : ALGORITHM_NAMES) {
+               check_status(PyList_Append(list.get(), new_str(n).get()));
+             }
+             return list;
+           })
+        .release();
   });
 }
 
-PyObject* compute_concepts(PyObject*, PyObject* args, PyObject* kwargs) {
+namespace {
+
+// compute_concepts and compute_lattice: bind, select, enumerate without the lock, then
+// finish(context state, lattice) makes the result.
+template <class Finish>
+PyObject* with_enumeration(const char* function, PyObject* args, PyObject* kwargs,
+                           Finish&& finish) {
   return guarded([&] {
-    PyObject* a[2];
-    bind_arguments("compute_concepts", {"ctx", "algorithm"}, 1, args, kwargs, a);
-    ContextObject* ctx = context_argument(a[0]);
-    SharedAccess access(ctx->access);
-    const ConceptAlgorithm& algorithm = select_algorithm(a[1]);
+    const auto [ctx_arg, algorithm_arg] =
+        bind_arguments(function, {"ctx", "algorithm"}, 1, args, kwargs);
+    ContextState& ctx = context_argument(ctx_arg);
+    const Access access(ctx.access, AccessMode::kShared);
+    const ConceptAlgorithm& algorithm = select_algorithm(algorithm_arg);
     Lattice lattice = [&] {
       LockRelease unlocked;
-      return algorithm.compute(ctx->context);
+      return algorithm.compute(ctx.context);
     }();
-    return concept_dicts(ctx->context, lattice).release();
+    return finish(ctx, std::move(lattice)).release();
   });
+}
+
+}  // namespace
+
+PyObject* compute_concepts(PyObject*, PyObject* args, PyObject* kwargs) {
+  return with_enumeration(
+      "compute_concepts", args, kwargs, [](const ContextState& ctx, const Lattice& lattice) {
+        return build_result([&] { return concept_dicts(ctx.context, lattice); });
+      });
 }
 
 PyObject* compute_lattice(PyObject*, PyObject* args, PyObject* kwargs) {
-  return guarded([&] {
-    PyObject* a[2];
-    bind_arguments("compute_lattice", {"ctx", "algorithm"}, 1, args, kwargs, a);
-    ContextObject* ctx = context_argument(a[0]);
-    SharedAccess access(ctx->access);
-    const ConceptAlgorithm& algorithm = select_algorithm(a[1]);
-    Lattice lattice = [&] {
-      LockRelease unlocked;
-      return algorithm.compute(ctx->context);
-    }();
-    Context copy = ctx->context;
-    return new_lattice_object(std::move(lattice), std::move(copy)).release();
-  });
+  return with_enumeration(
+      "compute_lattice", args, kwargs, [](const ContextState& ctx, Lattice lattice) {
+        return new_instance<LatticeState>(class_object<LatticeState>(), std::move(lattice),
+                                          Context(ctx.context));
+      });
 }
 
 PyObject* compute_implications(PyObject*, PyObject* args, PyObject* kwargs) {
   return guarded([&] {
-    PyObject* a[1];
-    bind_arguments("compute_implications", {"ctx"}, 1, args, kwargs, a);
-    ContextObject* ctx = context_argument(a[0]);
-    SharedAccess access(ctx->access);
-    CanonicalBase base = [&] {
+    const auto [ctx_arg] = bind_arguments("compute_implications", {"ctx"}, 1, args, kwargs);
+    ContextState& ctx = context_argument(ctx_arg);
+    const Access access(ctx.access, AccessMode::kShared);
+    const CanonicalBase base = [&] {
       LockRelease unlocked;
-      return canonical_base(ctx->context);
+      return canonical_base(ctx.context);
     }();
-    return implication_dicts(ctx->context, base.implications).release();
+    return build_result([&] { return implication_dicts(ctx.context, base.implications); })
+        .release();
   });
 }
 

@@ -40,23 +40,6 @@ PyModuleDef module_def = {
 
 bool g_initialised = false;
 
-// Appends the name to __all__ (creating it on first use), then sets the attribute.
-void add_attribute(PyObject* module, const char* name, Ref value) {
-  PyObject* all = PyObject_GetAttrString(module, "__all__");
-  Ref all_ref;
-  if (all == nullptr) {
-    PyErr_Clear();
-    all_ref = Ref::check(PyList_New(0));
-    if (PyObject_SetAttrString(module, "__all__", all_ref.get()) != 0) throw_pending();
-  } else {
-    all_ref = Ref::steal(all);
-  }
-  Ref key = Ref::check(PyUnicode_FromString(name));
-  if (PyList_Append(all_ref.get(), key.get()) != 0) throw_pending();
-  if (PyModule_AddObject(module, name, value.get()) != 0) throw_pending();
-  value.release();  // stolen by PyModule_AddObject
-}
-
 Ref class_object(PyObject* type, const char* name) {
   if (type == nullptr) {
     PyErr_Clear();
@@ -76,16 +59,16 @@ extern "C" __attribute__((visibility("default"))) PyObject* PyInit_quorlan() {
             "quorlan can be initialised only once per process; restart the interpreter to "
             "load it again");
     }
-    Ref module = Ref::check(PyModule_Create(&module_def));
-    add_attribute(module.get(), "Context", class_object(context_type(), "Context"));
-    add_attribute(module.get(), "Lattice", class_object(lattice_type(), "Lattice"));
+    create_panic_exception();
+    ModuleBuilder module(&module_def);
+    module.add("Context", class_object(class_object<ContextState>(), "Context"));
+    module.add("Lattice", class_object(class_object<LatticeState>(), "Lattice"));
     Ref module_name = Ref::check(PyUnicode_FromString("quorlan"));
     for (PyMethodDef* def = function_defs; def->ml_name != nullptr; ++def) {
-      add_attribute(module.get(), def->ml_name,
-                    Ref::check(PyCFunction_NewEx(def, nullptr, module_name.get())));
+      module.add(def->ml_name, Ref::check(PyCFunction_NewEx(def, nullptr, module_name.get())));
     }
-    add_attribute(module.get(), "__version__", Ref::check(PyUnicode_FromString(QUORLAN_VERSION)));
+    module.add("__version__", Ref::check(PyUnicode_FromString(QUORLAN_VERSION)));
     g_initialised = true;
-    return module.release();
+    return module.finish().release();
   });
 }

@@ -1,5 +1,11 @@
-// The module's two classes and their instance layouts.
+// The module's two classes: instances hold C++ state only, placement-constructed behind the
+// object header and destroyed in tp_dealloc; every method runs under the access discipline.
 #pragma once
+
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
 
 #include "core/concept.h"
 #include "core/context.h"
@@ -7,27 +13,98 @@
 
 namespace quorlan::py {
 
-struct ContextObject {
-  PyObject_HEAD AccessCounter access;
+// What a class is made from: its qualified name, docstring, repr, getters and methods (may be
+// null).
+struct ClassDescription {
+  const char* name;
+  const char* doc;
+  reprfunc repr;
+  PyGetSetDef* getset;
+  PyMethodDef* methods;
+};
+
+struct ContextState {
+  static const ClassDescription kClass;
+  explicit ContextState(Context c) : context(std::move(c)) {}
+  AccessCounter access{0};
   Context context;
 };
 
-struct LatticeObject {
-  PyObject_HEAD AccessCounter access;
+struct LatticeState {
+  static const ClassDescription kClass;
+  LatticeState(Lattice l, Context c) : lattice(std::move(l)), context(std::move(c)) {}
+  AccessCounter access{0};
   Lattice lattice;
-  Context context;
+  Context context;  // supplies the names of concepts(); never changed
 };
 
-// Created once, on first use; null only if creation failed (an exception is then set).
-PyObject* context_type();
-PyObject* lattice_type();
+template <class State>
+struct Instance {
+  PyObject_HEAD State state;
+};
 
-// New instances taking ownership of the records.
-Ref new_context_object(Context context);
-Ref new_lattice_object(Lattice lattice, Context context);
+template <class State>
+State& state_of(PyObject* self) {
+  return reinterpret_cast<Instance<State>*>(self)->state;
+}
+
+// A new instance of `type` owning a State made from the arguments.
+template <class State, class... Args>
+Ref new_instance(PyObject* type, Args&&... args) {
+  Ref self = Ref::steal(allocate_instance(type));
+  new (&state_of<State>(self.get())) State(std::forward<Args>(args)...);
+  return self;
+}
+
+template <class State>
+void dealloc_instance(PyObject* self) {
+  std::destroy_at(&state_of<State>(self));
+  free_instance(self);
+}
+
+// The entry of every method, getter and repr: the receiver accessed as `mode` for the call,
+// then body(state) gives the result.
+template <class State, class Body>
+PyObject* with_receiver(PyObject* self, AccessMode mode, Body&& body) {
+  return guarded([&] {
+    State& state = state_of<State>(self);
+    const Access access(state.access, mode);
+    return body(state).release();
+  });
+}
+
+// Plain results built from a value the call owns.
+inline Ref str_result(const std::string& text) {
+  return build_result([&] { return new_str(text); });
+}
+inline Ref int_result(std::size_t value) {
+  return build_result([&] { return Ref::check(PyLong_FromSize_t(value)); });
+}
+
+// The class object of a State, created once, on first use: no Python-callable constructor, no
+// subclassing, no instance dict. Null if the host refused (an exception is then set).
+template <class State>
+PyObject* class_object() {
+  static PyObject* type = [] {
+    const ClassDescription& c = State::kClass;
+    PyType_Slot slots[] = {
+        {Py_tp_doc, const_cast<char*>(c.doc)},
+        {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
+        {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<State>)},
+        {Py_tp_repr, reinterpret_cast<void*>(c.repr)},
+        {Py_tp_getset, c.getset},
+        {c.methods != nullptr ? Py_tp_methods : 0, c.methods},
+        {0, nullptr},
+    };
+    PyType_Spec spec = {c.name, static_cast<int>(sizeof(Instance<State>)), 0, Py_TPFLAGS_DEFAULT,
+                        slots};
+    return PyType_FromSpec(&spec);
+  }();
+  return type;
+}
 
 // The Context behind a `ctx` argument, or the conversion TypeError.
-ContextObject* context_argument(PyObject* object);
+ContextState& context_argument(PyObject* object);
 
 // Lists of concept and implication dicts.
 Ref concept_dicts(const Context& context, const Lattice& lattice);

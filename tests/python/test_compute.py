@@ -53,6 +53,26 @@ def test_all_algorithms_agree_with_brute_force(ctx_parts):
         assert quorlan.compute_lattice(ctx, a).concepts() == results[a]
 
 
+# Concept counts computed independently of quorlan (tests/data/README.md).
+@pytest.mark.parametrize("name, concepts", [
+    ("animals_en.cxt", 35), ("planets_en.cxt", 12), ("seasoningplanner_de.cxt", 532),
+    ("tealady.cxt", 65),
+])
+def test_classic_contexts(data_dir, name, concepts):
+    content = (data_dir / "cxt" / name).read_bytes()
+    if name == "seasoningplanner_de.cxt":
+        # This file names its context on the line after the header, which the format refuses.
+        with pytest.raises(ValueError, match='^parse error: parse error in cxt: expected object '
+                                             'count as a non-negative integer, got "Gewuerzplaner"$'):
+            quorlan.parse_context(content, name)
+        content = content.replace(b"B\nGewuerzplaner\n", b"B\n\n", 1)
+    ctx = quorlan.parse_context(content, name)
+    results = {a: quorlan.compute_concepts(ctx, a) for a in ALGORITHMS}
+    assert {a: len(r) for a, r in results.items()} == {a: concepts for a in ALGORITHMS}
+    assert as_set(results["next-closure"]) == as_set(results["fcbo"])
+    assert results["fcbo"] == results["in-close-5"]
+
+
 def test_supported_algorithms_is_a_new_list():
     names = quorlan.supported_algorithms()
     assert names == ALGORITHMS

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <thread>
 
-#include "diagnostics/events.h"
 #include "engine/algorithm.h"
+#include "engine/dense_search.h"
 #include "engine/sparse_search.h"
 #include "support/random_context.h"
+#include "support/recorder.h"
 #include "support/reference.h"
 
 namespace quorlan {
@@ -112,18 +113,16 @@ TEST(Algorithms, EqualPlainProceduresOnRandomContexts) {
     expect_same_list(cbo, FCbO().compute(ctx), what + " fcbo");
     expect_same_list(cbo, InClose5().compute(ctx), what + " in-close-5");
     const SparseContext sparse(ctx);
-    expect_same_list(cbo, sparse_close_by_one_search(sparse, CanonicityStrategy::kFailureSets),
-                     what + " sparse fcbo");
-    expect_same_list(cbo, sparse_close_by_one_search(sparse, CanonicityStrategy::kColumnTest),
-                     what + " sparse in-close-5");
-    expect_same_list(nc,
-                     sparse_close_by_one_search(sparse, CanonicityStrategy::kFailureSets,
-                                                SiblingOrder::kDescending),
-                     what + " sparse next-closure");
-    expect_same_list(nc,
-                     close_by_one_search(DenseContext(ctx), CanonicityStrategy::kColumnTest,
-                                         SiblingOrder::kDescending),
-                     what + " descending in-close");
+    const DenseContext dense(ctx);
+    using enum CanonicityStrategy;
+    using enum SiblingOrder;
+    expect_same_list(cbo, dense_search(dense, kFailureSets, kAscending), what + " dense fcbo");
+    expect_same_list(cbo, dense_search(dense, kColumnTest, kAscending), what + " dense in-close");
+    expect_same_list(nc, dense_search(dense, kColumnTest, kDescending), what + " dense desc ic");
+    expect_same_list(cbo, sparse_search(sparse, kFailureSets, kAscending), what + " sparse fcbo");
+    expect_same_list(cbo, sparse_search(sparse, kColumnTest, kAscending), what + " sparse ic");
+    expect_same_list(nc, sparse_search(sparse, kFailureSets, kDescending), what + " sparse nc");
+    expect_same_list(nc, sparse_search(sparse, kColumnTest, kDescending), what + " sparse desc ic");
     const auto truth = sorted_intents(reference::brute_force(ctx));
     ASSERT_EQ(sorted_intents(nc), truth) << what;
     ASSERT_EQ(sorted_intents(cbo), truth) << what;
@@ -197,30 +196,8 @@ TEST(Algorithms, TallChainOnSmallStack) {
   for (std::size_t s : sizes) EXPECT_EQ(s, k);  // one concept per row; the last row is full
 }
 
-class Recorder : public diagnostics::Subscriber {
- public:
-  struct Event {
-    std::string target;
-    std::vector<std::string> fields;
-    std::vector<diagnostics::FieldValue> values;
-  };
-  diagnostics::Interest register_site(const diagnostics::EventSite&) override {
-    return diagnostics::Interest::Always;
-  }
-  diagnostics::Level max_level() const override { return diagnostics::Level::Debug; }
-  void event(const diagnostics::EventSite& site, const diagnostics::FieldValue* values,
-             std::size_t count) override {
-    Event e{site.target, {}, {}};
-    for (const char* f : site.fields) e.fields.push_back(f);
-    e.values.assign(values, values + count);
-    EXPECT_EQ(site.level, diagnostics::Level::Debug);
-    events.push_back(e);
-  }
-  std::vector<Event> events;
-};
-
 TEST(Algorithms, CompletionEvents) {
-  Recorder recorder;
+  testing::Recorder recorder;
   diagnostics::set_subscriber(&recorder);
   const Context ctx = context_from_rows({"X.", ".X", "XX"}, 2);
   NextClosure().compute(ctx);
@@ -228,13 +205,15 @@ TEST(Algorithms, CompletionEvents) {
   InClose5().compute(ctx);
   diagnostics::set_subscriber(nullptr);
   NextClosure().compute(ctx);  // no subscriber: nothing delivered
-  ASSERT_EQ(recorder.events.size(), 3u);
+  const std::vector<testing::Recorder::Event>& events = recorder.events;
+  ASSERT_EQ(events.size(), 3u);
   const char* targets[] = {"quorlan_engine::next_closure", "quorlan_engine::fcbo",
                            "quorlan_engine::in_close5"};
   const char* names[] = {"next-closure", "fcbo", "in-close-5"};
   for (int k = 0; k < 3; ++k) {
-    const auto& e = recorder.events[k];
+    const auto& e = events[k];
     EXPECT_EQ(e.target, targets[k]);
+    EXPECT_EQ(e.level, diagnostics::Level::Debug);
     EXPECT_EQ(e.fields, (std::vector<std::string>{"message", "algorithm", "concepts", "objects",
                                                   "attributes"}));
     ASSERT_EQ(e.values.size(), 5u);

@@ -9,6 +9,7 @@
 #include "engine/algorithm.h"
 #include "layout/svg.h"
 #include "support/random_context.h"
+#include "support/recorder.h"
 
 namespace quorlan {
 namespace {
@@ -96,35 +97,24 @@ TEST(Sugiyama, InvariantsOnRandomLattices) {
 }
 
 TEST(Sugiyama, EventFields) {
-  struct Recorder : diagnostics::Subscriber {
-    diagnostics::Interest register_site(const diagnostics::EventSite&) override {
-      return diagnostics::Interest::Always;
-    }
-    diagnostics::Level max_level() const override { return diagnostics::Level::Debug; }
-    void event(const diagnostics::EventSite& site, const diagnostics::FieldValue* v,
-               std::size_t n) override {
-      if (std::string(site.target) != "quorlan_layout::sugiyama") return;
-      fields.assign(site.fields.begin(), site.fields.end());
-      values.assign(v, v + n);
-      ++count;
-    }
-    std::vector<std::string> fields;
-    std::vector<diagnostics::FieldValue> values;
-    int count = 0;
-  } recorder;
+  testing::Recorder recorder;
   diagnostics::set_subscriber(&recorder);
   sugiyama_layout(Lattice(0, 0), kStandard);
-  EXPECT_EQ(recorder.count, 0);
+  const std::size_t after_empty = recorder.at("quorlan_layout::sugiyama").size();
   sugiyama_layout(single(), kStandard);
   diagnostics::set_subscriber(nullptr);
-  ASSERT_EQ(recorder.count, 1);
-  EXPECT_EQ(recorder.fields,
+  EXPECT_EQ(after_empty, 0u);
+  const auto events = recorder.at("quorlan_layout::sugiyama");
+  ASSERT_EQ(events.size(), 1u);
+  const auto& e = events[0];
+  EXPECT_EQ(e.level, diagnostics::Level::Debug);
+  EXPECT_EQ(e.fields,
             (std::vector<std::string>{"message", "nodes", "edges", "layers", "crossing_iters"}));
-  EXPECT_EQ(std::get<std::string_view>(recorder.values[0]), "sugiyama layout complete");
-  EXPECT_EQ(std::get<std::uint64_t>(recorder.values[1]), 1u);
-  EXPECT_EQ(std::get<std::uint64_t>(recorder.values[2]), 0u);
-  EXPECT_EQ(std::get<std::uint64_t>(recorder.values[3]), 1u);
-  EXPECT_EQ(std::get<std::uint64_t>(recorder.values[4]), 24u);
+  EXPECT_EQ(std::get<std::string_view>(e.values[0]), "sugiyama layout complete");
+  EXPECT_EQ(std::get<std::uint64_t>(e.values[1]), 1u);
+  EXPECT_EQ(std::get<std::uint64_t>(e.values[2]), 0u);
+  EXPECT_EQ(std::get<std::uint64_t>(e.values[3]), 1u);
+  EXPECT_EQ(std::get<std::uint64_t>(e.values[4]), 24u);
 }
 
 TEST(Svg, Numbers) {
@@ -180,10 +170,9 @@ std::string first_difference(const std::string& want, const std::string& got) {
 
 TEST(Svg, GoldenDocuments) {
   const std::pair<const char*, std::string> docs[] = {
-      {"empty.svg", lattice_svg(Lattice(0, 0))},
-      {"one.svg", lattice_svg(single())},
-      {"chain.svg", lattice_svg(chain())},
-      {"diamond.svg", lattice_svg(diamond())},
+      {"empty.svg", lattice_svg(Lattice(0, 0))}, {"one.svg", lattice_svg(single())},
+      {"chain.svg", lattice_svg(chain())},       {"diamond.svg", lattice_svg(diamond())},
+      {"diamond.html", lattice_html(diamond())}, {"one.html", lattice_html(single())},
   };
   const bool update = std::getenv("QUORLAN_UPDATE_GOLDEN") != nullptr;
   for (const auto& [name, got] : docs) {
