@@ -2,7 +2,7 @@
 enumeration and lattice construction per algorithm, the canonical base, rendering (first and
 repeated svg()), and the pure-Python peer package `concepts` on the same inputs.
 
-    python3 bench/python_bench.py [data-dir] [--quick | --sparse-only]
+    python3 bench/python_bench.py [data-dir] [--quick | --sparse-only | --parse-only]
 
 Inputs that are absent are skipped; `concepts` is skipped when it is not installed
 (pip install concepts).
@@ -167,6 +167,9 @@ def peer_table(inputs):
 def main():
     if "--sparse-only" in sys.argv:
         sparse_table()
+        return
+    if "--parse-only" in sys.argv:
+        parse_table()
         return
     parse_table()
     files = []

@@ -12,13 +12,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const quorlan::Context& c = r.value();
-  if (c.incidence().size() != c.n_objects()) __builtin_trap();
-  for (const auto& row : c.incidence()) {
-    if (row.capacity() != c.n_attributes()) __builtin_trap();
+  if (c.rows().size() != c.n_objects() || c.rows().capacity() != c.n_attributes()) {
+    __builtin_trap();
   }
-  for (const auto& names : {c.objects(), c.attributes()}) {
-    for (const auto& name : names) {
-      if (!quorlan::text::is_valid_utf8(name)) __builtin_trap();
+  for (std::size_t i = 0; i < c.rows().size(); ++i) {
+    c.rows().for_each(i, [&](std::uint32_t j) {
+      if (j >= c.n_attributes()) __builtin_trap();
+    });
+  }
+  quorlan::NameBuffer buffer;
+  for (const quorlan::NameList* names : {&c.objects(), &c.attributes()}) {
+    for (std::size_t i = 0; i < names->size(); ++i) {
+      if (!quorlan::text::is_valid_utf8(names->view(i, buffer))) __builtin_trap();
     }
   }
   return 0;

@@ -17,37 +17,60 @@ std::string ContextError::display() const {
   return {};
 }
 
-Result<Context, ContextError> Context::create(std::vector<std::string> objects,
-                                              std::vector<std::string> attributes,
-                                              const std::vector<std::vector<bool>>& incidence) {
+void IncidenceBuilder::end_row(std::size_t length) {
+  if (first_row_ == SIZE_MAX) {
+    first_row_ = rows();
+    first_length_ = length;
+  } else if (length != first_length_ && other_row_ == SIZE_MAX) {
+    other_row_ = rows();
+    other_length_ = length;
+  }
+  starts_.push_back(items_.size());
+}
+
+Result<Context, ContextError> IncidenceBuilder::build(NameList objects, NameList attributes,
+                                                      SetForm form) && {
   const std::size_t m = attributes.size();
-  for (std::size_t i = 0; i < incidence.size(); ++i) {
-    if (incidence[i].size() != m) {
-      return fail(ContextError::incidence_row_length(i, incidence[i].size(), m));
-    }
+  // Every row with a length before other_row_ has the first one's.
+  if (first_row_ != SIZE_MAX && first_length_ != m) {
+    return fail(ContextError::incidence_row_length(first_row_, first_length_, m));
   }
-  std::vector<AttributeSet> rows;
-  rows.reserve(incidence.size());
-  for (const auto& bools : incidence) {
-    AttributeSet row = AttributeSet::empty(m);
-    for (std::size_t j = 0; j < m; ++j) {
-      if (bools[j]) row.insert(static_cast<std::uint32_t>(j));
-    }
-    rows.push_back(std::move(row));
+  if (other_row_ != SIZE_MAX) {
+    return fail(ContextError::incidence_row_length(other_row_, other_length_, m));
   }
+  PackedSets rows(m, form);
+  rows.push_lists(std::move(items_), std::move(starts_));
   return Context(std::move(objects), std::move(attributes), std::move(rows));
 }
 
-Result<Context, ContextError> Context::from_rows(std::vector<std::string> objects,
-                                                 std::vector<std::string> attributes,
-                                                 std::vector<AttributeSet> incidence) {
-  const std::size_t m = attributes.size();
-  for (std::size_t i = 0; i < incidence.size(); ++i) {
-    if (incidence[i].capacity() != m) {
-      return fail(ContextError::incidence_row_length(i, incidence[i].capacity(), m));
+Result<Context, ContextError> Context::create(std::vector<std::string> objects,
+                                              std::vector<std::string> attributes,
+                                              const std::vector<std::vector<bool>>& incidence) {
+  IncidenceBuilder builder;
+  for (const std::vector<bool>& row : incidence) {
+    for (std::size_t j = 0; j < row.size(); ++j) {
+      if (row[j]) builder.add(static_cast<std::uint32_t>(j));
     }
+    builder.end_row(row.size());
   }
-  return Context(std::move(objects), std::move(attributes), std::move(incidence));
+  return std::move(builder).build(NameList::of(objects), NameList::of(attributes));
+}
+
+std::size_t Context::incidences() const {
+  std::size_t total = 0;
+  for (std::size_t i = 0; i < rows_.size(); ++i) total += rows_.count(i);
+  return total;
+}
+
+Context Context::with_rows_as(SetForm form) const {
+  PackedSets rows(n_attributes(), form);
+  std::vector<std::uint32_t> members;
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    members.clear();
+    rows_.to_list(i, members);
+    rows.push_list(members.data(), members.size());
+  }
+  return Context(objects_, attributes_, std::move(rows));
 }
 
 ObjectSet Context::extent(const AttributeSet& b) const {
@@ -55,10 +78,21 @@ ObjectSet Context::extent(const AttributeSet& b) const {
   // Only rows that exist are read, and only indices below the object count are produced, even
   // if a caller built a context whose row list is shorter or longer than its object list.
   const std::size_t n = n_objects();
-  const std::size_t rows = std::min(n, incidence_.size());
+  const std::size_t available = std::min(n, rows_.size());
+  const std::size_t size = b.count();
   ObjectSet out = ObjectSet::empty(n);
-  for (std::size_t i = 0; i < rows; ++i) {
-    if (b.is_subset(incidence_[i])) out.insert(static_cast<std::uint32_t>(i));
+  for (std::size_t i = 0; i < available; ++i) {
+    bool holds = rows_.count(i) >= size;
+    if (holds && !rows_.is_list(i)) {
+      holds = subset_below(b.words(), rows_.bits(i), b.word_count() * kWordBits);
+    } else if (holds) {
+      // The row holds b when as many of its members are in b as b has.
+      const std::uint32_t* r = rows_.list(i);
+      std::size_t found = 0;
+      for (std::size_t k = 0; k < rows_.count(i); ++k) found += test_bit(b.words(), r[k]);
+      holds = found == size;
+    }
+    if (holds) out.insert(static_cast<std::uint32_t>(i));
   }
   return out;
 }
@@ -67,18 +101,22 @@ AttributeSet Context::intent(const ObjectSet& a) const {
   if (a.capacity() != n_objects()) panic("ObjectSet capacity does not match this context");
   AttributeSet out = AttributeSet::full(n_attributes());
   Word* w = out.mutable_words();
-  const std::size_t nw = out.word_count();
-  bool done = false;
-  a.for_each([&](std::uint32_t i) {
-    if (done) return;
-    if (i >= incidence_.size()) panic("object index beyond the incidence rows");
-    const Word* r = incidence_[i].words();
-    Word any = 0;
-    for (std::size_t k = 0; k < nw; ++k) {
-      w[k] &= r[k];
-      any |= w[k];
+  const std::size_t words = out.word_count();
+  std::vector<Word> kept(words);
+  a.any_of([&](std::uint32_t i) {
+    if (i >= rows_.size()) panic("object index beyond the incidence rows");
+    if (!rows_.is_list(i)) {
+      const Word* r = rows_.bits(i);
+      for (std::size_t k = 0; k < words; ++k) w[k] &= r[k];
+    } else {
+      std::fill(kept.begin(), kept.end(), Word{0});
+      const std::uint32_t* r = rows_.list(i);
+      for (std::size_t k = 0; k < rows_.count(i); ++k) {
+        if (test_bit(w, r[k])) set_bit(kept.data(), r[k]);
+      }
+      std::copy(kept.begin(), kept.end(), w);
     }
-    done = any == 0;
+    return count_bits(w, words) == 0;  // nothing left: stop scanning
   });
   return out;
 }

@@ -1,11 +1,16 @@
-// The formal context: object names, attribute names and one incidence row (an AttributeSet)
-// per object. Immutable once built; the derivation operators read the rows.
+// The formal context: object names, attribute names and one incidence row per object. Each row
+// is kept compactly, as an attribute list or as bit words by its density (PackedSets), so that
+// memory follows the incidences a context really has. Immutable once built; the derivation
+// operators read either form.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "core/names.h"
+#include "core/packed_sets.h"
 #include "core/result.h"
 #include "core/sets.h"
 
@@ -24,6 +29,36 @@ struct ContextError {
   std::string display() const;
 };
 
+class Context;
+
+// Collects the incidence row by row, each row as ascending attribute indices, most with the
+// number of attributes they were given for; those are checked against the attribute count when
+// the context is built. Rows go into one buffer, with no allocation per row.
+class IncidenceBuilder {
+ public:
+  // Appends attribute j to the row being built (ascending and distinct within a row).
+  void add(std::uint32_t j) { items_.push_back(j); }
+  // Ends the row being built, made for `length` attributes.
+  void end_row(std::size_t length);
+  // Ends a row made for whatever number of attributes the context will have.
+  void end_row() { starts_.push_back(items_.size()); }
+  std::size_t rows() const { return starts_.size() - 1; }
+  std::size_t incidences() const { return items_.size(); }
+
+  // The first row whose length differs from the attribute count is reported, as Context::create
+  // does; rows are stored in `form`.
+  Result<Context, ContextError> build(NameList objects, NameList attributes,
+                                      SetForm form = SetForm::kBySize) &&;
+
+ private:
+  std::vector<std::uint32_t> items_;
+  std::vector<std::uint64_t> starts_{0};
+  // Rows given with a length mostly share one; only the first such row and the first of
+  // another length are kept.
+  std::size_t first_row_ = SIZE_MAX, first_length_ = 0;
+  std::size_t other_row_ = SIZE_MAX, other_length_ = 0;
+};
+
 class Context {
  public:
   // Builds a context from rows of booleans; the first row whose length differs from the number
@@ -31,31 +66,30 @@ class Context {
   static Result<Context, ContextError> create(std::vector<std::string> objects,
                                               std::vector<std::string> attributes,
                                               const std::vector<std::vector<bool>>& incidence);
-  // The same from rows already held as sets: a row's length is its capacity.
-  static Result<Context, ContextError> from_rows(std::vector<std::string> objects,
-                                                 std::vector<std::string> attributes,
-                                                 std::vector<AttributeSet> incidence);
 
   std::size_t n_objects() const { return objects_.size(); }
   std::size_t n_attributes() const { return attributes_.size(); }
-  const std::vector<std::string>& objects() const { return objects_; }
-  const std::vector<std::string>& attributes() const { return attributes_; }
-  const std::vector<AttributeSet>& incidence() const { return incidence_; }
-  const AttributeSet& row(std::size_t i) const { return incidence_[i]; }
+  const NameList& objects() const { return objects_; }
+  const NameList& attributes() const { return attributes_; }
+  // The rows, one per object (fewer or more only for a context built so by a caller).
+  const PackedSets& rows() const { return rows_; }
+  std::size_t incidences() const;
+  // Row i as a set value.
+  AttributeSet row(std::size_t i) const { return rows_.materialize<AttributeTag>(i); }
+  // The same context with every row stored in one form.
+  Context with_rows_as(SetForm form) const;
 
   ObjectSet extent(const AttributeSet& b) const;
   AttributeSet intent(const ObjectSet& a) const;
 
  private:
-  Context(std::vector<std::string> objects, std::vector<std::string> attributes,
-          std::vector<AttributeSet> incidence)
-      : objects_(std::move(objects)),
-        attributes_(std::move(attributes)),
-        incidence_(std::move(incidence)) {}
+  friend class IncidenceBuilder;
+  Context(NameList objects, NameList attributes, PackedSets rows)
+      : objects_(std::move(objects)), attributes_(std::move(attributes)), rows_(std::move(rows)) {}
 
-  std::vector<std::string> objects_;
-  std::vector<std::string> attributes_;
-  std::vector<AttributeSet> incidence_;
+  NameList objects_;
+  NameList attributes_;
+  PackedSets rows_;
 };
 
 }  // namespace quorlan

@@ -6,8 +6,8 @@ namespace quorlan {
 
 void PackedSets::push_list(const std::uint32_t* idx, std::size_t count) {
   counts_.push_back(static_cast<std::uint32_t>(count));
-  if (is_list(size() - 1)) {
-    offsets_.push_back(lists_.size());
+  if (as_list(count)) {
+    offsets_.push_back(lists_.size() | kListBit);
     lists_.insert(lists_.end(), idx, idx + count);
     return;
   }
@@ -19,13 +19,31 @@ void PackedSets::push_list(const std::uint32_t* idx, std::size_t count) {
 
 void PackedSets::push_words(const Word* words) {
   counts_.push_back(static_cast<std::uint32_t>(count_bits(words, words_per_set_)));
-  if (is_list(size() - 1)) {
-    offsets_.push_back(lists_.size());
+  if (as_list(counts_.back())) {
+    offsets_.push_back(lists_.size() | kListBit);
     for_each_bit(words, words_per_set_, [&](std::uint32_t x) { lists_.push_back(x); });
     return;
   }
   offsets_.push_back(words_.size());
   words_.insert(words_.end(), words, words + words_per_set_);
+}
+
+void PackedSets::push_lists(std::vector<std::uint32_t>&& items,
+                            std::vector<std::uint64_t>&& starts) {
+  const std::size_t sets = starts.empty() ? 0 : starts.size() - 1;
+  const auto length = [&](std::size_t k) { return starts[k + 1] - starts[k]; };
+  bool all_lists = size() == 0;
+  for (std::size_t k = 0; k < sets && all_lists; ++k) all_lists = as_list(length(k));
+  if (!all_lists) {
+    for (std::size_t k = 0; k < sets; ++k) push_list(items.data() + starts[k], length(k));
+    return;
+  }
+  counts_.reserve(sets);
+  for (std::size_t k = 0; k < sets; ++k) counts_.push_back(static_cast<std::uint32_t>(length(k)));
+  lists_ = std::move(items);
+  offsets_ = std::move(starts);
+  offsets_.pop_back();
+  for (std::uint64_t& o : offsets_) o |= kListBit;
 }
 
 void PackedSets::to_words(std::size_t i, Word* out) const {

@@ -1,7 +1,7 @@
 // A compact, append-only store of many sets of one capacity. Each set is kept either as a
 // sorted index list or as bit words, whichever takes less room, so that millions of sparse
-// extents of a large context fit in memory as easily as dense ones. Lists and words live in
-// two buffers of their own; a set names its place in one of them.
+// extents or rows of a large context fit in memory as easily as dense ones. Lists and words
+// live in two buffers of their own; a set names its form and its place in one of them.
 #pragma once
 
 #include <cstddef>
@@ -12,27 +12,35 @@
 
 namespace quorlan {
 
+// How the sets of a store are kept: each by its size (the default), or all in one form.
+enum class SetForm { kBySize, kList, kWords };
+
 class PackedSets {
  public:
-  explicit PackedSets(std::size_t capacity)
-      : capacity_(capacity), words_per_set_(words_for(capacity)) {}
+  explicit PackedSets(std::size_t capacity, SetForm form = SetForm::kBySize)
+      : capacity_(capacity), words_per_set_(words_for(capacity)), form_(form) {}
 
   std::size_t capacity() const { return capacity_; }
   std::size_t size() const { return counts_.size(); }
   std::size_t words_per_set() const { return words_per_set_; }
   std::size_t count(std::size_t i) const { return counts_[i]; }
-  // A set with at most this many members is stored as an index list.
-  bool is_list(std::size_t i) const { return counts_[i] <= 2 * words_per_set_; }
+  bool is_list(std::size_t i) const { return (offsets_[i] & kListBit) != 0; }
 
   // Appends a set given as an ascending list of distinct indices below the capacity.
   void push_list(const std::uint32_t* idx, std::size_t count);
   // Appends a set given as words laid out as IndexSet stores them.
   void push_words(const Word* words);
+  // Appends the sets items[starts[k], starts[k + 1]), each an ascending list. When the store is
+  // empty and every one of them is kept as a list, both buffers are taken over, not copied.
+  void push_lists(std::vector<std::uint32_t>&& items, std::vector<std::uint64_t>&& starts);
 
   // The members of a list set; only valid when is_list(i).
-  const std::uint32_t* list(std::size_t i) const { return lists_.data() + offsets_[i]; }
+  const std::uint32_t* list(std::size_t i) const {
+    return lists_.data() + (offsets_[i] & ~kListBit);
+  }
   // The bit words of a dense set; only valid when !is_list(i).
   const Word* bits(std::size_t i) const { return words_.data() + offsets_[i]; }
+  SetForm form() const { return form_; }
 
   // True when pred holds for some member of set i, in ascending order; stops at the first.
   template <class Pred>
@@ -56,6 +64,7 @@ class PackedSets {
   // Appends the members of set i to out.
   void to_list(std::size_t i, std::vector<std::uint32_t>& out) const;
 
+  // Set i as a set value of the matching type.
   template <class Tag>
   IndexSet<Tag> materialize(std::size_t i) const {
     IndexSet<Tag> s = IndexSet<Tag>::empty(capacity_);
@@ -64,11 +73,19 @@ class PackedSets {
   }
 
  private:
+  static constexpr std::uint64_t kListBit = std::uint64_t{1} << 63;
+
+  // Whether a set of `count` members goes into the list buffer.
+  bool as_list(std::size_t count) const {
+    return form_ == SetForm::kList || (form_ == SetForm::kBySize && count <= 2 * words_per_set_);
+  }
+
   std::size_t capacity_;
   std::size_t words_per_set_;
+  SetForm form_;
   std::vector<std::uint32_t> lists_;
   std::vector<Word> words_;
-  std::vector<std::uint64_t> offsets_;  // into lists_ or words_, by the set's form
+  std::vector<std::uint64_t> offsets_;  // into lists_ (kListBit set) or words_
   std::vector<std::uint32_t> counts_;
 };
 

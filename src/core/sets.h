@@ -145,6 +145,11 @@ class IndexSet {
   void for_each(F&& f) const {
     for_each_bit(words_.data(), words_.size(), f);
   }
+  // True when pred holds for some member, ascending; stops at the first.
+  template <class Pred>
+  bool any_of(Pred&& pred) const {
+    return any_bit(words_.data(), words_.size(), pred);
+  }
   std::size_t count() const { return count_bits(words_.data(), words_.size()); }
   std::size_t capacity() const { return capacity_; }
 

@@ -11,11 +11,11 @@ DenseContext::DenseContext(const Context& context)
       col_words(words_for(n)),
       rows(n * row_words, 0),
       cols(m * col_words, 0) {
-  const std::size_t available = std::min(n, context.incidence().size());
+  const PackedSets& source = context.rows();
+  const std::size_t available = std::min(n, source.size());
   for (std::size_t g = 0; g < available; ++g) {
-    const AttributeSet& r = context.row(g);
-    std::copy(r.words(), r.words() + row_words, rows.data() + g * row_words);
-    r.for_each([&](std::uint32_t j) { set_bit(cols.data() + j * col_words, g); });
+    source.to_words(g, rows.data() + g * row_words);
+    source.for_each(g, [&](std::uint32_t j) { set_bit(cols.data() + j * col_words, g); });
   }
 }
 

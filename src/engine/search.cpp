@@ -8,10 +8,8 @@ namespace quorlan {
 bool prefers_sparse_search(const Context& context) {
   const std::size_t n = context.n_objects(), m = context.n_attributes();
   if (m <= 256 || n == 0) return false;
-  std::size_t incidences = 0;
-  for (const AttributeSet& row : context.incidence()) incidences += row.count();
   // Below 1 incidence in 20 cells, lists win over bit words.
-  return incidences * 20 < n * m;
+  return context.incidences() * 20 < n * m;
 }
 
 Lattice enumerate_concepts(const Context& context, CanonicityStrategy strategy,

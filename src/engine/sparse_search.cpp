@@ -6,13 +6,13 @@ namespace quorlan {
 
 SparseContext::SparseContext(const Context& context)
     : n(context.n_objects()), m(context.n_attributes()) {
+  const PackedSets& source = context.rows();
+  const std::size_t available = std::min(n, source.size());
   row_start.reserve(n + 1);
   row_start.push_back(0);
-  const std::size_t available = std::min(n, context.incidence().size());
+  items.reserve(context.incidences());
   for (std::size_t g = 0; g < n; ++g) {
-    if (g < available) {
-      context.row(g).for_each([&](std::uint32_t j) { items.push_back(j); });
-    }
+    if (g < available) source.to_list(g, items);
     row_start.push_back(items.size());
   }
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <optional>
+#include <utility>
 
 #include "formats/lines.h"
 #include "formats/read.h"
@@ -41,53 +42,55 @@ bool is_truthy_cell(std::string_view cell) {
   return false;
 }
 
-// Collects records from libcsv and builds the context as they arrive, so that the first bad
-// record ends the read.
+// Takes fields from libcsv as they arrive: header fields become attribute names, a body
+// record's first field its object's name and the others its cells, so no record is held
+// whole. The first bad record ends the read.
 class TableBuilder {
  public:
-  void field(std::string_view f) { fields_.emplace_back(f); }
+  void field(std::string_view f) {
+    if (error_) return;
+    if (record_ == 0) {
+      if (column_ > 0) attributes_.push_back(f);
+    } else if (column_ == 0) {
+      objects_.push_back(f);
+    } else if (column_ <= attributes_.size() && is_truthy_cell(f)) {
+      rows_.add(static_cast<std::uint32_t>(column_ - 1));
+    }
+    ++column_;
+  }
 
   void record_end() {
     if (error_) return;
     ++record_;
+    const std::size_t fields = std::exchange(column_, 0);
     if (record_ == 1) {
-      header_fields_ = fields_.size();
-      if (fields_.size() < 2) {
-        error_ = FormatError::invalid(kCsv, "header row has no attribute columns");
-      } else {
-        attributes_.assign(fields_.begin() + 1, fields_.end());
-      }
-      fields_.clear();
+      header_fields_ = fields;
+      if (fields < 2) error_ = FormatError::invalid(kCsv, "header row has no attribute columns");
       return;
     }
     const std::size_t m = header_fields_ - 1;
-    if (fields_.size() != header_fields_) {
+    if (fields != header_fields_) {
       // The CSV layer's own strict field count.
-      error_ = FormatError::csv("record " + std::to_string(record_) + " has " +
-                                std::to_string(fields_.size()) + " fields, but the header has " +
-                                std::to_string(header_fields_));
+      error_ =
+          FormatError::csv("record " + std::to_string(record_) + " has " + std::to_string(fields) +
+                           " fields, but the header has " + std::to_string(header_fields_));
       return;
     }
-    if (fields_.size() != m + 1) {
+    if (fields != m + 1) {
       error_ = FormatError::invalid(kCsv, "row " + std::to_string(record_) + " has " +
-                                              std::to_string(fields_.size()) +
-                                              " fields, expected " + std::to_string(m + 1));
+                                              std::to_string(fields) + " fields, expected " +
+                                              std::to_string(m + 1));
       return;
     }
-    objects_.push_back(std::move(fields_[0]));
-    AttributeSet row = AttributeSet::empty(m);
-    for (std::size_t j = 0; j < m; ++j) {
-      if (is_truthy_cell(fields_[j + 1])) row.insert(static_cast<std::uint32_t>(j));
-    }
-    rows_.push_back(std::move(row));
-    fields_.clear();
+    rows_.end_row(m);
   }
 
   std::optional<FormatError> error_;
   std::size_t record_ = 0;
   std::size_t header_fields_ = 0;
-  std::vector<std::string> fields_, attributes_, objects_;
-  std::vector<AttributeSet> rows_;
+  std::size_t column_ = 0;  // fields of the current record so far
+  NameList attributes_, objects_;
+  IncidenceBuilder rows_;
 };
 
 void on_field(void* data, std::size_t len, void* builder) {
@@ -140,8 +143,12 @@ ContextResult read_csv(std::string_view text) {
   if (table.objects_.empty()) {
     return fail(FormatError::invalid(kCsv, "CSV has a header but no body rows"));
   }
-  return constructed(Context::from_rows(std::move(table.objects_), std::move(table.attributes_),
-                                        std::move(table.rows_)));
+  if (std::optional<FormatError> error =
+          within_index_range(kCsv, table.objects_.size(), table.attributes_.size())) {
+    return fail(std::move(*error));
+  }
+  return constructed(
+      std::move(table.rows_).build(std::move(table.objects_), std::move(table.attributes_)));
 }
 
 }  // namespace quorlan

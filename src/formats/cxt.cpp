@@ -57,21 +57,21 @@ std::optional<FormatError> read_count(ContentLines& lines, const char* what, std
 
 // Steps 4 and 5: `count` names, one per line, stored as they arrive.
 std::optional<FormatError> read_names(ContentLines& lines, std::uint64_t count, const char* kind,
-                                      std::vector<std::string>& out) {
+                                      NameList& out) {
   for (std::uint64_t i = 0; i < count; ++i) {
     const std::optional<std::string_view> line = lines.next();
     if (!line) {
       return FormatError::invalid(kCxt, "expected " + std::to_string(count) + " " + kind +
                                             " names, got " + std::to_string(out.size()));
     }
-    out.emplace_back(*line);
+    out.push_back(*line);
   }
   return std::nullopt;
 }
 
 // Step 6: n rows of at least m marks each.
 std::optional<FormatError> read_rows(ContentLines& lines, std::uint64_t n, std::uint64_t m,
-                                     std::vector<AttributeSet>& rows) {
+                                     IncidenceBuilder& rows) {
   for (std::uint64_t i = 0; i < n; ++i) {
     const std::optional<std::string_view> line = lines.next();
     if (!line) {
@@ -83,13 +83,12 @@ std::optional<FormatError> read_rows(ContentLines& lines, std::uint64_t n, std::
       return FormatError::invalid(kCxt, "row " + std::to_string(i) + " has length " +
                                             std::to_string(c) + ", expected " + std::to_string(m));
     }
-    AttributeSet row = AttributeSet::empty(m);
     std::size_t pos = 0;
-    for (std::uint32_t j = 0; j < m; ++j) {
+    for (std::uint64_t j = 0; j < m; ++j) {
       const std::int32_t cp = text::next_scalar(*line, pos);
-      if (cp == 'X' || cp == 'x') row.insert(j);
+      if (cp == 'X' || cp == 'x') rows.add(static_cast<std::uint32_t>(j));
     }
-    rows.push_back(std::move(row));
+    rows.end_row(m);
   }
   return std::nullopt;
 }
@@ -99,21 +98,21 @@ std::optional<FormatError> read_rows(ContentLines& lines, std::uint64_t n, std::
 ContextResult read_cxt(std::string_view input) {
   ContentLines lines(input);
   std::uint64_t n = 0, m = 0;
-  std::vector<std::string> objects, attributes;
-  std::vector<AttributeSet> rows;
+  NameList objects, attributes;
+  IncidenceBuilder rows;
   std::optional<FormatError> error = read_header(lines);
   if (!error) error = read_count(lines, "object count", n);
   if (!error) error = read_count(lines, "attribute count", m);
   if (!error) error = read_names(lines, n, "object", objects);
   if (!error) error = read_names(lines, m, "attribute", attributes);
+  if (!error) error = within_index_range(kCxt, n, m);
   if (!error) error = read_rows(lines, n, m, rows);
   if (error) return fail(std::move(*error));
   if (const std::optional<std::string_view> extra = lines.next()) {
     return fail(FormatError::invalid(
         kCxt, "unexpected content after the last incidence row: " + text::quoted(*extra)));
   }
-  return constructed(
-      Context::from_rows(std::move(objects), std::move(attributes), std::move(rows)));
+  return constructed(std::move(rows).build(std::move(objects), std::move(attributes)));
 }
 
 }  // namespace quorlan

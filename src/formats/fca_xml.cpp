@@ -4,6 +4,7 @@
 // amplification limits refuse entity-expansion attacks.
 #include <expat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -56,8 +57,7 @@ class XmlReader {
     if (attributes_.empty())
       return fail(FormatError::invalid(kXml, "no <Attribute> elements found"));
     if (objects_.empty()) return fail(FormatError::invalid(kXml, "no <Object> elements found"));
-    return constructed(
-        Context::from_rows(std::move(objects_), std::move(attributes_), std::move(rows_)));
+    return constructed(std::move(rows_).build(std::move(objects_), std::move(attributes_)));
   }
 
  private:
@@ -112,7 +112,7 @@ class XmlReader {
     } else if (n == "Name" && !self_closing) {
       if (in_object_) in_name_ = true;
     } else if (n == "Attribute") {
-      if (const char* v = first_attribute(atts, "Id", "Name")) attributes_.emplace_back(v);
+      if (const char* v = first_attribute(atts, "Id", "Name")) declare_attribute(v);
     } else if (n == "HasAttribute") {
       if (!in_object_) return;
       const char* v = first_attribute(atts, "Id", "AttributeIdentifier");
@@ -130,20 +130,39 @@ class XmlReader {
     const std::string object_name =
         current_name_ ? *current_name_ : text::numbered('g', objects_.size());
     const std::size_t a = attributes_.size();
-    AttributeSet row = AttributeSet::empty(a);
     for (std::uint64_t p : current_ids_) {
       if (p >= a) {
-        error_ = FormatError::invalid(
+        stop(FormatError::invalid(
             kXml, "object " + text::quoted(object_name) + " references attribute id " +
-                      std::to_string(p) + ", only " + std::to_string(a) + " attributes declared");
-        XML_StopParser(parser_, XML_FALSE);
+                      std::to_string(p) + ", only " + std::to_string(a) + " attributes declared"));
         return;
       }
-      row.insert(static_cast<std::uint32_t>(p));
     }
+    if (objects_.size() == kMaxIndexCount) {
+      stop(*within_index_range(kXml, objects_.size() + 1, a));
+      return;
+    }
+    std::sort(current_ids_.begin(), current_ids_.end());
+    current_ids_.erase(std::unique(current_ids_.begin(), current_ids_.end()), current_ids_.end());
+    for (std::uint64_t p : current_ids_) rows_.add(static_cast<std::uint32_t>(p));
+    rows_.end_row(a);
     objects_.push_back(object_name);
-    rows_.push_back(std::move(row));
     in_object_ = false;
+  }
+
+  void declare_attribute(std::string_view name) {
+    if (attributes_.size() == kMaxIndexCount) {
+      stop(*within_index_range(kXml, objects_.size(), attributes_.size() + 1));
+      return;
+    }
+    attributes_.push_back(name);
+  }
+
+  // Handlers may still be called after a stop; the first error stands.
+  void stop(FormatError error) {
+    if (error_) return;
+    error_ = std::move(error);
+    XML_StopParser(parser_, XML_FALSE);
   }
 
   static void on_start(void* self, const XML_Char* name, const XML_Char** atts) {
@@ -172,8 +191,8 @@ class XmlReader {
   std::string_view input_;
   XML_Parser parser_;
   std::optional<FormatError> error_;
-  std::vector<std::string> attributes_, objects_;
-  std::vector<AttributeSet> rows_;
+  NameList attributes_, objects_;
+  IncidenceBuilder rows_;
   std::vector<bool> closing_;  // per open element: written as an empty-element tag
   bool in_object_ = false, in_name_ = false, in_cdata_ = false, text_pending_ = false;
   std::optional<std::string> current_name_;

@@ -14,14 +14,6 @@ namespace {
 
 constexpr const char* kFimi = "fimi";
 
-// All transactions back to back, each sorted and without repeats.
-struct Transactions {
-  std::vector<std::uint32_t> items;
-  std::vector<std::size_t> starts{0};  // transaction t is items[starts[t] .. starts[t+1])
-  std::uint64_t largest = 0;
-  std::size_t size() const { return starts.size() - 1; }
-};
-
 // Appends the identifiers of one line's tokens, split at runs of White_Space; the first token
 // that is no identifier is returned.
 std::optional<std::string_view> parse_tokens(std::string_view line,
@@ -48,22 +40,27 @@ std::optional<std::string_view> parse_tokens(std::string_view line,
   return std::nullopt;
 }
 
-std::optional<FormatError> read_transactions(std::string_view input, Transactions& out) {
+// Every transaction into `rows`, its items sorted and without repeats; `largest` is the
+// largest identifier seen.
+std::optional<FormatError> read_transactions(std::string_view input, IncidenceBuilder& rows,
+                                             std::uint64_t& largest) {
   LineReader lines(input);
   std::string_view raw;
+  std::vector<std::uint32_t> items;
   while (lines.next(raw)) {
     const std::string_view line = text::trim(raw);
     if (line.empty() || line[0] == '#') continue;
-    const auto first = static_cast<std::ptrdiff_t>(out.items.size());
-    if (const std::optional<std::string_view> bad = parse_tokens(line, out.items)) {
+    items.clear();
+    if (const std::optional<std::string_view> bad = parse_tokens(line, items)) {
       return FormatError::parse(kFimi, "line " + std::to_string(lines.number()) +
                                            ": expected non-negative integer, got " +
                                            text::quoted(*bad));
     }
-    std::sort(out.items.begin() + first, out.items.end());
-    out.items.erase(std::unique(out.items.begin() + first, out.items.end()), out.items.end());
-    out.largest = std::max<std::uint64_t>(out.largest, out.items.back());
-    out.starts.push_back(out.items.size());
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+    for (std::uint32_t j : items) rows.add(j);
+    rows.end_row();
+    largest = std::max<std::uint64_t>(largest, items.back());
   }
   return std::nullopt;
 }
@@ -71,34 +68,27 @@ std::optional<FormatError> read_transactions(std::string_view input, Transaction
 }  // namespace
 
 ContextResult read_fimi(std::string_view input) {
-  Transactions t;
-  if (std::optional<FormatError> error = read_transactions(input, t))
+  IncidenceBuilder rows;
+  std::uint64_t largest = 0;
+  if (std::optional<FormatError> error = read_transactions(input, rows, largest)) {
     return fail(std::move(*error));
-  const std::size_t k = t.size();
-  if (k == 0) return fail(FormatError::invalid(kFimi, "input contains no transactions"));
-  const std::uint64_t m = t.largest + 1;
-  if (m > kFimiMaxAttributes ||
-      static_cast<double>(m) * static_cast<double>(k) > static_cast<double>(kFimiMaxCells)) {
-    return fail(FormatError::invalid(
-        kFimi, "item identifier " + std::to_string(t.largest) + " would make a table of " +
-                   std::to_string(k) + " transactions by " + std::to_string(m) +
-                   " attributes, beyond the limit of " + std::to_string(kFimiMaxAttributes) +
-                   " attributes and " + std::to_string(kFimiMaxCells) + " incidence cells"));
   }
-  std::vector<std::string> objects, attributes;
-  objects.reserve(k);
-  attributes.reserve(m);
-  for (std::size_t i = 0; i < k; ++i) objects.push_back(text::numbered('g', i));
-  for (std::uint64_t j = 0; j < m; ++j) attributes.push_back(text::numbered('m', j));
-  std::vector<AttributeSet> rows;
-  rows.reserve(k);
-  for (std::size_t i = 0; i < k; ++i) {
-    AttributeSet row = AttributeSet::empty(m);
-    for (std::size_t p = t.starts[i]; p < t.starts[i + 1]; ++p) row.insert(t.items[p]);
-    rows.push_back(std::move(row));
+  if (rows.rows() == 0) return fail(FormatError::invalid(kFimi, "input contains no transactions"));
+  const std::uint64_t m = largest + 1;
+  const std::uint64_t limit = fimi_attribute_limit(rows.incidences());
+  if (m > limit) {
+    return fail(FormatError::invalid(
+        kFimi, "item identifier " + std::to_string(largest) + " would make " + std::to_string(m) +
+                   " attributes for " + std::to_string(rows.incidences()) +
+                   " incidences, beyond the limit of " + std::to_string(limit) +
+                   " attributes (one per incidence where that is more)"));
+  }
+  const std::size_t k = rows.rows();
+  if (std::optional<FormatError> error = within_index_range(kFimi, k, m)) {
+    return fail(std::move(*error));
   }
   return constructed(
-      Context::from_rows(std::move(objects), std::move(attributes), std::move(rows)));
+      std::move(rows).build(NameList::generated('g', k), NameList::generated('m', m)));
 }
 
 }  // namespace quorlan

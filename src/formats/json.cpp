@@ -22,24 +22,26 @@ struct Frame {
   std::size_t index = 0;      // array form: elements seen
   Slot pending = Slot::None;  // object form: the slot of the value after the last key
   bool seen[3] = {false, false, false};
-  std::size_t depth = 0;                      // Skip: nesting below the skipped value
-  std::vector<std::string>* names = nullptr;  // Names
+  std::size_t depth = 0;      // Skip: nesting below the skipped value
+  NameList* names = nullptr;  // Names
 };
 
 class DocumentHandler {
  public:
   std::optional<std::string> error;
-  std::vector<std::string> objects, attributes;
-  std::vector<std::vector<Word>> rows;
-  std::vector<std::size_t> row_lengths;
+  NameList objects, attributes;
+  IncidenceBuilder rows;
 
   bool null() { return scalar("null"); }
   bool boolean(bool v) {
     if (!stack_.empty() && stack_.back().kind == Frame::Kind::Row) {
-      std::vector<Word>& row = rows.back();
-      const std::size_t j = row_lengths.back()++;
-      if (j / kWordBits >= row.size()) row.push_back(0);
-      if (v) set_bit(row.data(), j);
+      Frame& row = stack_.back();
+      if (row.index == kMaxIndexCount) {
+        return fail("incidence row " + std::to_string(rows.rows()) + " has more than " +
+                    std::to_string(kMaxIndexCount) + " cells");
+      }
+      if (v) rows.add(static_cast<std::uint32_t>(row.index));
+      ++row.index;
       return true;
     }
     return scalar(v ? "boolean `true`" : "boolean `false`");
@@ -60,7 +62,7 @@ class DocumentHandler {
     if (slot == Slot::Unknown) return true;
     if (slot == Slot::Version) return true;  // read and discarded
     if (!stack_.empty() && stack_.back().kind == Frame::Kind::Names) {
-      stack_.back().names->push_back(std::move(s));
+      stack_.back().names->push_back(s);
       return true;
     }
     return type_error("string \"" + s + "\"", slot);
@@ -169,7 +171,7 @@ class DocumentHandler {
     if (error) return false;  // set by next_slot
     const Frame::Kind within = stack_.empty() ? Frame::Kind::Skip : stack_.back().kind;
     std::string where;
-    if (within == Frame::Kind::Row) where = " in incidence row " + std::to_string(rows.size() - 1);
+    if (within == Frame::Kind::Row) where = " in incidence row " + std::to_string(rows.rows());
     return fail("invalid type: " + got + ", expected " + expected_text(slot, within) + where);
   }
 
@@ -217,8 +219,6 @@ class DocumentHandler {
         break;
     }
     if (within == Frame::Kind::Incidence && is_array) {
-      rows.emplace_back();
-      row_lengths.push_back(0);
       stack_.push_back({Frame::Kind::Row, true});
       return true;
     }
@@ -227,6 +227,7 @@ class DocumentHandler {
 
   bool end() {
     Frame& f = stack_.back();
+    if (f.kind == Frame::Kind::Row) rows.end_row(f.index);
     if (f.kind == Frame::Kind::Skip) {
       if (--f.depth == 0) stack_.pop_back();
       return true;
@@ -269,29 +270,17 @@ ContextResult read_json(std::string_view bytes) {
     return fail(FormatError::json(handler.error.value_or("the document could not be read")));
   }
   // Each object needs its own row: refuse a mismatch before any row is matched to an object.
-  if (handler.rows.size() != handler.objects.size()) {
+  if (handler.rows.rows() != handler.objects.size()) {
     return fail(FormatError::invalid(
-        "json", "the incidence has " + std::to_string(handler.rows.size()) +
+        "json", "the incidence has " + std::to_string(handler.rows.rows()) +
                     " rows but there are " + std::to_string(handler.objects.size()) + " objects"));
   }
-  const std::size_t m = handler.attributes.size();
-  for (std::size_t i = 0; i < handler.rows.size(); ++i) {
-    if (handler.row_lengths[i] != m) {
-      return fail(FormatError::construction(
-          ContextError::incidence_row_length(i, handler.row_lengths[i], m)));
-    }
+  if (std::optional<FormatError> error =
+          within_index_range("json", handler.objects.size(), handler.attributes.size())) {
+    return fail(std::move(*error));
   }
-  std::vector<AttributeSet> rows;
-  rows.reserve(handler.rows.size());
-  std::vector<Word> words(words_for(m));
-  for (auto& r : handler.rows) {
-    std::fill(words.begin(), words.end(), 0);
-    std::copy(r.begin(), r.end(), words.begin());
-    rows.push_back(AttributeSet::from_words(m, words.data()));
-    std::vector<Word>().swap(r);
-  }
-  return constructed(Context::from_rows(std::move(handler.objects), std::move(handler.attributes),
-                                        std::move(rows)));
+  return constructed(
+      std::move(handler.rows).build(std::move(handler.objects), std::move(handler.attributes)));
 }
 
 }  // namespace quorlan

@@ -29,6 +29,15 @@ ContextResult constructed(Result<Context, ContextError> r) {
   return std::move(r).value();
 }
 
+std::optional<FormatError> within_index_range(const char* format, std::uint64_t objects,
+                                              std::uint64_t attributes) {
+  if (objects <= kMaxIndexCount && attributes <= kMaxIndexCount) return std::nullopt;
+  return FormatError::invalid(format, std::to_string(objects) + " objects and " +
+                                          std::to_string(attributes) +
+                                          " attributes are beyond the limit of " +
+                                          std::to_string(kMaxIndexCount) + " of each");
+}
+
 namespace {
 
 std::optional<ContextFormat> by_name(std::string_view file_name) {

@@ -2,6 +2,7 @@
 // error type of reading, and dispatch to the reader of each format.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,12 @@ ContextResult read_context(std::string_view input, std::string_view file_name);
 
 // Wraps a construction result into the readers' result.
 ContextResult constructed(Result<Context, ContextError> r);
+
+// Object and attribute indices are 32-bit: a context holds fewer than 2^32 of each.
+inline constexpr std::uint64_t kMaxIndexCount = UINT32_MAX;
+// InvalidData naming the sizes when either count reaches 2^32.
+std::optional<FormatError> within_index_range(const char* format, std::uint64_t objects,
+                                              std::uint64_t attributes);
 
 ContextResult read_cxt(std::string_view text);
 ContextResult read_csv(std::string_view text);

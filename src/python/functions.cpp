@@ -10,13 +10,14 @@ namespace {
 
 // A new list of new str objects, one per member, sized up front.
 template <class ForEachMember>
-Ref name_list(const std::vector<std::string>& names, std::size_t count, ForEachMember&& members) {
+Ref name_list(const NameList& names, std::size_t count, ForEachMember&& members) {
   Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(count)));
   Py_ssize_t k = 0;
+  NameBuffer buffer;
   members([&](std::uint32_t i) {
     if (i >= names.size()) panic("set member " + std::to_string(i) + " has no name");
     if (k >= static_cast<Py_ssize_t>(count)) panic("set has more members than it counts");
-    PyList_SetItem(list.get(), k++, new_str(names[i]).release());  // steals the str
+    PyList_SetItem(list.get(), k++, new_str(names.view(i, buffer)).release());  // steals the str
   });
   if (k != static_cast<Py_ssize_t>(count)) panic("set has fewer members than it counts");
   return list;
@@ -86,8 +87,10 @@ PyObject* parse_context(PyObject*, PyObject* args, PyObject* kwargs) {
     char* data = nullptr;
     Py_ssize_t size = 0;
     check_status(PyBytes_AsStringAndSize(content, &data, &size));
-    const std::string copy(data, static_cast<std::size_t>(size));
-    ContextResult r = read_context(copy, filename);
+    // Read in place: bytes are immutable, the argument lives for the call, and the lock is
+    // held throughout, so no other code can see or change the buffer meanwhile.
+    ContextResult r =
+        read_context(std::string_view(data, static_cast<std::size_t>(size)), filename);
     if (!r.has_value()) raise_format_error(r.error());
     return new_instance<ContextState>(class_object<ContextState>(), std::move(r).value()).release();
   });

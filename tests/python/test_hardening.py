@@ -166,3 +166,40 @@ def test_oversized_inputs_refused_quickly():
         quorlan.parse_context(b"3000000\n", "big.dat")
     with pytest.raises(ValueError, match="expected 1000000000 object names, got 1"):
         quorlan.parse_context(b"B\n1000000000\n1000000000\nonly\n")
+
+
+BOUNDED_CHILD = """
+import resource, sys
+limit = int(sys.argv[1]) << 20
+resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+import quorlan
+kind = sys.argv[2]
+if kind == "xml":
+    k = 300_000
+    parts = ['<C>'] + ['<Attribute Name="a%d"/>' % i for i in range(k)] + ['<Object></Object>'] * k
+    data, name = ("".join(parts) + "</C>").encode(), "h.xml"
+elif kind == "fimi":
+    data, name = b"2097151\\n" * 4096, "h.dat"
+else:
+    data, name = b"1 2\\n0 2\\n" * 500_000, "h.dat"
+ctx = quorlan.parse_context(data, name)
+del data
+lattice = quorlan.compute_lattice(ctx, "fcbo")
+print(ctx.n_objects, ctx.n_attributes, lattice.n_concepts)
+"""
+
+
+# Inputs whose rows would once have been dense: 300,000 empty objects under as many attributes,
+# one large item identifier on 4,096 lines, a million short transactions. Each is read and its
+# lattice computed in a child whose address space is capped.
+@pytest.mark.parametrize("kind, limit_mb, expected", [
+    ("xml", 512, "300000 300000 2"),
+    ("fimi", 512, "4096 2097152 2"),
+    ("short", 512, "1000000 3 4"),
+])
+def test_sparse_inputs_in_bounded_memory(kind, limit_mb, expected):
+    import subprocess
+    run = subprocess.run([sys.executable, "-c", BOUNDED_CHILD, str(limit_mb), kind],
+                         capture_output=True, text=True, timeout=300)
+    assert run.returncode == 0, run.stderr[-2000:]
+    assert run.stdout.split() == expected.split()

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "core/context.h"
+#include "core/names.h"
+#include "core/packed_sets.h"
 #include "core/panic.h"
 #include "core/sets.h"
 
@@ -93,6 +97,98 @@ TEST(Context, DerivationOperators) {
   } catch (const Panic& p) {
     EXPECT_STREQ(p.what(), "ObjectSet capacity does not match this context");
   }
+}
+
+// The derivation operators read rows in either form; both agree with a plain definition.
+TEST(Context, DerivationOnRowsInEitherForm) {
+  std::mt19937_64 rng(5);
+  for (int round = 0; round < 60; ++round) {
+    const std::size_t n = 1 + rng() % 40, m = rng() % 300;
+    const double density = static_cast<double>(rng() % 10) / 10.0;
+    std::bernoulli_distribution cell(density);
+    std::vector<std::vector<bool>> rows(n, std::vector<bool>(m));
+    for (auto& r : rows) {
+      for (std::size_t j = 0; j < m; ++j) r[j] = cell(rng);
+    }
+    const Context base = make(rows, n, m);
+    for (const SetForm form : {SetForm::kBySize, SetForm::kList, SetForm::kWords}) {
+      const Context c = base.with_rows_as(form);
+      for (int probe = 0; probe < 20; ++probe) {
+        AttributeSet b = AttributeSet::empty(m);
+        ObjectSet a = ObjectSet::empty(n);
+        for (std::size_t j = 0; j < m; ++j) {
+          if (rng() % 50 == 0) b.insert(static_cast<std::uint32_t>(j));
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+          if (rng() % 8 == 0) a.insert(static_cast<std::uint32_t>(i));
+        }
+        ObjectSet want_extent = ObjectSet::empty(n);
+        for (std::size_t i = 0; i < n; ++i) {
+          bool all = true;
+          b.for_each([&](std::uint32_t j) { all = all && rows[i][j]; });
+          if (all) want_extent.insert(static_cast<std::uint32_t>(i));
+        }
+        AttributeSet want_intent = AttributeSet::empty(m);
+        for (std::size_t j = 0; j < m; ++j) {
+          bool all = true;
+          a.for_each([&](std::uint32_t i) { all = all && rows[i][j]; });
+          if (all) want_intent.insert(static_cast<std::uint32_t>(j));
+        }
+        ASSERT_TRUE(c.extent(b) == want_extent) << "round " << round;
+        ASSERT_TRUE(c.intent(a) == want_intent) << "round " << round;
+        ASSERT_TRUE(c.row(probe % n) == base.row(probe % n));
+      }
+    }
+  }
+}
+
+TEST(PackedSets, FormsAndTakenOverLists) {
+  const std::vector<std::uint32_t> small = {3, 9}, big = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+  for (const SetForm form : {SetForm::kBySize, SetForm::kList, SetForm::kWords}) {
+    PackedSets sets(200, form);  // 4 words a set: lists of up to 8 members by size
+    sets.push_list(small.data(), small.size());
+    sets.push_list(big.data(), big.size());
+    EXPECT_EQ(sets.is_list(0), form != SetForm::kWords);
+    EXPECT_EQ(sets.is_list(1), form == SetForm::kList);
+    for (std::size_t i = 0; i < 2; ++i) {
+      std::vector<std::uint32_t> back;
+      sets.to_list(i, back);
+      EXPECT_EQ(back, i == 0 ? small : big);
+      EXPECT_EQ(sets.count(i), back.size());
+      EXPECT_EQ(sets.materialize<AttributeTag>(i).ones(), back);
+    }
+  }
+  // Three sets handed over as one buffer: kept as lists when all are short, else one by one.
+  for (const bool with_big : {false, true}) {
+    std::vector<std::uint32_t> items = {1, 2, 7};
+    std::vector<std::uint64_t> starts = {0, 1, 1, 3};
+    if (with_big) {
+      items.insert(items.end(), big.begin(), big.end());
+      starts.push_back(items.size());
+    }
+    PackedSets sets(200);
+    sets.push_lists(std::move(items), std::move(starts));
+    ASSERT_EQ(sets.size(), with_big ? 4u : 3u);
+    EXPECT_EQ(sets.materialize<AttributeTag>(0).ones(), (std::vector<std::uint32_t>{1}));
+    EXPECT_EQ(sets.count(1), 0u);
+    EXPECT_EQ(sets.materialize<AttributeTag>(2).ones(), (std::vector<std::uint32_t>{2, 7}));
+    if (with_big) {
+      EXPECT_FALSE(sets.is_list(3));
+    }
+  }
+}
+
+TEST(Names, StoredAndGenerated) {
+  NameList stored;
+  for (const char* n : {"", "o\xC3\xA9", "", "long name with spaces"}) stored.push_back(n);
+  EXPECT_EQ(stored.to_vector(),
+            (std::vector<std::string>{"", "o\xC3\xA9", "", "long name with spaces"}));
+  const NameList g = NameList::generated('m', 4294967295u);
+  NameBuffer buffer;
+  EXPECT_EQ(g.size(), 4294967295u);
+  EXPECT_EQ(g.view(0, buffer), "m0");
+  EXPECT_EQ(g.view(4294967294u, buffer), "m4294967294");
+  EXPECT_EQ(NameList::generated('g', 12)[11], "g11");
 }
 
 }  // namespace

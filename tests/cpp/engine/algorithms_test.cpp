@@ -130,6 +130,39 @@ TEST(Algorithms, EqualPlainProceduresOnRandomContexts) {
   }
 }
 
+// Rows stored all as lists or all as bit words give every algorithm, on either search, the same
+// lists as the context stored by density.
+TEST(Algorithms, EqualOnRowsStoredEitherWay) {
+  const NextClosure nc;
+  const FCbO fc;
+  const InClose5 ic;
+  for (std::uint64_t k = 0; k < 200; ++k) {
+    const Context ctx =
+        k % 2 == 0 ? sweep_context(k, 12)
+                   : testing::random_context(k, 60, 300 + k, 0.004 * static_cast<double>(k % 7));
+    const std::vector<Concept> cbo = reference::close_by_one(ctx);
+    const std::vector<Concept> lectic = reference::next_closure(ctx);
+    for (const SetForm form : {SetForm::kList, SetForm::kWords}) {
+      const Context stored = ctx.with_rows_as(form);
+      ASSERT_EQ(prefers_sparse_search(stored), prefers_sparse_search(ctx));
+      const std::string what =
+          "case " + std::to_string(k) + (form == SetForm::kList ? " lists" : " words");
+      expect_same_list(cbo, fc.compute(stored), what + " fcbo");
+      expect_same_list(cbo, ic.compute(stored), what + " in-close-5");
+      expect_same_list(lectic, nc.compute(stored), what + " next-closure");
+      expect_same_list(cbo,
+                       dense_search(DenseContext(stored), CanonicityStrategy::kColumnTest,
+                                    SiblingOrder::kAscending),
+                       what + " dense");
+      expect_same_list(cbo,
+                       sparse_search(SparseContext(stored), CanonicityStrategy::kFailureSets,
+                                     SiblingOrder::kAscending),
+                       what + " sparse");
+    }
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
 // Sparse contexts (many objects and attributes, 0.1 % to 2 % density) take the list-based
 // search; it must still equal the plain procedures element by element.
 TEST(Algorithms, SparseContextsMatchPlainProcedures) {
