@@ -1,11 +1,13 @@
 """Times the quorlan module from Python: parsing (per file, with peak memory), concept
 enumeration and lattice construction per algorithm, the canonical base, rendering (first and
-repeated svg()), and the pure-Python peer package `concepts` on the same inputs.
+repeated svg()), the results as dicts against the bare enumeration and against pyfim's eclat
+(fresh processes, with peak memory), and the pure-Python peer package `concepts`.
 
-    python3 bench/python_bench.py [data-dir] [--quick | --sparse-only | --parse-only]
+    python3 bench/python_bench.py [data-dir] [--quick | --results-only | --parse-only]
 
-Inputs that are absent are skipped; `concepts` is skipped when it is not installed
-(pip install concepts).
+Inputs that are absent are skipped; the peer packages are used only when they are installed in
+the benchmark's own environment (pip install concepts pyfim); neither is a dependency of
+quorlan.
 """
 import json
 import pathlib
@@ -69,40 +71,74 @@ def parse_table():
         print(f"{rel:28} {n + ' x ' + m:>22} {dt:9.3f} {peak:9.1f} {before:9.1f}")
 
 
-SPARSE_CHILD = """
-import sys, time, quorlan
+RESULT_CHILD = """
+import sys, time
 def hwm_mb():
     # The high-water mark of this process's own memory (ru_maxrss would include the parent's
     # resident size at fork).
     for line in open("/proc/self/status"):
         if line.startswith("VmHWM:"):
             return int(line.split()[1]) / 1024
-ctx = quorlan.parse_context(open(sys.argv[1], 'rb').read(), sys.argv[1])
-t0 = time.perf_counter()
-if sys.argv[2] == 'concepts':
-    n = len(quorlan.compute_concepts(ctx, sys.argv[3]))
+path, call, algo = sys.argv[1], sys.argv[2], sys.argv[3]
+if call == "eclat":
+    import fim
+    transactions = [list(map(int, line.split())) for line in open(path)]
+    t0 = time.perf_counter()
+    n = len(fim.eclat(transactions, target="c", supp=-1, zmin=0))
 else:
-    n = quorlan.compute_lattice(ctx, sys.argv[3]).n_concepts
+    import quorlan
+    ctx = quorlan.parse_context(open(path, "rb").read(), path)
+    t0 = time.perf_counter()
+    if call == "concepts":
+        n = len(quorlan.compute_concepts(ctx, algo))
+    elif call == "lattice":
+        n = quorlan.compute_lattice(ctx, algo).n_concepts
+    else:
+        lattice = quorlan.compute_lattice(ctx, algo)
+        t0 = time.perf_counter()
+        n = len(lattice.concepts())
 dt = time.perf_counter() - t0
 print(dt, n, hwm_mb())
 """
 
 
-def sparse_table():
-    print("\n== large sparse data (each run in a fresh process; peak RSS of that process)")
-    print(f"{'file':18} {'call':34} {'concepts':>9} {'seconds':>9} {'peak MB':>9}")
-    for rel in ["fimi/T10I4D100K.dat", "fimi/retail.dat"]:
+def results_table(files):
+    """Enumeration with and without the conversion to dicts, each call in a fresh process; on
+    mushroom also Borgelt's eclat from the PyPI package pyfim (closed itemsets with their
+    supports, as Python tuples), when it is installed (pip install pyfim)."""
+    print("\n== results (each call in a fresh process; peak RSS of that process)")
+    print(f"{'file':18} {'call':34} {'concepts':>9} {'seconds':>9} {'peak MB':>9} {'ratio':>7}")
+    try:
+        import fim  # noqa: F401
+        have_fim = True
+    except ImportError:
+        have_fim = False
+    for rel in files:
         path = DATA / rel
         if not path.exists():
             print(f"{rel:18} skipped (absent)")
             continue
-        runs = [("lattice", "next-closure"), ("lattice", "fcbo"), ("lattice", "in-close-5"),
-                ("concepts", "next-closure")]
+        runs = [("lattice", "next-closure"), ("concepts", "next-closure"),
+                ("lattice.concepts", "next-closure")]
+        if path.name != "mushroom.dat":
+            runs += [("lattice", "fcbo"), ("lattice", "in-close-5")]
+        if path.name == "mushroom.dat":
+            runs.append(("eclat", "-") if have_fim else ("no pyfim", "-"))
+        lattice_s = None
         for call, algo in runs:
-            out = subprocess.run([sys.executable, "-c", SPARSE_CHILD, str(path), call, algo],
+            label = {"lattice": f"compute_lattice({algo})", "concepts": f"compute_concepts({algo})",
+                     "lattice.concepts": "Lattice.concepts()", "eclat": "pyfim eclat (closed)",
+                     "no pyfim": "pyfim not installed: skipped"}[call]
+            if call == "no pyfim":
+                print(f"{path.name:18} {label}")
+                continue
+            out = subprocess.run([sys.executable, "-c", RESULT_CHILD, str(path), call, algo],
                                  capture_output=True, text=True, check=True).stdout.split()
-            label = f"compute_{call if call == 'concepts' else 'lattice'}({algo})"
-            print(f"{path.name:18} {label:34} {out[1]:>9} {float(out[0]):9.3f} {float(out[2]):9.1f}")
+            dt, n, peak = float(out[0]), out[1], float(out[2])
+            if call == "lattice" and algo == "next-closure":
+                lattice_s = dt
+            ratio = f"{dt / lattice_s:6.2f}x" if lattice_s and call != "lattice" else ""
+            print(f"{path.name:18} {label:34} {n:>9} {dt:9.3f} {peak:9.1f} {ratio:>7}")
 
 
 def random_cxt(n, m, density, seed):
@@ -165,8 +201,8 @@ def peer_table(inputs):
 
 
 def main():
-    if "--sparse-only" in sys.argv:
-        sparse_table()
+    if "--sparse-only" in sys.argv or "--results-only" in sys.argv:
+        results_table(["fimi/mushroom.dat", "fimi/T10I4D100K.dat", "fimi/retail.dat"])
         return
     if "--parse-only" in sys.argv:
         parse_table()
@@ -185,7 +221,7 @@ def main():
     peers = [f for f in files if f[0].endswith(".cxt")] + sized[:2]
     peer_table(peers)
     if not QUICK:
-        sparse_table()
+        results_table(["fimi/mushroom.dat", "fimi/T10I4D100K.dat", "fimi/retail.dat"])
 
 
 if __name__ == "__main__":

@@ -5,15 +5,15 @@ namespace {
 
 PyObject* context_repr(PyObject* self) {
   return with_receiver<ContextState>(self, AccessMode::kShared, [](const ContextState& s) {
-    return str_result("Context(objects=" + std::to_string(s.context.n_objects()) +
-                      ", attributes=" + std::to_string(s.context.n_attributes()) + ")");
+    return str_result("Context(objects=" + std::to_string(s.context->n_objects()) +
+                      ", attributes=" + std::to_string(s.context->n_attributes()) + ")");
   });
 }
 
 template <std::size_t (Context::*Count)() const>
 PyObject* get_count(PyObject* self, void*) {
   return with_receiver<ContextState>(self, AccessMode::kShared, [](const ContextState& s) {
-    return int_result((s.context.*Count)());
+    return int_result(((*s.context).*Count)());
   });
 }
 

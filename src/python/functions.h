@@ -1,9 +1,6 @@
 // The module functions.
 #pragma once
 
-#include <vector>
-
-#include "engine/canonical_base.h"
 #include "python/bridge.h"
 
 namespace quorlan::py {
@@ -13,7 +10,5 @@ PyObject* supported_algorithms(PyObject* module, PyObject* unused);
 PyObject* compute_concepts(PyObject* module, PyObject* args, PyObject* kwargs);
 PyObject* compute_lattice(PyObject* module, PyObject* args, PyObject* kwargs);
 PyObject* compute_implications(PyObject* module, PyObject* args, PyObject* kwargs);
-
-Ref implication_dicts(const Context& context, const std::vector<Implication>& implications);
 
 }  // namespace quorlan::py

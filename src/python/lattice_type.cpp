@@ -1,4 +1,5 @@
 #include "layout/svg.h"
+#include "python/convert.h"
 #include "python/types.h"
 
 namespace quorlan::py {
@@ -18,7 +19,7 @@ PyObject* get_n_concepts(PyObject* self, void*) {
 
 PyObject* lattice_concepts(PyObject* self, PyObject*) {
   return with_receiver<LatticeState>(self, AccessMode::kShared, [](const LatticeState& s) {
-    return build_result([&] { return concept_dicts(s.context, s.lattice); });
+    return build_result([&] { return concept_dicts(*s.context, s.lattice); });
   });
 }
 

@@ -25,17 +25,20 @@ struct ClassDescription {
 
 struct ContextState {
   static const ClassDescription kClass;
-  explicit ContextState(Context c) : context(std::move(c)) {}
+  explicit ContextState(std::shared_ptr<const Context> c) : context(std::move(c)) {}
   AccessCounter access{0};
-  Context context;
+  std::shared_ptr<const Context> context;  // never changed; shared with the lattices made from it
 };
 
 struct LatticeState {
   static const ClassDescription kClass;
-  LatticeState(Lattice l, Context c) : lattice(std::move(l)), context(std::move(c)) {}
+  LatticeState(Lattice l, std::shared_ptr<const Context> c)
+      : lattice(std::move(l)), context(std::move(c)) {}
   AccessCounter access{0};
   Lattice lattice;
-  Context context;  // supplies the names of concepts(); never changed
+  // The record it was computed from, immutable and shared with the Context object: it outlives
+  // that object as long as the lattice needs its names.
+  std::shared_ptr<const Context> context;
 };
 
 template <class State>
@@ -105,8 +108,5 @@ PyObject* class_object() {
 
 // The Context behind a `ctx` argument, or the conversion TypeError.
 ContextState& context_argument(PyObject* object);
-
-// Lists of concept and implication dicts.
-Ref concept_dicts(const Context& context, const Lattice& lattice);
 
 }  // namespace quorlan::py

@@ -1,6 +1,7 @@
 import pathlib
 
 import pytest
+from hypothesis import strategies as st
 
 DATA = pathlib.Path(__file__).resolve().parent.parent / "data"
 
@@ -17,3 +18,16 @@ def cxt(objects, attributes, rows):
 @pytest.fixture
 def data_dir():
     return DATA
+
+
+def contexts(names, objects, attributes):
+    """A hypothesis strategy of (object names, attribute names, rows of booleans), with names
+    drawn from `names` and the two counts from the given ranges."""
+    @st.composite
+    def draw_context(draw):
+        n = draw(st.integers(*objects))
+        m = draw(st.integers(*attributes))
+        rows = st.lists(st.lists(st.booleans(), min_size=m, max_size=m), min_size=n, max_size=n)
+        return (draw(st.lists(names, min_size=n, max_size=n)),
+                draw(st.lists(names, min_size=m, max_size=m)), draw(rows))
+    return draw_context()

@@ -4,19 +4,10 @@ import pytest
 from hypothesis import assume, given, settings, strategies as st
 
 import quorlan
+from conftest import contexts
 
 NAMES = st.text(st.characters(blacklist_categories=("Cs", "Cc", "Zs", "Zl", "Zp"),
                                blacklist_characters='"<>&,\\\t'), min_size=1, max_size=6)
-
-
-@st.composite
-def contexts(draw):
-    n = draw(st.integers(1, 6))
-    m = draw(st.integers(1, 5))
-    objects = draw(st.lists(NAMES, min_size=n, max_size=n))
-    attributes = draw(st.lists(NAMES, min_size=m, max_size=m))
-    rows = draw(st.lists(st.lists(st.booleans(), min_size=m, max_size=m), min_size=n, max_size=n))
-    return objects, attributes, rows
 
 
 def as_cxt(o, a, rows):
@@ -49,7 +40,7 @@ def as_fimi(rows):
 
 
 @settings(max_examples=120, deadline=None)
-@given(contexts())
+@given(contexts(NAMES, objects=(1, 6), attributes=(1, 5)))
 def test_one_context_in_every_format(ctx):
     o, a, rows = ctx
     documents = {
