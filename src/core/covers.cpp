@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "core/interrupt.h"
 #include "core/panic.h"
 
 namespace quorlan {
@@ -186,6 +187,24 @@ class NeighbourStep {
   std::vector<std::size_t> bucket_start_;
 };
 
+// The pairs come grouped by upper concept, ascending; bucketing them by lower concept keeps
+// that order within each bucket, so the result is sorted by lower, then upper, in two passes.
+std::vector<CoverPair> sorted_by_lower(const std::vector<CoverPair>& pairs, std::size_t concepts) {
+  std::vector<std::size_t> start(concepts + 1, 0);
+  InterruptTicker tick;
+  for (const CoverPair& p : pairs) {
+    tick();
+    ++start[p.first + 1];
+  }
+  for (std::size_t c = 0; c < concepts; ++c) start[c + 1] += start[c];
+  std::vector<CoverPair> out(pairs.size());
+  for (const CoverPair& p : pairs) {
+    tick();
+    out[start[p.first]++] = p;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::vector<CoverPair> compute_covers(const Lattice& lattice) {
@@ -193,9 +212,12 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice) {
   if (lattice.size() < 2) return pairs;
   const ObjectRows rows = object_rows(lattice, attribute_concepts(lattice));
   NeighbourStep step(lattice, rows);
-  for (std::size_t i = 0; i < lattice.size(); ++i) step.run(i, pairs);
-  std::sort(pairs.begin(), pairs.end());
-  return pairs;
+  InterruptTicker tick;
+  for (std::size_t i = 0; i < lattice.size(); ++i) {
+    tick();
+    step.run(i, pairs);
+  }
+  return sorted_by_lower(pairs, lattice.size());
 }
 
 }  // namespace quorlan

@@ -1,5 +1,6 @@
 #include "engine/canonical_base.h"
 
+#include "core/interrupt.h"
 #include "diagnostics/events.h"
 #include "engine/dense_search.h"
 
@@ -141,7 +142,9 @@ CanonicalBase canonical_base(const Context& context) {
   ImplicationList list(dc.m, words);
   std::vector<Word> a(words, 0), c(words), t(words), ext(dc.col_words);
   std::vector<std::uint32_t> members;
+  InterruptTicker tick(16);
   for (;;) {
+    tick();
     // C = A'': the intent of A's extent.
     extent_of(dc, a.data(), ext, members);
     dc.intent_of(members.data(), members.size(), c.data());
@@ -154,6 +157,7 @@ CanonicalBase canonical_base(const Context& context) {
     bool accepted = false;
     for (std::size_t i = dc.m; i-- > 0 && !accepted;) {
       if (test_bit(a.data(), i)) continue;
+      tick();
       prefix_plus(a.data(), i, words, t.data());
       accepted = list.close(t.data(), a.data(), i);
     }

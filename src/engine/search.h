@@ -15,6 +15,7 @@
 
 #include "core/concept.h"
 #include "core/context.h"
+#include "core/interrupt.h"
 
 namespace quorlan {
 
@@ -69,9 +70,11 @@ struct FrameBase {
 template <class Search>
 void walk_tree(Search& search, SiblingOrder order) {
   using Frame = typename Search::Frame;
+  InterruptTicker tick;
   std::vector<Frame> stack;
   stack.push_back(search.expand_root());
   while (!stack.empty()) {
+    tick();
     Frame& top = stack.back();
     if (top.taken < top.child_end - top.child_begin) {
       const std::size_t c = order == SiblingOrder::kAscending ? top.child_begin + top.taken

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "core/interrupt.h"
 #include "core/panic.h"
 #include "diagnostics/events.h"
 
@@ -16,11 +17,16 @@ struct Adjacency {
   std::vector<std::size_t> start;
   std::vector<std::uint32_t> items;
   Adjacency(std::size_t n, const std::vector<CoverPair>& covers, bool upward) : start(n + 1, 0) {
-    for (const CoverPair& p : covers) ++start[(upward ? p.first : p.second) + 1];
+    InterruptTicker tick;
+    for (const CoverPair& p : covers) {
+      tick();
+      ++start[(upward ? p.first : p.second) + 1];
+    }
     std::partial_sum(start.begin(), start.end(), start.begin());
     items.resize(covers.size());
     std::vector<std::size_t> fill(start.begin(), start.end() - 1);
     for (const CoverPair& p : covers) {
+      tick();
       if (upward) {
         items[fill[p.first]++] = p.second;
       } else {
@@ -37,9 +43,11 @@ struct Adjacency {
 void reorder_by_median(std::vector<std::uint32_t>& layer, std::size_t fixed_layer,
                        const Adjacency& neighbours, const std::vector<std::size_t>& layer_of,
                        std::vector<std::size_t>& position, std::vector<std::size_t>& scratch,
-                       std::vector<std::pair<double, std::uint32_t>>& keyed) {
+                       std::vector<std::pair<double, std::uint32_t>>& keyed,
+                       InterruptTicker& tick) {
   keyed.clear();
   for (std::size_t i = 0; i < layer.size(); ++i) {
+    tick();
     const std::uint32_t v = layer[i];
     scratch.clear();
     const std::uint32_t* nb = neighbours.begin(v);
@@ -74,11 +82,14 @@ std::vector<std::size_t> longest_path_layers(const Lattice& lattice, const Adjac
   const std::size_t n = lattice.size();
   std::vector<std::uint32_t> order(n);
   std::iota(order.begin(), order.end(), 0u);
+  InterruptTicker tick;
   std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    tick();
     return lattice.extents().count(a) > lattice.extents().count(b);
   });
   std::vector<std::size_t> layer_of(n, 0);
   for (std::uint32_t c : order) {
+    tick();
     const std::uint32_t* up = upper.begin(c);
     for (std::size_t k = 0; k < upper.size(c); ++k) {
       layer_of[c] = std::max(layer_of[c], layer_of[up[k]] + 1);
@@ -110,14 +121,15 @@ void median_sweeps(std::vector<std::vector<std::uint32_t>>& layers, const Adjace
   if (count < 2) return;
   std::vector<std::size_t> scratch;
   std::vector<std::pair<double, std::uint32_t>> keyed;
+  InterruptTicker tick;
   for (std::uint64_t t = 0; t < iterations; ++t) {
     if (t % 2 == 0) {
       for (std::size_t k = 1; k < count; ++k) {
-        reorder_by_median(layers[k], k - 1, upper, layer_of, position, scratch, keyed);
+        reorder_by_median(layers[k], k - 1, upper, layer_of, position, scratch, keyed, tick);
       }
     } else {
       for (std::size_t k = count - 1; k-- > 0;) {
-        reorder_by_median(layers[k], k + 1, lower, layer_of, position, scratch, keyed);
+        reorder_by_median(layers[k], k + 1, lower, layer_of, position, scratch, keyed, tick);
       }
     }
   }
@@ -127,7 +139,9 @@ void median_sweeps(std::vector<std::vector<std::uint32_t>>& layers, const Adjace
 std::vector<LayoutNode> coordinates(const std::vector<std::vector<std::uint32_t>>& layers,
                                     std::size_t n, const LayoutConfig& config) {
   std::vector<LayoutNode> nodes(n);
+  InterruptTicker tick;
   for (std::size_t k = 0; k < layers.size(); ++k) {
+    tick();
     const std::size_t m = layers[k].size();
     const double shift = static_cast<double>(m > 0 ? m - 1 : 0) * (-config.node_spacing) * 0.5;
     for (std::size_t j = 0; j < m; ++j) {

@@ -5,6 +5,8 @@
 #include <limits>
 #include <vector>
 
+#include "core/interrupt.h"
+
 namespace quorlan {
 
 void append_one_decimal(std::string& out, double value) {
@@ -43,7 +45,9 @@ void write_edges(std::string& out, const LatticeLayout& layout, double dx, doubl
     if (id >= first_with_id.size() || first_with_id[id] < 0) return nullptr;
     return &layout.nodes[static_cast<std::size_t>(first_with_id[id])];
   };
+  InterruptTicker tick;
   for (const LayoutEdge& e : layout.edges) {
+    tick();
     const LayoutNode* a = find(e.from);
     const LayoutNode* b = find(e.to);
     if (a == nullptr || b == nullptr) continue;
@@ -87,7 +91,9 @@ std::string render_svg(const LatticeLayout& layout, const SvgStyle& style) {
   out += "  </g>\n  <g fill=\"white\" stroke=\"#222\" stroke-width=\"";
   append_shortest(out, style.stroke_width);
   out += "\">\n";
+  InterruptTicker tick;
   for (const LayoutNode& node : layout.nodes) {
+    tick();
     out += "    <circle";
     attribute(out, "cx", node.x + dx);
     attribute(out, "cy", node.y + dy);

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/interrupt.h"
 #include "core/panic.h"
 #include "formats/read.h"
 
@@ -77,16 +78,42 @@ Ref new_str(std::string_view utf8);
 template <class Build>
 Ref build_result(Build&& build);
 
-// Releases the interpreter lock for the lifetime of the guard.
-class LockRelease {
+// Long computations stop on a pending signal (Ctrl-C, Jupyter's interrupt): PyErr_CheckSignals
+// runs the handlers, and a handler's exception (KeyboardInterrupt) ends the call. Handlers run
+// on the main thread only, so only there is anything polled.
+void remember_main_thread();
+bool on_main_thread();
+
+// With the lock held, as every entry point runs: the handlers are run directly.
+class HeldLockInterrupts final : public InterruptSource {
  public:
-  LockRelease() : state_(PyEval_SaveThread()) {}
+  HeldLockInterrupts() : scope_(this) {}
+  bool requested() override { return PyErr_CheckSignals() != 0; }
+
+ private:
+  InterruptScope scope_;
+};
+
+// Releases the interpreter lock for the lifetime of the guard. On the main thread the
+// computation meanwhile takes the lock back for a moment every few tens of milliseconds to run
+// pending signal handlers; elsewhere it is not polled at all.
+class LockRelease final : public InterruptSource {
+ public:
+  LockRelease() : state_(PyEval_SaveThread()), scope_(on_main_thread() ? this : nullptr) {}
   ~LockRelease() { PyEval_RestoreThread(state_); }
   LockRelease(const LockRelease&) = delete;
   LockRelease& operator=(const LockRelease&) = delete;
 
+  bool requested() override {
+    PyEval_RestoreThread(state_);
+    const bool stop = PyErr_CheckSignals() != 0;  // the exception stays pending
+    state_ = PyEval_SaveThread();
+    return stop;
+  }
+
  private:
   PyThreadState* state_;
+  InterruptScope scope_;
 };
 
 // Pauses the cycle collector while a large result of plain containers is built (the lock is
@@ -147,9 +174,14 @@ std::string text_argument(const char* parameter, PyObject* object);
 // The extension's only try/catch: every entry point runs its body through here.
 template <class F>
 PyObject* guarded(F&& body) noexcept {
+  const HeldLockInterrupts interrupts;
   try {
     return body();
   } catch (const PythonError&) {
+    return nullptr;
+  } catch (const Interrupted&) {
+    // The signal handler's exception is pending.
+    if (PyErr_Occurred() == nullptr) PyErr_SetNone(PyExc_KeyboardInterrupt);
     return nullptr;
   } catch (const Panic& p) {
     PyErr_SetString(panic_exception_type(), p.what());

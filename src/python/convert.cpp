@@ -1,5 +1,7 @@
 #include "python/convert.h"
 
+#include "core/interrupt.h"
+
 namespace quorlan::py {
 namespace {
 
@@ -64,7 +66,9 @@ Ref concept_dicts(const Context& context, const Lattice& lattice) {
   require_names(intents.capacity(), attributes);
   const Ref extent_key = new_str("extent"), intent_key = new_str("intent");
   Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(lattice.size())));
+  InterruptTicker tick;
   for (std::size_t i = 0; i < lattice.size(); ++i) {
+    tick();
     Ref dict = Ref::check(PyDict_New());
     set_item(dict.get(), extent_key.get(),
              name_list(extents.count(i), objects, [&](auto&& f) { extents.for_each(i, f); }));
@@ -82,7 +86,9 @@ Ref implication_dicts(const Context& context, const std::vector<Implication>& im
             support_key = new_str("support"), confidence_key = new_str("confidence");
   Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(implications.size())));
   Py_ssize_t k = 0;
+  InterruptTicker tick;
   for (const Implication& imp : implications) {
+    tick();
     require_names(imp.premise.capacity(), attributes);
     require_names(imp.conclusion.capacity(), attributes);
     Ref dict = Ref::check(PyDict_New());

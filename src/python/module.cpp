@@ -60,6 +60,7 @@ extern "C" __attribute__((visibility("default"))) PyObject* PyInit_quorlan() {
             "load it again");
     }
     create_panic_exception();
+    remember_main_thread();
     ModuleBuilder module(&module_def);
     module.add("Context", class_object(class_object<ContextState>(), "Context"));
     module.add("Lattice", class_object(class_object<LatticeState>(), "Lattice"));

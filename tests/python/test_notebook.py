@@ -24,6 +24,11 @@ def test_quickstart_notebook_shows_the_lattice():
     assert "Lattice \u2014 " in data[0]["text/html"] and " concepts</div>" in data[0]["text/html"]
     printed = "".join(o.get("text", "") for o in nb.cells[2].outputs)
     assert "square" in printed
+    # The cell that presses the interrupt button half a second into a long computation.
+    stopped = [o.get("text", "") for c in nb.cells if c.cell_type == "code" for o in c.outputs
+               if "stopped after" in o.get("text", "")]
+    assert len(stopped) == 1
+    assert 0.4 <= float(stopped[0].split()[2]) < 1.5, stopped
 
 
 def chromium():

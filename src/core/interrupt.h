@@ -1,0 +1,63 @@
+// Stopping long computations from outside. A caller that can be asked to stop (the Python
+// module, on Ctrl-C) installs an InterruptSource for the current thread; the long loops of the
+// core, the engine and the layout call an InterruptTicker once per unit of work, which every so
+// many units looks at the clock and, every few tens of milliseconds, asks the source. A stop
+// throws Interrupted, so every computation unwinds and frees what it built; no result of it
+// is stored. With no source installed a tick costs a decrement.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace quorlan {
+
+// Thrown when the installed source asks the computation to stop.
+struct Interrupted {};
+
+class InterruptSource {
+ public:
+  virtual ~InterruptSource() = default;
+  // True when the computation must stop; asked at most every interval of the scope.
+  virtual bool requested() = 0;
+};
+
+// Installs a source for the current thread while it lives; scopes nest.
+class InterruptScope {
+ public:
+  explicit InterruptScope(InterruptSource* source,
+                          std::chrono::nanoseconds interval = std::chrono::milliseconds(20));
+  ~InterruptScope();
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+
+  // Asks the source when the interval has passed since it was last asked; throws Interrupted
+  // on a stop.
+  void check();
+
+ private:
+  InterruptSource* source_;
+  std::chrono::nanoseconds interval_;
+  std::chrono::steady_clock::time_point last_;
+  InterruptScope* outer_;
+};
+
+// The check of the current thread's scope, if there is one.
+void check_interrupt();
+
+// One per long loop: call it once per unit of work; units are counted in a register and the
+// scope is consulted every `every` of them.
+class InterruptTicker {
+ public:
+  explicit InterruptTicker(std::uint32_t every = 256) : every_(every), left_(every) {}
+  void operator()() {
+    if (--left_ == 0) {
+      left_ = every_;
+      check_interrupt();
+    }
+  }
+
+ private:
+  std::uint32_t every_, left_;
+};
+
+}  // namespace quorlan
