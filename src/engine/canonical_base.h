@@ -1,6 +1,6 @@
-// The Duquenne–Guigues canonical base, by Ganter's algorithm: the sets closed under the
-// implications found so far are visited in lectic order; each that is not an intent is a
-// pseudo-intent P and yields P → P''.
+// The Duquenne–Guigues canonical base: the pseudo-intents P in lectic order, each with its
+// implication P → P''. The sets closed under the implications found so far are visited in
+// lectic order; each that is not an intent is a pseudo-intent.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +24,10 @@ struct CanonicalBase {
   std::vector<Implication> implications;  // premises in ascending lectic order
 };
 
-CanonicalBase canonical_base(const Context& context);
+// Which form of the context the closures are computed on; by default the one the concept search
+// would take.
+enum class ClosureForm { kAsSearched, kBitWords, kLists };
+
+CanonicalBase canonical_base(const Context& context, ClosureForm form = ClosureForm::kAsSearched);
 
 }  // namespace quorlan

@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "engine/algorithm.h"
 #include "engine/canonical_base.h"
+#include "engine/search.h"
+#include "formats/read.h"
+#include "support/ganter_base.h"
 #include "support/random_context.h"
 #include "support/reference.h"
 
@@ -105,6 +111,79 @@ TEST(CanonicalBase, OracleOnRandomContexts) {
         if ((mask >> j) & 1u) s.insert(j);
       }
       ASSERT_TRUE(t == reference::closure(ctx, s)) << "case " << k;
+    }
+  }
+}
+
+void expect_same_base(const CanonicalBase& want, const CanonicalBase& got,
+                      const std::string& what) {
+  ASSERT_EQ(want.implications.size(), got.implications.size()) << what;
+  for (std::size_t i = 0; i < want.implications.size(); ++i) {
+    const Implication& w = want.implications[i];
+    const Implication& g = got.implications[i];
+    ASSERT_TRUE(w.premise == g.premise) << what << " implication " << i;
+    ASSERT_TRUE(w.conclusion == g.conclusion) << what << " implication " << i;
+    ASSERT_EQ(w.support, g.support) << what << " implication " << i;
+    ASSERT_EQ(w.confidence, g.confidence) << what;
+  }
+}
+
+// Shapes with many pseudo-intents per intent (few objects over many attributes, or very dense
+// or very sparse rows): the premises are the pseudo-intents by their definition, on bit words
+// and on lists alike.
+TEST(CanonicalBase, PseudoIntentsByDefinitionOnManyShapes) {
+  for (std::uint64_t k = 0; k < 240; ++k) {
+    const std::size_t m = 6 + k % 7;
+    const std::size_t n = k % 3 == 0 ? 1 + k % 5 : 5 + (k * 7) % 40;
+    const double densities[] = {0.05, 0.15, 0.5, 0.8, 0.95};
+    const Context ctx = testing::random_context(k + 1000, n, m, densities[k % 5]);
+    const std::vector<AttributeSet> pseudo = reference::pseudo_intents(ctx);
+    const std::string what = "shape " + std::to_string(k);
+    for (const ClosureForm form : {ClosureForm::kBitWords, ClosureForm::kLists}) {
+      const CanonicalBase base = canonical_base(ctx, form);
+      ASSERT_EQ(base.implications.size(), pseudo.size()) << what;
+      for (std::size_t i = 0; i < pseudo.size(); ++i) {
+        ASSERT_TRUE(base.implications[i].premise == pseudo[i]) << what << " implication " << i;
+      }
+      expect_same_base(reference::ganter_base(ctx), base, what);
+    }
+  }
+}
+
+// Larger contexts against the procedure without the tree walk, element by element: dense and
+// tall ones on bit words and lists, wide sparse ones (the list form by default).
+TEST(CanonicalBase, EqualGanterProcedureOnLargerContexts) {
+  for (std::uint64_t seed = 0; seed < 16; ++seed) {
+    const Context dense = testing::random_context(seed, 40 + 20 * (seed % 4), 16 + seed % 9,
+                                                  0.2 + 0.1 * static_cast<double>(seed % 4));
+    const CanonicalBase want = reference::ganter_base(dense);
+    expect_same_base(want, canonical_base(dense, ClosureForm::kBitWords), "dense words");
+    expect_same_base(want, canonical_base(dense, ClosureForm::kLists), "dense lists");
+    const Context wide = testing::random_context(seed, 25 + seed, 260 + seed, 0.01);
+    ASSERT_TRUE(prefers_sparse_search(wide));
+    expect_same_base(reference::ganter_base(wide), canonical_base(wide), "wide sparse");
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+// The classic contexts shipped with the tests (the one with a title line read without it).
+TEST(CanonicalBase, ClassicContexts) {
+  for (const char* name :
+       {"animals_en.cxt", "planets_en.cxt", "seasoningplanner_de.cxt", "tealady.cxt"}) {
+    std::ifstream in(std::string(QUORLAN_TEST_DATA) + "/cxt/" + name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::string text = ss.str();
+    if (const std::size_t title = text.find("B\nGewuerzplaner\n"); title == 0) {
+      text.replace(0, 16, "B\n\n");
+    }
+    const ContextResult ctx = read_context(text, name);
+    ASSERT_TRUE(ctx.has_value()) << name << ": " << ctx.error().display();
+    const CanonicalBase base = canonical_base(ctx.value());
+    expect_same_base(reference::ganter_base(ctx.value()), base, name);
+    if (ctx.value().n_attributes() <= 12) {
+      const std::vector<AttributeSet> pseudo = reference::pseudo_intents(ctx.value());
+      ASSERT_EQ(pseudo.size(), base.implications.size()) << name;
     }
   }
 }
