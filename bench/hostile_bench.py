@@ -45,6 +45,7 @@ def make(kind):
         for i in range(1, 10):
             prev, cur = chr(ord("a") + i - 1), chr(ord("a") + i)
             doc += f'<!ENTITY {cur} "' + f"&{prev};" * 10 + '">'
+        doc += ']>'
         data, name = (doc + '<C><Attribute Name="x"/><Object><Name>&j;</Name></Object></C>').encode(), "h.xml"
     elif kind == "100 000 nested arrays":
         data = b'{"x": ' + b"[" * 100_000 + b"]" * 100_000 + b', "quorlan_version": "1", "context": [[], [], []]}'
@@ -64,6 +65,19 @@ def make(kind):
         data, name = xml_empty_objects(100_000)
     elif kind == "xml 300k x 300k empty":
         data, name = xml_empty_objects(300_000)
+    elif kind == "xml 100 MB":
+        rng = __import__("random").Random(5)
+        parts = ['<?xml version="1.0" encoding="UTF-8"?>\n<FcaContext>\n']
+        parts += ['  <Attribute Id="%d" Name="attribute &amp; %d"/>\n' % (j, j) for j in range(1000)]
+        size = sum(map(len, parts))
+        i = 0
+        while size < 100_000_000:
+            refs = "".join('<HasAttribute Id="%d"/>' % j for j in sorted(rng.sample(range(1000), 50)))
+            obj = "  <Object><Name>object %d</Name>%s</Object>\n" % (i, refs)
+            parts.append(obj)
+            size += len(obj)
+            i += 1
+        data, name = ("".join(parts) + "</FcaContext>\n").encode(), "h.xml"
     elif kind == "10^6 short fimi rows":
         data, name = b"1 2\n" * 1_000_000, "h.dat"
     elif kind == "10^6 short cxt rows":
@@ -79,7 +93,7 @@ def make(kind):
 
 KINDS = ["entity expansion", "100 000 nested arrays", "50 MB name", "huge declared counts",
          "huge item identifier", "2^21 - 1 identifier", "4096 x item 2^21 - 1",
-         "xml 100k x 100k empty", "xml 300k x 300k empty", "10^6 short fimi rows",
+         "xml 100k x 100k empty", "xml 300k x 300k empty", "xml 100 MB", "10^6 short fimi rows",
          "10^6 short cxt rows", "10^6 short csv rows"]
 
 

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 DEBIAN_PACKAGES=(
   g++ make cmake ninja-build pkg-config
-  libexpat1-dev nlohmann-json3-dev libcsv-dev libutf8proc-dev
+  libpugixml-dev nlohmann-json3-dev libcsv-dev libutf8proc-dev
   libgtest-dev clang-format
   chromium fonts-dejavu-core
   clang-14 libclang-rt-14-dev

@@ -3,6 +3,7 @@
 // values in that order. Read through nlohmann/json's SAX interface by a small state machine, so
 // rows go straight into the incidence and no document tree is built; unknown keys are skipped
 // by depth counting, whatever their nesting.
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 
@@ -12,7 +13,20 @@
 namespace quorlan {
 namespace {
 
-using json = nlohmann::json;
+// Numbers matter only as text (for messages): the reader takes no value from them, and any
+// number the grammar allows is skipped under an unknown key. So the parser's floating-point type
+// keeps no value: the lexer's conversion writes into scratch, and the parser's finiteness test
+// reads a finite zero, whatever the magnitude of the digits.
+struct NumberText {
+  NumberText() = default;
+  NumberText(double) {}
+  operator double&() { return scratch; }
+  operator double() const { return 0.0; }
+  double scratch = 0;
+};
+
+using json = nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t,
+                                  std::uint64_t, NumberText>;
 
 enum class Slot { None, Version, Payload, Objects, Attributes, Incidence, Unknown };
 
@@ -92,7 +106,13 @@ class DocumentHandler {
   bool end_object() { return end(); }
   bool end_array() { return end(); }
 
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& ex) {
+  // Where the parser stopped at a syntax error (its byte count; past the last byte when the
+  // input ran out), if it did.
+  std::optional<std::size_t> syntax_error_at;
+
+  bool parse_error(std::size_t position, const std::string&,
+                   const nlohmann::detail::exception& ex) {
+    syntax_error_at = position;
     std::string what = ex.what();
     const std::size_t bracket = what.find("] ");
     if (what.rfind("[json.exception.", 0) == 0 && bracket != std::string::npos) {
@@ -263,9 +283,19 @@ ContextResult read_json(std::string_view bytes) {
     return fail(FormatError::json(
         "parse error at byte 1: a byte-order mark is not allowed before the value"));
   }
+  // No NUL byte can be part of JSON text. The parser would take one for the end of the input,
+  // so it reads only what comes before the first; an error it finds before that byte comes
+  // first, and running out of input there is the NUL's error.
+  const std::size_t nul = bytes.find('\0');
+  const std::string_view text = bytes.substr(0, nul);
   DocumentHandler handler;
-  const bool ok = json::sax_parse(bytes.begin(), bytes.end(), &handler,
+  const bool ok = json::sax_parse(text.begin(), text.end(), &handler,
                                   nlohmann::detail::input_format_t::json, /*strict=*/true);
+  if (nul != std::string_view::npos &&
+      (ok || (handler.syntax_error_at && *handler.syntax_error_at > text.size()))) {
+    return fail(FormatError::json("parse error at byte " + std::to_string(nul + 1) +
+                                  ": a NUL byte is not allowed in JSON text"));
+  }
   if (!ok || handler.error) {
     return fail(FormatError::json(handler.error.value_or("the document could not be read")));
   }

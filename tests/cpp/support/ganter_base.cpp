@@ -154,7 +154,7 @@ CanonicalBase ganter_base(const Context& context) {
     bool accepted = false;
     for (std::size_t i = dc.m; i-- > 0 && !accepted;) {
       if (test_bit(a.data(), i)) continue;
-        prefix_plus(a.data(), i, words, t.data());
+      prefix_plus(a.data(), i, words, t.data());
       accepted = list.close(t.data(), a.data(), i);
     }
     if (!accepted) break;
