@@ -1,5 +1,9 @@
 #include "core/sets.h"
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
 namespace quorlan {
 namespace {
 
@@ -22,8 +26,8 @@ using CountFn = std::size_t (*)(const Word*, std::size_t);
 
 CountFn pick() {
 #if defined(__x86_64__)
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("popcnt")) return count_popcnt;
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (__get_cpuid(1, &a, &b, &c, &d) != 0 && (c & bit_POPCNT) != 0) return count_popcnt;
 #endif
   return count_generic;
 }

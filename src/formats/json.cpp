@@ -3,6 +3,8 @@
 // values in that order. Read through nlohmann/json's SAX interface by a small state machine, so
 // rows go straight into the incidence and no document tree is built; unknown keys are skipped
 // by depth counting, whatever their nesting.
+#include <cmath>
+#include <cstdlib>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -10,23 +12,30 @@
 #include "formats/read.h"
 #include "formats/text.h"
 
+namespace quorlan::json_reader {
+
+// A JSON type of the reader's own (its integers are `long long`), so that the conversion of
+// numbers below applies to its parser alone.
+using json = nlohmann::basic_json<std::map, std::vector, std::string, bool, long long,
+                                  unsigned long long, double>;
+
+}  // namespace quorlan::json_reader
+
+// Numbers matter to the reader only as text (for messages), and any number the JSON grammar
+// allows is skipped under an unknown key; the parser would refuse one beyond the range of a
+// double as an overflow, so for the reader's type the conversion keeps such a value finite.
+template <>
+__attribute__((nonnull(2))) inline void nlohmann::detail::
+    lexer<quorlan::json_reader::json, nlohmann::detail::contiguous_bytes_input_adapter>::strtof(
+        double& f, const char* str, char** endptr) noexcept {
+  f = std::strtod(str, endptr);
+  if (!std::isfinite(f)) f = 0.0;
+}
+
 namespace quorlan {
 namespace {
 
-// Numbers matter only as text (for messages): the reader takes no value from them, and any
-// number the grammar allows is skipped under an unknown key. So the parser's floating-point type
-// keeps no value: the lexer's conversion writes into scratch, and the parser's finiteness test
-// reads a finite zero, whatever the magnitude of the digits.
-struct NumberText {
-  NumberText() = default;
-  NumberText(double) {}
-  operator double&() { return scratch; }
-  operator double() const { return 0.0; }
-  double scratch = 0;
-};
-
-using json = nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t,
-                                  std::uint64_t, NumberText>;
+using json_reader::json;
 
 enum class Slot { None, Version, Payload, Objects, Attributes, Incidence, Unknown };
 
@@ -289,7 +298,7 @@ ContextResult read_json(std::string_view bytes) {
   const std::size_t nul = bytes.find('\0');
   const std::string_view text = bytes.substr(0, nul);
   DocumentHandler handler;
-  const bool ok = json::sax_parse(text.begin(), text.end(), &handler,
+  const bool ok = json::sax_parse(text.data(), text.data() + text.size(), &handler,
                                   nlohmann::detail::input_format_t::json, /*strict=*/true);
   if (nul != std::string_view::npos &&
       (ok || (handler.syntax_error_at && *handler.syntax_error_at > text.size()))) {

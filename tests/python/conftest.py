@@ -31,3 +31,13 @@ def contexts(names, objects, attributes):
         return (draw(st.lists(names, min_size=n, max_size=n)),
                 draw(st.lists(names, min_size=m, max_size=m)), draw(rows))
     return draw_context()
+
+
+def executed_notebook(path, timeout=180):
+    """The notebook at `path`, run headless in its own directory by the python3 kernel."""
+    nbformat = pytest.importorskip("nbformat")
+    nbclient = pytest.importorskip("nbclient")
+    nb = nbformat.read(path, as_version=4)
+    nbclient.NotebookClient(nb, timeout=timeout, kernel_name="python3",
+                            resources={"metadata": {"path": str(path.parent)}}).execute()
+    return nb

@@ -7,16 +7,13 @@ import subprocess
 import pytest
 
 import quorlan
+from conftest import executed_notebook
 
 EXAMPLES = pathlib.Path(__file__).resolve().parent.parent.parent / "examples"
 
 
 def test_quickstart_notebook_shows_the_lattice():
-    nbformat = pytest.importorskip("nbformat")
-    nbclient = pytest.importorskip("nbclient")
-    nb = nbformat.read(EXAMPLES / "quickstart.ipynb", as_version=4)
-    nbclient.NotebookClient(nb, timeout=120, kernel_name="python3",
-                            resources={"metadata": {"path": str(EXAMPLES)}}).execute()
+    nb = executed_notebook(EXAMPLES / "quickstart.ipynb")
     last = nb.cells[-1].outputs
     data = [o["data"] for o in last if o.get("output_type") == "execute_result"]
     assert len(data) == 1
