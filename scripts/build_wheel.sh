@@ -80,7 +80,14 @@ cp -r "$nlohmann/include/nlohmann" "$prefix/include/"
 python_include="$prefix/python"
 rm -rf "$python_include"
 cp -r "$("$py" -c 'import sysconfig; print(sysconfig.get_paths()["include"])')" "$python_include"
-cp "$("$py" -c 'import sysconfig; print(sysconfig.get_config_h_filename())')" "$python_include/"
+cp "$("$py" - <<'CONFIG'
+import os, sysconfig
+include = sysconfig.get_paths()["include"]
+arch = sysconfig.get_config_var("MULTIARCH") or ""
+real = os.path.join(os.path.dirname(include), arch, os.path.basename(include), "pyconfig.h")
+print(real if arch and os.path.exists(real) else sysconfig.get_config_h_filename())
+CONFIG
+)" "$python_include/pyconfig.h"
 
 rm -rf "$work/dist"
 define() { echo "--config-settings=cmake.define.$1=$2"; }

@@ -24,13 +24,19 @@ using json = nlohmann::basic_json<std::map, std::vector, std::string, bool, long
 // Numbers matter to the reader only as text (for messages), and any number the JSON grammar
 // allows is skipped under an unknown key; the parser would refuse one beyond the range of a
 // double as an overflow, so for the reader's type the conversion keeps such a value finite.
+#if defined(__clang__)
+#define QUORLAN_AS_DECLARED
+#else
+#define QUORLAN_AS_DECLARED __attribute__((nonnull(2)))  // as nlohmann declares it
+#endif
 template <>
-__attribute__((nonnull(2))) inline void nlohmann::detail::
+QUORLAN_AS_DECLARED inline void nlohmann::detail::
     lexer<quorlan::json_reader::json, nlohmann::detail::contiguous_bytes_input_adapter>::strtof(
         double& f, const char* str, char** endptr) noexcept {
   f = std::strtod(str, endptr);
   if (!std::isfinite(f)) f = 0.0;
 }
+#undef QUORLAN_AS_DECLARED
 
 namespace quorlan {
 namespace {
