@@ -29,7 +29,9 @@ class ExtentIndex {
     while (capacity < 2 * extents.size()) capacity *= 2;
     slots_.assign(capacity, kEmpty);
     std::vector<std::uint32_t> members;
+    InterruptTicker tick;
     for (std::size_t i = 0; i < extents.size(); ++i) {
+      tick();
       members.clear();
       extents.to_list(i, members);
       std::size_t s = hash(members.data(), members.size()) & (capacity - 1);
@@ -69,7 +71,9 @@ class ExtentIndex {
 std::vector<std::uint32_t> attribute_concepts(const Lattice& lattice) {
   const PackedSets& extents = lattice.extents();
   std::vector<std::int64_t> best(lattice.n_attributes(), -1);
+  InterruptTicker tick;
   for (std::size_t i = 0; i < lattice.size(); ++i) {
+    tick();
     lattice.intents().for_each(i, [&](std::uint32_t j) {
       if (best[j] < 0 || extents.count(i) > extents.count(static_cast<std::size_t>(best[j]))) {
         best[j] = static_cast<std::int64_t>(i);
@@ -95,13 +99,16 @@ struct ObjectRows {
 ObjectRows object_rows(const Lattice& lattice, const std::vector<std::uint32_t>& columns) {
   const std::size_t n = lattice.n_objects();
   ObjectRows rows{std::vector<std::size_t>(n + 1, 0), {}};
+  InterruptTicker tick;
   for (std::uint32_t c : columns) {
+    tick();
     lattice.extents().for_each(c, [&](std::uint32_t g) { ++rows.start[g + 1]; });
   }
   for (std::size_t g = 0; g < n; ++g) rows.start[g + 1] += rows.start[g];
   rows.items.resize(rows.start[n]);
   std::vector<std::size_t> fill(rows.start.begin(), rows.start.end() - 1);
   for (std::size_t j = 0; j < columns.size(); ++j) {
+    tick();
     lattice.extents().for_each(columns[j], [&](std::uint32_t g) {
       rows.items[fill[g]++] = static_cast<std::uint32_t>(j);
     });

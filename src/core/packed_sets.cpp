@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/interrupt.h"
+
 namespace quorlan {
 
 void PackedSets::push_list(const std::uint32_t* idx, std::size_t count) {
@@ -35,7 +37,11 @@ void PackedSets::push_lists(std::vector<std::uint32_t>&& items,
   bool all_lists = size() == 0;
   for (std::size_t k = 0; k < sets && all_lists; ++k) all_lists = as_list(length(k));
   if (!all_lists) {
-    for (std::size_t k = 0; k < sets; ++k) push_list(items.data() + starts[k], length(k));
+    InterruptTicker tick;
+    for (std::size_t k = 0; k < sets; ++k) {
+      tick();
+      push_list(items.data() + starts[k], length(k));
+    }
     return;
   }
   counts_.reserve(sets);

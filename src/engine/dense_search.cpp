@@ -31,12 +31,18 @@ namespace {
 
 constexpr std::size_t kNone = SIZE_MAX;
 constexpr std::uint32_t kNoAttribute = UINT32_MAX;
+// A failure memo entry with this bit names the attribute that witnessed the failure rather than
+// where the failed intent is kept.
+constexpr std::size_t kWitnessBit = std::size_t{1} << 63;
+// The words of failed intents kept on the current path at most: past that, a failure keeps only
+// its witness, so that memory stays linear in the attributes however wide the context.
+constexpr std::size_t kFailedIntentWords = std::size_t{1} << 20;
 
 class DenseSearch {
  public:
   // The marks restore the arenas and the failure memo when the frame is popped.
   struct Frame : FrameBase {
-    std::size_t ext_mark = 0, intent_mark = 0, undo_mark = 0;
+    std::size_t ext_mark = 0, intent_mark = 0, undo_mark = 0, failed_words = 0;
   };
 
   DenseSearch(const DenseContext& dc, CanonicityStrategy strategy)
@@ -68,6 +74,7 @@ class DenseSearch {
 
   void leave(const Frame& f) {
     failure_.undo_to(f.undo_mark);
+    failed_words_ = f.failed_words;
     extents_.resize(f.ext_mark);
     intents_.resize(f.intent_mark);
     children_.resize(f.child_begin);
@@ -82,6 +89,7 @@ class DenseSearch {
     f.ext_mark = extents_.size();
     f.intent_mark = intents_.size();
     f.undo_mark = failure_.mark();
+    f.failed_words = failed_words_;
     const bool dense = a_len > dc_.dense_threshold();
     if (dense) dc_.to_bits(extents_.data() + a_off, a_len, a_bits_);
     for (std::uint32_t j = y; j < dc_.m; ++j) {
@@ -99,15 +107,15 @@ class DenseSearch {
   }
 
   // What an ancestor learnt about j still refutes it here. FCbO keeps the failed intent: it
-  // refutes while its part below j is not within B. In-Close keeps the attribute that witnessed
-  // the failure: it refutes while it stays outside B.
+  // refutes while its part below j is not within B. In-Close, and FCbO past its budget of
+  // failed intents, keeps an attribute that witnessed the failure: it refutes while it stays
+  // outside B.
   bool pruned(std::uint32_t j, std::size_t b_off) const {
     const std::size_t what = failure_[j];
     if (what == kNone) return false;
     const Word* b = intents_.data() + b_off;
-    return strategy_ == CanonicityStrategy::kFailureSets
-               ? !subset_below(intents_.data() + what, b, j)
-               : !test_bit(b, what);
+    if ((what & kWitnessBit) != 0) return !test_bit(b, what & ~kWitnessBit);
+    return !subset_below(intents_.data() + what, b, j);
   }
 
   // Appends C = A ∩ column j to the extent arena (reserving first: A lives there too).
@@ -131,7 +139,23 @@ class DenseSearch {
     dc_.intent_of(extents_.data() + c_off, extents_.size() - c_off, intents_.data() + d_off);
     if (agree_below(intents_.data() + d_off, intents_.data() + b_off, j)) return true;
     extents_.resize(c_off);
-    failure_.set(j, d_off);
+    if (failed_words_ + words_ <= kFailedIntentWords) {
+      failed_words_ += words_;
+      failure_.set(j, d_off);
+    } else {
+      // The smallest attribute below j that D adds to B refutes j as long as B lacks it.
+      const Word* d = intents_.data() + d_off;
+      const Word* b = intents_.data() + b_off;
+      std::uint32_t witness = 0;
+      any_bit_of(
+          words_, [&](std::size_t w) { return d[w] & ~b[w]; },
+          [&](std::uint32_t k) {
+            witness = k;
+            return true;
+          });
+      intents_.resize(d_off);
+      failure_.set(j, kWitnessBit | witness);
+    }
     return false;
   }
 
@@ -171,7 +195,7 @@ class DenseSearch {
       if (witness != kNoAttribute) extents_.resize(c_off);
     }
     if (witness != kNoAttribute) {
-      failure_.set(j, witness);
+      failure_.set(j, kWitnessBit | witness);
       return false;
     }
     const std::size_t d_off = intents_.size();
@@ -194,9 +218,10 @@ class DenseSearch {
   std::vector<Word> intents_;
   std::vector<Child> children_;
   std::vector<Word> a_bits_, c_bits_;
-  // Per attribute, what made it fail in an ancestor, or kNone: FCbO keeps the offset of the
-  // failed intent, In-Close the witnessing attribute.
+  // Per attribute, what made it fail in an ancestor, or kNone: the offset of the failed intent,
+  // or the witnessing attribute with kWitnessBit.
   FailureMemo<std::size_t> failure_;
+  std::size_t failed_words_ = 0;  // of failed intents kept on the current path
   Lattice out_;
 };
 

@@ -19,6 +19,10 @@ SparseContext::SparseContext(const Context& context)
 
 namespace {
 
+// The attributes of failure lists kept on the current path at most: past that, a failure keeps
+// only one attribute of its list, so that memory stays linear in the attributes.
+constexpr std::size_t kFailureListItems = std::size_t{1} << 21;
+
 // What made attribute j fail in an ancestor: attributes below j, outside the ancestor's intent,
 // that all of the failed extent has. FCbO keeps all of them, either as a sorted list in the
 // intent arena or, for a one-object extent, as the part of its row between its first attribute
@@ -37,6 +41,7 @@ class SparseSearch {
   struct Frame : FrameBase {
     std::size_t ext_mark = 0, undo_mark = 0;
     std::size_t b_off = 0, b_len = 0;
+    std::size_t failure_items = 0;
   };
 
   SparseSearch(const SparseContext& sc, CanonicityStrategy strategy)
@@ -77,6 +82,7 @@ class SparseSearch {
 
   void leave(const Frame& f) {
     failure_.undo_to(f.undo_mark);
+    failure_items_ = f.failure_items;
     extents_.resize(f.ext_mark);
     pos_.resize(f.ext_mark);
     intents_.resize(f.b_off);
@@ -102,6 +108,7 @@ class SparseSearch {
     f.child_begin = children_.size();
     f.ext_mark = extents_.size();
     f.undo_mark = failure_.mark();
+    f.failure_items = failure_items_;
     f.b_off = b_off;
     ++node_;
     count_occurrences(a_off, a_len);
@@ -204,8 +211,11 @@ class SparseSearch {
     const std::size_t c_len = count_[j];
     Failure failed = refute(c_objs, c_pos, c_len);
     if (failed.kind != Failure::kNoFailure) {
-      if (failed.kind == Failure::kList) {
+      if (failed.kind == Failure::kList && failure_items_ + scratch_.size() > kFailureListItems) {
+        failed = {Failure::kWitness, scratch_[0], 0};
+      } else if (failed.kind == Failure::kList) {
         failed.off = intents_.size();
+        failure_items_ += scratch_.size();
         intents_.insert(intents_.end(), scratch_.begin(), scratch_.end());
       }
       failure_.set(j, failed);
@@ -338,7 +348,8 @@ class SparseSearch {
   std::vector<std::uint32_t> extents_, intents_;
   std::vector<Child> children_;
   FailureMemo<Failure> failure_;
-  std::uint64_t node_ = 0;  // counts expanded nodes, stamping what is cached per node
+  std::size_t failure_items_ = 0;  // in failure lists kept on the current path
+  std::uint64_t node_ = 0;         // counts expanded nodes, stamping what is cached per node
   std::vector<std::uint64_t> low_stamp_;
   std::vector<std::size_t> low_pos_;
   Lattice out_;

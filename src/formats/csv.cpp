@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "core/interrupt.h"
 #include "formats/lines.h"
 #include "formats/read.h"
 #include "formats/text.h"
@@ -20,7 +21,9 @@ constexpr const char* kCsv = "csv";
 unsigned char choose_separator(std::string_view text) {
   LineReader lines(text);
   std::string_view line;
+  InterruptTicker tick;
   while (lines.next(line)) {
+    tick();
     if (text::trim(line).empty()) continue;
     std::size_t tabs = 0, commas = 0;
     for (char c : line) {
@@ -124,6 +127,7 @@ ContextResult read_csv(std::string_view text) {
   // Fed in slices so that the first bad record stops the read early.
   constexpr std::size_t kSlice = 1 << 16;
   for (std::size_t pos = 0; pos < text.size() && !table.error_; pos += kSlice) {
+    check_interrupt();
     const std::size_t len = std::min(kSlice, text.size() - pos);
     if (csv_parse(&parser, text.data() + pos, len, on_field, on_record, &table) != len &&
         !table.error_) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/interrupt.h"
 #include "formats/lines.h"
 #include "formats/read.h"
 #include "formats/text.h"
@@ -20,6 +21,7 @@ class ContentLines {
   std::optional<std::string_view> next() {
     std::string_view raw;
     while (lines_.next(raw)) {
+      tick_();
       const std::string_view t = text::trim(raw);
       if (!t.empty()) return t;
     }
@@ -28,6 +30,7 @@ class ContentLines {
 
  private:
   LineReader lines_;
+  InterruptTicker tick_;
 };
 
 // Step 1: the header line.
@@ -84,7 +87,9 @@ std::optional<FormatError> read_rows(ContentLines& lines, std::uint64_t n, std::
                                             std::to_string(c) + ", expected " + std::to_string(m));
     }
     std::size_t pos = 0;
+    InterruptTicker tick(text::kBytesPerTick);
     for (std::uint64_t j = 0; j < m; ++j) {
+      tick();
       const std::int32_t cp = text::next_scalar(*line, pos);
       if (cp == 'X' || cp == 'x') rows.add(static_cast<std::uint32_t>(j));
     }

@@ -1,16 +1,15 @@
 // FCA-XML: <Attribute Id|Name="..."> declarations and <Object> elements with a <Name> and one
-// <HasAttribute Id|AttributeIdentifier="k"> per attribute. pugixml parses the document without
-// processing escapes, so names and values arrive as written; the reader resolves the references
-// of the ones it looks at itself (the predefined entities and numeric character references
-// only), after trimming. The document is then replayed in order as start, end, self-closing and
-// text events. No external entity or DTD is ever loaded and no entity is expanded.
+// <HasAttribute Id|AttributeIdentifier="k"> per attribute, read from the XML event stream. Names
+// and values arrive as written; the reader resolves the references of the ones it looks at
+// itself (the predefined entities and numeric character references only), after trimming. No
+// external entity or DTD is ever loaded and no entity is expanded.
 #include <algorithm>
 #include <cstring>
 #include <optional>
-#include <pugixml.hpp>
 
 #include "formats/read.h"
 #include "formats/text.h"
+#include "formats/xml_stream.h"
 
 namespace quorlan {
 namespace {
@@ -111,133 +110,31 @@ Resolved resolve_references(std::string_view raw) {
   return out;
 }
 
-// The document's structure as an XML parser without escape processing reports it, plus the
-// well-formedness rules pugixml leaves to its caller; the first broken one, with its position.
-struct XmlError {
-  std::ptrdiff_t position;
-  std::string text;
-};
-
-std::optional<XmlError> check_characters(std::string_view input) {
-  for (std::size_t i = 0; i < input.size(); ++i) {
-    const auto c = static_cast<unsigned char>(input[i]);
-    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-      return XmlError{static_cast<std::ptrdiff_t>(i), "not well-formed (invalid token)"};
-    }
-  }
-  return std::nullopt;
-}
-
-std::optional<XmlError> check_element(const pugi::xml_node& e) {
-  for (pugi::xml_attribute a = e.first_attribute(); a; a = a.next_attribute()) {
-    if (std::strchr(a.value(), '<') != nullptr) {
-      return XmlError{e.offset_debug() - 1, "not well-formed (invalid token)"};
-    }
-    for (pugi::xml_attribute b = e.first_attribute(); b != a; b = b.next_attribute()) {
-      if (std::strcmp(a.name(), b.name()) == 0) {
-        return XmlError{e.offset_debug() - 1, "duplicate attribute"};
-      }
-    }
-  }
-  return std::nullopt;
-}
-
-// One element at the top, no text beside it.
-std::optional<XmlError> check_document(const pugi::xml_document& doc, std::size_t size) {
-  std::size_t elements = 0;
-  for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling()) {
-    if (n.type() == pugi::node_element && elements++ == 1) {
-      return XmlError{n.offset_debug() - 1, "junk after document element"};
-    }
-    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) {
-      return XmlError{n.offset_debug(), "text outside the document element"};
-    }
-  }
-  if (elements == 0) return XmlError{static_cast<std::ptrdiff_t>(size), "no element found"};
-  return std::nullopt;
-}
-
-class XmlReader {
+// The FCA-XML vocabulary on the XML event stream; the first failing check in document order,
+// of the XML or of the reader, ends the read.
+class XmlReader final : public xml::Handler {
  public:
-  explicit XmlReader(std::string_view input) : input_(input) {}
-
-  ContextResult read() {
-    pugi::xml_document doc;
-    const unsigned options = pugi::parse_cdata | pugi::parse_eol | pugi::parse_wconv_attribute |
-                             pugi::parse_fragment;  // escapes left as written
-    std::optional<XmlError> bad = check_characters(input_);
-    if (!bad) {
-      const pugi::xml_parse_result parsed =
-          doc.load_buffer(input_.data(), input_.size(), options, pugi::encoding_utf8);
-      if (!parsed) bad = XmlError{parsed.offset, parsed.description()};
+  ContextResult read(std::string_view input, xml::Windows windows) {
+    const xml::StreamResult streamed = xml::stream(input, *this, windows);
+    switch (streamed.outcome) {
+      case xml::Outcome::kStopped:
+        return fail(std::move(*error_));
+      case xml::Outcome::kError:
+        return fail(FormatError::parse(kXml, "XML parse error at position " +
+                                                 std::to_string(streamed.error.position) + ": " +
+                                                 streamed.error.text));
+      case xml::Outcome::kOutOfMemory:
+        return fail(FormatError::io("out of memory"));
+      case xml::Outcome::kEnd:
+        break;
     }
-    if (!bad) bad = check_document(doc, input_.size());
-    if (!bad) bad = replay(doc);
-    if (bad) {
-      return fail(FormatError::parse(
-          kXml, "XML parse error at position " + std::to_string(bad->position) + ": " + bad->text));
-    }
-    if (error_) return fail(std::move(*error_));
     if (attributes_.empty())
       return fail(FormatError::invalid(kXml, "no <Attribute> elements found"));
     if (objects_.empty()) return fail(FormatError::invalid(kXml, "no <Object> elements found"));
     return constructed(std::move(rows_).build(std::move(objects_), std::move(attributes_)));
   }
 
- private:
-  // Walks the tree in document order without recursion, delivering the events; stops at the
-  // first error, of the XML (returned) or of the reader (error_).
-  std::optional<XmlError> replay(const pugi::xml_document& doc) {
-    pugi::xml_node n = doc.first_child();
-    while (n && !error_) {
-      if (n.type() == pugi::node_element) {
-        if (std::optional<XmlError> bad = check_element(n)) return bad;
-        const bool self_closing = start_tag_self_closing(n);
-        start(n, self_closing);
-        if (!self_closing && n.first_child()) {
-          n = n.first_child();
-          continue;
-        }
-        if (!self_closing) end(n);
-      } else if (n.type() == pugi::node_pcdata) {
-        text(n.value());
-      }
-      // Up to the next node in document order, ending the elements left on the way.
-      while (n && !n.next_sibling()) {
-        n = n.parent();
-        if (n && n.type() == pugi::node_element && !error_) end(n);
-      }
-      if (n) n = n.next_sibling();
-    }
-    return std::nullopt;
-  }
-
-  // The raw start tag, from the element's name to its closing '>' outside quoted values, ends
-  // in "/>" exactly for an empty-element tag.
-  bool start_tag_self_closing(const pugi::xml_node& e) const {
-    char quote = 0;
-    for (std::size_t i = static_cast<std::size_t>(e.offset_debug()); i < input_.size(); ++i) {
-      const char c = input_[i];
-      if (quote != 0) {
-        if (c == quote) quote = 0;
-      } else if (c == '"' || c == '\'') {
-        quote = c;
-      } else if (c == '>') {
-        return input_[i - 1] == '/';
-      }
-    }
-    return false;
-  }
-
-  static const char* first_attribute(const pugi::xml_node& e, const char* a, const char* b) {
-    for (pugi::xml_attribute x = e.first_attribute(); x; x = x.next_attribute()) {
-      if (std::strcmp(x.name(), a) == 0 || std::strcmp(x.name(), b) == 0) return x.value();
-    }
-    return nullptr;
-  }
-
-  void start(const pugi::xml_node& e, bool self_closing) {
-    const std::string_view n = e.name();
+  bool start(std::string_view n, const xml::Attributes& attributes, bool self_closing) override {
     if (n == "Object" && !self_closing) {
       in_object_ = true;
       current_name_.reset();
@@ -246,36 +143,38 @@ class XmlReader {
       if (in_object_) in_name_ = true;
     } else if (n == "Attribute") {
       // The first Id or Name; one whose references cannot be resolved declares nothing.
-      if (const char* v = first_attribute(e, "Id", "Name")) {
-        const Resolved name = resolve_references(v);
-        if (name.error == nullptr) declare_attribute(name.text);
+      if (const std::optional<std::string_view> v = attributes.first_of("Id", "Name")) {
+        const Resolved name = resolve_references(*v);
+        if (name.error == nullptr) return declare_attribute(name.text);
       }
     } else if (n == "HasAttribute" && in_object_) {
-      const char* v = first_attribute(e, "Id", "AttributeIdentifier");
-      if (v == nullptr) return;
-      const Resolved id = resolve_references(v);
-      if (id.error != nullptr) return;
+      const std::optional<std::string_view> v = attributes.first_of("Id", "AttributeIdentifier");
+      if (!v) return true;
+      const Resolved id = resolve_references(*v);
+      if (id.error != nullptr) return true;
       if (const std::optional<std::uint64_t> p = text::parse_unsigned(id.text, UINT64_MAX)) {
         current_ids_.push_back(*p);
       }
     }
+    return true;
   }
 
   // A text node: the first non-empty one after an opening Name tag names the object.
-  void text(std::string_view raw) {
+  bool text(std::string_view raw) override {
     const std::string_view t = trim_xml(raw);
-    if (!in_name_ || t.empty()) return;
+    if (!in_name_ || t.empty()) return true;
     Resolved name = resolve_references(t);
     if (name.error != nullptr) {
       error_ = FormatError::parse(kXml, std::string("invalid text in <Name>: ") + name.error);
-      return;
+      return false;
     }
     current_name_ = std::move(name.text);
     in_name_ = false;
+    return true;
   }
 
-  void end(const pugi::xml_node& e) {
-    if (std::string_view(e.name()) != "Object" || !in_object_) return;
+  bool end(std::string_view n) override {
+    if (n != "Object" || !in_object_) return true;
     const std::string object_name =
         current_name_ ? *current_name_ : text::numbered('g', objects_.size());
     const std::size_t a = attributes_.size();
@@ -284,12 +183,12 @@ class XmlReader {
         error_ = FormatError::invalid(
             kXml, "object " + text::quoted(object_name) + " references attribute id " +
                       std::to_string(p) + ", only " + std::to_string(a) + " attributes declared");
-        return;
+        return false;
       }
     }
     if (objects_.size() == kMaxIndexCount) {
       error_ = *within_index_range(kXml, objects_.size() + 1, a);
-      return;
+      return false;
     }
     std::sort(current_ids_.begin(), current_ids_.end());
     current_ids_.erase(std::unique(current_ids_.begin(), current_ids_.end()), current_ids_.end());
@@ -297,17 +196,19 @@ class XmlReader {
     rows_.end_row(a);
     objects_.push_back(object_name);
     in_object_ = false;
+    return true;
   }
 
-  void declare_attribute(std::string_view name) {
+ private:
+  bool declare_attribute(std::string_view name) {
     if (attributes_.size() == kMaxIndexCount) {
       error_ = *within_index_range(kXml, objects_.size(), attributes_.size() + 1);
-      return;
+      return false;
     }
     attributes_.push_back(name);
+    return true;
   }
 
-  std::string_view input_;
   std::optional<FormatError> error_;
   NameList attributes_, objects_;
   IncidenceBuilder rows_;
@@ -318,6 +219,8 @@ class XmlReader {
 
 }  // namespace
 
-ContextResult read_fca_xml(std::string_view text) { return XmlReader(text).read(); }
+ContextResult read_fca_xml(std::string_view text, xml::Windows windows) {
+  return XmlReader().read(text, windows);
+}
 
 }  // namespace quorlan

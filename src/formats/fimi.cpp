@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "core/interrupt.h"
 #include "formats/lines.h"
 #include "formats/read.h"
 #include "formats/text.h"
@@ -19,7 +20,9 @@ constexpr const char* kFimi = "fimi";
 std::optional<std::string_view> parse_tokens(std::string_view line,
                                              std::vector<std::uint32_t>& items) {
   std::size_t pos = 0;
+  InterruptTicker tick(text::kBytesPerTick);
   while (pos < line.size()) {
+    tick();
     std::size_t next = pos;
     if (text::is_white_space(text::next_scalar(line, next))) {
       pos = next;
@@ -27,6 +30,7 @@ std::optional<std::string_view> parse_tokens(std::string_view line,
     }
     std::size_t end = pos;
     while (end < line.size()) {
+      tick();
       std::size_t probe = end;
       if (text::is_white_space(text::next_scalar(line, probe))) break;
       end = probe;
@@ -47,7 +51,9 @@ std::optional<FormatError> read_transactions(std::string_view input, IncidenceBu
   LineReader lines(input);
   std::string_view raw;
   std::vector<std::uint32_t> items;
+  InterruptTicker tick;
   while (lines.next(raw)) {
+    tick();
     const std::string_view line = text::trim(raw);
     if (line.empty() || line[0] == '#') continue;
     items.clear();

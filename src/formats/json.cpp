@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "core/interrupt.h"
 #include "formats/read.h"
 #include "formats/text.h"
 
@@ -63,6 +64,7 @@ class DocumentHandler {
 
   bool null() { return scalar("null"); }
   bool boolean(bool v) {
+    tick_();
     if (!stack_.empty() && stack_.back().kind == Frame::Kind::Row) {
       Frame& row = stack_.back();
       if (row.index == kMaxIndexCount) {
@@ -82,10 +84,11 @@ class DocumentHandler {
     return scalar("integer `" + std::to_string(v) + "`");
   }
   bool number_float(json::number_float_t, const std::string& text) {
-    return scalar("floating point `" + text + "`");
+    return scalar("floating point " + text::clipped(text, "`", "`"));
   }
   bool binary(json::binary_t&) { return scalar("binary data"); }
   bool string(std::string& s) {
+    tick_();
     if (skipping()) return true;
     const Slot slot = next_slot();
     if (slot == Slot::Unknown) return true;
@@ -94,7 +97,7 @@ class DocumentHandler {
       stack_.back().names->push_back(s);
       return true;
     }
-    return type_error("string \"" + s + "\"", slot);
+    return type_error("string " + text::clipped(text::printable_bytes(s), "\"", "\""), slot);
   }
 
   bool start_object(std::size_t) { return start(/*is_array=*/false); }
@@ -111,7 +114,7 @@ class DocumentHandler {
     f.pending = Slot::Unknown;
     for (std::size_t i = 0; i < count; ++i) {
       if (k != keys[i]) continue;
-      if (f.seen[i]) return fail("duplicate field `" + k + "`");
+      if (f.seen[i]) return fail("duplicate field `" + k + "`");  // one of the known keys
       f.seen[i] = true;
       f.pending = slot_of(f.kind, i);
     }
@@ -125,13 +128,19 @@ class DocumentHandler {
   // input ran out), if it did.
   std::optional<std::size_t> syntax_error_at;
 
-  bool parse_error(std::size_t position, const std::string&,
+  bool parse_error(std::size_t position, const std::string& last_token,
                    const nlohmann::detail::exception& ex) {
     syntax_error_at = position;
     std::string what = ex.what();
     const std::size_t bracket = what.find("] ");
     if (what.rfind("[json.exception.", 0) == 0 && bracket != std::string::npos) {
       what = what.substr(bracket + 2);
+    }
+    // The token read last, which the text quotes whole, is cut as every piece of input is.
+    const std::string quoted_token = "last read: '" + last_token + "'";
+    if (const std::size_t at = what.find(quoted_token); at != std::string::npos) {
+      what.replace(at, quoted_token.size(),
+                   "last read: " + text::clipped(text::printable_bytes(last_token), "'", "'"));
     }
     error = text::printable_bytes(what);
     return false;
@@ -218,6 +227,7 @@ class DocumentHandler {
   }
 
   bool start(bool is_array) {
+    tick_();
     if (skipping()) {
       ++stack_.back().depth;
       return true;
@@ -289,6 +299,7 @@ class DocumentHandler {
 
   std::vector<Frame> stack_;
   bool started_ = false;
+  InterruptTicker tick_;
 };
 
 }  // namespace

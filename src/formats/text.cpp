@@ -2,6 +2,8 @@
 
 #include <utf8proc.h>
 
+#include "core/interrupt.h"
+
 namespace quorlan::text {
 namespace {
 
@@ -87,7 +89,9 @@ std::string numbered(char prefix, std::uint64_t number) {
 }
 
 bool is_valid_utf8(std::string_view s) {
+  InterruptTicker tick(kBytesPerTick);
   for (std::size_t i = 0; i < s.size();) {
+    tick();
     const std::size_t len = valid_sequence(s, i);
     if (len == 0) return false;
     i += len;
@@ -170,46 +174,72 @@ std::size_t count_scalars(std::string_view s) {
   return n;
 }
 
-std::string quoted(std::string_view s) {
+namespace {
+
+// The escaped form of one character in quoted text.
+std::string escaped(std::string_view s, std::size_t start, std::size_t end, std::int32_t cp) {
   static const char* hex = "0123456789abcdef";
-  std::string out = "\"";
-  for (std::size_t i = 0; i < s.size();) {
+  switch (cp) {
+    case '"':
+      return "\\\"";
+    case '\\':
+      return "\\\\";
+    case '\t':
+      return "\\t";
+    case '\r':
+      return "\\r";
+    case '\n':
+      return "\\n";
+    case 0:
+      return "\\0";
+    default:
+      break;
+  }
+  if (!is_escaped_in_quotes(cp)) return std::string(s.substr(start, end - start));
+  std::string digits;
+  for (std::uint32_t v = static_cast<std::uint32_t>(cp); v != 0 || digits.empty(); v >>= 4) {
+    digits.insert(digits.begin(), hex[v & 0xF]);
+  }
+  return "\\u{" + digits + "}";
+}
+
+// open, the pieces of s as written by `piece` while they fit kShownCharacters, close; then how
+// many characters were left out, if any.
+template <class Piece>
+std::string shown_between(std::string_view s, std::string_view open, std::string_view close,
+                          Piece&& piece) {
+  std::string out(open);
+  std::size_t shown = 0, i = 0;
+  while (i < s.size()) {
     const std::size_t start = i;
     const std::int32_t cp = next_scalar(s, i);
-    switch (cp) {
-      case '"':
-        out += "\\\"";
-        continue;
-      case '\\':
-        out += "\\\\";
-        continue;
-      case '\t':
-        out += "\\t";
-        continue;
-      case '\r':
-        out += "\\r";
-        continue;
-      case '\n':
-        out += "\\n";
-        continue;
-      case 0:
-        out += "\\0";
-        continue;
-      default:
-        break;
+    const std::string p = piece(start, i, cp);
+    const std::size_t width = count_scalars(p);
+    if (shown + width > kShownCharacters) {
+      i = start;
+      break;
     }
-    if (is_escaped_in_quotes(cp)) {
-      std::string digits;
-      for (std::uint32_t v = static_cast<std::uint32_t>(cp); v != 0 || digits.empty(); v >>= 4) {
-        digits.insert(digits.begin(), hex[v & 0xF]);
-      }
-      out += "\\u{" + digits + "}";
-    } else {
-      out.append(s.substr(start, i - start));
-    }
+    out += p;
+    shown += width;
   }
-  out += "\"";
-  return out;
+  if (i == s.size()) return out.append(close);
+  out += "\xE2\x80\xA6";  // …
+  out += close;
+  return out + " and " + std::to_string(count_scalars(s.substr(i))) + " more characters";
+}
+
+}  // namespace
+
+std::string quoted(std::string_view s) {
+  return shown_between(s, "\"", "\"", [&](std::size_t start, std::size_t end, std::int32_t cp) {
+    return escaped(s, start, end, cp);
+  });
+}
+
+std::string clipped(std::string_view s, std::string_view open, std::string_view close) {
+  return shown_between(s, open, close, [&](std::size_t start, std::size_t end, std::int32_t) {
+    return std::string(s.substr(start, end - start));
+  });
 }
 
 }  // namespace quorlan::text

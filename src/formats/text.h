@@ -11,6 +11,9 @@
 
 namespace quorlan::text {
 
+// Loops over the characters of an input ask about a stop once per this many.
+inline constexpr std::uint32_t kBytesPerTick = 4096;
+
 bool is_valid_utf8(std::string_view s);
 // Replaces every byte that does not start or continue a valid sequence with U+FFFD.
 std::string decode_lossy(std::string_view s);
@@ -27,7 +30,12 @@ std::int32_t next_scalar(std::string_view s, std::size_t& pos);
 std::optional<std::uint64_t> parse_unsigned(std::string_view s, std::uint64_t max);
 // A generated name: the prefix followed by the number in decimal ("g0", "m17").
 std::string numbered(char prefix, std::uint64_t number);
-// "text" with quotes, backslashes and non-printable characters escaped.
+// A message shows at most this many characters of a piece of input, escapes included.
+inline constexpr std::size_t kShownCharacters = 256;
+// "text" with quotes, backslashes and non-printable characters escaped; a piece longer than the
+// message shows is cut, as in "11…" and 999 more characters.
 std::string quoted(std::string_view s);
+// A piece of valid UTF-8 between two delimiters, cut the same way ("`ab…` and 3 more characters").
+std::string clipped(std::string_view s, std::string_view open, std::string_view close);
 
 }  // namespace quorlan::text

@@ -67,8 +67,10 @@ void reorder_by_median(std::vector<std::uint32_t>& layer, std::size_t fixed_laye
     }
     keyed.emplace_back(key, v);
   }
-  std::stable_sort(keyed.begin(), keyed.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+    tick();
+    return a.first < b.first;
+  });
   for (std::size_t i = 0; i < layer.size(); ++i) {
     layer[i] = keyed[i].second;
     position[layer[i]] = i;
@@ -145,6 +147,7 @@ std::vector<LayoutNode> coordinates(const std::vector<std::vector<std::uint32_t>
     const std::size_t m = layers[k].size();
     const double shift = static_cast<double>(m > 0 ? m - 1 : 0) * (-config.node_spacing) * 0.5;
     for (std::size_t j = 0; j < m; ++j) {
+      tick();
       const std::uint32_t id = layers[k][j];
       nodes[id] = {static_cast<double>(j) * config.node_spacing + shift,
                    static_cast<double>(k) * config.layer_spacing, id};

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/algorithm.h"
+#include "formats/text.h"
 
 namespace quorlan::py {
 
@@ -25,7 +26,7 @@ void raise_unknown_algorithm(std::string_view name) {
     names += std::string("\"") + n + "\"";
   }
   raise(PyExc_ValueError,
-        "unknown algorithm `" + std::string(name) + "`; try one of: " + names + "]");
+        "unknown algorithm " + text::clipped(name, "`", "`") + "; try one of: " + names + "]");
 }
 
 Ref new_str(std::string_view utf8) {

@@ -42,6 +42,13 @@ if kind in ("compute_concepts", "compute_lattice"):
 elif kind == "compute_implications":
     big = quorlan.parse_context(random_dat(1000, 100, 0.2, 7), "r.dat")
     call = lambda: quorlan.compute_implications(big)
+elif kind == "parse_fimi":
+    data = b"1 2 3 4 5 6 7 8 9 10 11 12\n" * 2_000_000
+    call = lambda: quorlan.parse_context(data, "big.dat")
+elif kind == "parse_xml":
+    data = (b'<C><Attribute Name="a"/>' +
+            b'<Object><Name>o</Name><HasAttribute Id="0"/></Object>' * 3_000_000 + b"</C>")
+    call = lambda: quorlan.parse_context(data, "big.xml")
 elif kind == "concepts":
     lattice = quorlan.compute_lattice(quorlan.parse_context(boolean_cxt(21)), "fcbo")
     call = lattice.concepts
@@ -96,7 +103,7 @@ class Child:
 
 
 @pytest.mark.parametrize("kind", ["compute_concepts", "compute_lattice", "compute_implications",
-                                  "concepts", "render"])
+                                  "concepts", "render", "parse_fimi", "parse_xml"])
 def test_sigint_stops_long_calls_promptly(kind):
     child = Child(CHILD, kind)
     try:
