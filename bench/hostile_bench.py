@@ -1,121 +1,191 @@
-"""Time and peak memory of hostile and line-heavy inputs, each parsed in a fresh process.
+"""Time and peak memory of hostile, degenerate and line-heavy inputs, each in a fresh process.
 
-    python3 bench/hostile_bench.py [--python PATH]...
+    python3 bench/hostile_bench.py [--python PATH]... [--only SUBSTRING]...
 
-Peak memory is the child's resident high-water mark minus its size before parsing (the
-interpreter, the module and the input bytes, read from a file). With several --python
-interpreters (for instance two virtual environments holding two builds) each input is run under
-each, one after another.
+Peak memory is the child's resident high-water mark minus its size before the operation (the
+interpreter, the module and the input bytes, read from a file); "x input" adds the input's own
+bytes and divides by them. For a failed parse the length of the message is shown, for a Ctrl-C
+case the delay from the signal, sent 0.3 s into the parse, to KeyboardInterrupt. With several
+--python interpreters (for instance two virtual environments holding two builds) each input is
+run under each, one after another.
 """
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 CHILD = """
 import sys, time, quorlan
 def hwm_mb():
     # The high-water mark of this process's own memory (ru_maxrss would include the parent's
-    # resident size at fork).
+    # resident size at fork); writing 5 to clear_refs starts a new one.
     for line in open("/proc/self/status"):
         if line.startswith("VmHWM:"):
             return int(line.split()[1]) / 1024
-data, name = open(sys.argv[1], "rb").read(), sys.argv[2]
-base = hwm_mb()
-t0 = time.perf_counter()
-try:
+def reset_hwm():
+    with open("/proc/self/clear_refs", "w") as f:
+        f.write("5")
+data, name, operation = open(sys.argv[1], "rb").read(), sys.argv[2], sys.argv[3]
+if operation == "parse":
+    base = hwm_mb()
+    t0 = time.perf_counter()
+    try:
+        ctx = quorlan.parse_context(data, name)
+        outcome = "parsed %dx%d" % (ctx.n_objects, ctx.n_attributes)
+    except ValueError as e:
+        outcome = "message of %d characters: %s" % (len(str(e)), str(e)[:48])
+    print(f"{time.perf_counter() - t0:.3f}|{hwm_mb() - base:.0f}|{len(data)}|{outcome}")
+elif operation == "sigint":
+    print("start", time.monotonic(), flush=True)
+    try:
+        quorlan.parse_context(data, name)
+        print("finished", time.monotonic(), flush=True)
+    except KeyboardInterrupt:
+        print("interrupted", time.monotonic(), flush=True)
+elif operation == "algorithm":
+    ctx = quorlan.parse_context(b"B\\n1\\n1\\no\\na\\nX\\n")
+    try:
+        quorlan.compute_concepts(ctx, data.decode())
+    except ValueError as e:
+        print(f"0|0|{len(data)}|message of {len(str(e))} characters: {str(e)[:48]}")
+else:  # one algorithm on the parsed context
     ctx = quorlan.parse_context(data, name)
-    outcome = "parsed %dx%d" % (ctx.n_objects, ctx.n_attributes)
-except ValueError as e:
-    outcome = str(e)[:70]
-dt = time.perf_counter() - t0
-peak = hwm_mb()
-print(f"{dt:.3f}|{peak - base:.0f}|{len(data)}|{outcome}")
+    del data
+    reset_hwm()
+    base = hwm_mb()
+    t0 = time.perf_counter()
+    lattice = quorlan.compute_lattice(ctx, operation)
+    print(f"{time.perf_counter() - t0:.3f}|{hwm_mb() - base:.0f}|{len(open(sys.argv[1], 'rb').read())}"
+          f"|{lattice.n_concepts} concepts")
 """
 
 
-def make(kind):
-    """The bytes of one input and the file name it is parsed under."""
-    def xml_empty_objects(k):
-        parts = ['<?xml version="1.0"?><C>']
-        parts += ['<Attribute Name="a%d"/>' % i for i in range(k)]
-        parts += ['<Object></Object>'] * k
-        return ("".join(parts) + "</C>").encode(), "h.xml"
-    if kind == "entity expansion":
-        doc = '<?xml version="1.0"?><!DOCTYPE l [<!ENTITY a "aaaaaaaaaa">'
-        for i in range(1, 10):
-            prev, cur = chr(ord("a") + i - 1), chr(ord("a") + i)
-            doc += f'<!ENTITY {cur} "' + f"&{prev};" * 10 + '">'
-        doc += ']>'
-        data, name = (doc + '<C><Attribute Name="x"/><Object><Name>&j;</Name></Object></C>').encode(), "h.xml"
-    elif kind == "100 000 nested arrays":
-        data = b'{"x": ' + b"[" * 100_000 + b"]" * 100_000 + b', "quorlan_version": "1", "context": [[], [], []]}'
-        name = "h.json"
-    elif kind == "50 MB name":
-        data = b'<C><Attribute Name="a"/><Object><Name>' + b"n" * 50_000_000 + b"</Name></Object></C>"
-        name = "h.xml"
-    elif kind == "huge declared counts":
-        data, name = b"B\n18446744073709551615\n18446744073709551615\n", "h.cxt"
-    elif kind == "huge item identifier":
-        data, name = b"4294967295\n", "h.dat"
-    elif kind == "2^21 - 1 identifier":
-        data, name = b"2097151\n", "h.dat"
-    elif kind == "4096 x item 2^21 - 1":
-        data, name = b"2097151\n" * 4096, "h.dat"
-    elif kind == "xml 100k x 100k empty":
-        data, name = xml_empty_objects(100_000)
-    elif kind == "xml 300k x 300k empty":
-        data, name = xml_empty_objects(300_000)
-    elif kind == "xml 100 MB":
-        rng = __import__("random").Random(5)
-        parts = ['<?xml version="1.0" encoding="UTF-8"?>\n<FcaContext>\n']
-        parts += ['  <Attribute Id="%d" Name="attribute &amp; %d"/>\n' % (j, j) for j in range(1000)]
-        size = sum(map(len, parts))
-        i = 0
-        while size < 100_000_000:
-            refs = "".join('<HasAttribute Id="%d"/>' % j for j in sorted(rng.sample(range(1000), 50)))
-            obj = "  <Object><Name>object %d</Name>%s</Object>\n" % (i, refs)
-            parts.append(obj)
-            size += len(obj)
-            i += 1
-        data, name = ("".join(parts) + "</FcaContext>\n").encode(), "h.xml"
-    elif kind == "10^6 short fimi rows":
-        data, name = b"1 2\n" * 1_000_000, "h.dat"
-    elif kind == "10^6 short cxt rows":
-        n = 1_000_000
-        data = ("B\n\n%d\n2\n\n" % n + "".join("o%d\n" % i for i in range(n)) + "a\nb\n" +
-                "X.\n" * n).encode()
-        name = "h.cxt"
-    elif kind == "10^6 short csv rows":
-        data = ("n,a,b\n" + "".join("o%d,1,0\n" % i for i in range(1_000_000))).encode()
-        name = "h.csv"
-    return data, name
+def xml_empty_objects(k):
+    parts = ['<?xml version="1.0"?><C>']
+    parts += ['<Attribute Name="a%d"/>' % i for i in range(k)]
+    parts += ['<Object></Object>'] * k
+    return ("".join(parts) + "</C>").encode(), "h.xml"
 
 
-KINDS = ["entity expansion", "100 000 nested arrays", "50 MB name", "huge declared counts",
-         "huge item identifier", "2^21 - 1 identifier", "4096 x item 2^21 - 1",
-         "xml 100k x 100k empty", "xml 300k x 300k empty", "xml 100 MB", "10^6 short fimi rows",
-         "10^6 short cxt rows", "10^6 short csv rows"]
+def xml_ordinary(size):
+    rng = __import__("random").Random(5)
+    parts = ['<?xml version="1.0" encoding="UTF-8"?>\n<FcaContext>\n']
+    parts += ['  <Attribute Id="%d" Name="attribute &amp; %d"/>\n' % (j, j) for j in range(1000)]
+    total = sum(map(len, parts))
+    i = 0
+    while total < size:
+        refs = "".join('<HasAttribute Id="%d"/>' % j for j in sorted(rng.sample(range(1000), 50)))
+        obj = "  <Object><Name>object %d</Name>%s</Object>\n" % (i, refs)
+        parts.append(obj)
+        total += len(obj)
+        i += 1
+    return ("".join(parts) + "</FcaContext>\n").encode(), "h.xml"
+
+
+def wide(n, m):
+    """n objects over m attributes, object i having the attributes divisible by 2, 3, 5, ..."""
+    primes = [2, 3, 5, 7, 11]
+    rows = ["".join("X" if j % primes[i] == 0 else "." for j in range(m)) for i in range(n)]
+    data = "B\n%d\n%d\n" % (n, m) + "o\n" * n + "a\n" * m + "\n".join(rows) + "\n"
+    return data.encode(), "w.cxt"
+
+
+ALGORITHMS = ["next-closure", "fcbo", "in-close-5"]
+
+# (name, builder of (bytes, file name), operations)
+CASES = [
+    ("entity expansion", lambda: (
+        ('<?xml version="1.0"?><!DOCTYPE l [<!ENTITY a "aaaaaaaaaa">' +
+         "".join(f'<!ENTITY {chr(97 + i)} "' + f"&{chr(96 + i)};" * 10 + '">'
+                 for i in range(1, 10)) +
+         ']><C><Attribute Name="x"/><Object><Name>&j;</Name></Object></C>').encode(), "h.xml"),
+     ["parse"]),
+    ("100 000 nested arrays", lambda: (
+        b'{"x": ' + b"[" * 100_000 + b"]" * 100_000 +
+        b', "quorlan_version": "1", "context": [[], [], []]}', "h.json"), ["parse"]),
+    ("50 MB name", lambda: (b'<C><Attribute Name="a"/><Object><Name>' + b"n" * 50_000_000 +
+                            b"</Name></Object></C>", "h.xml"), ["parse"]),
+    ("huge declared counts", lambda: (b"B\n18446744073709551615\n18446744073709551615\n", "h.cxt"),
+     ["parse"]),
+    ("huge item identifier", lambda: (b"4294967295\n", "h.dat"), ["parse"]),
+    ("2^21 - 1 identifier", lambda: (b"2097151\n", "h.dat"), ["parse"]),
+    ("4096 x item 2^21 - 1", lambda: (b"2097151\n" * 4096, "h.dat"), ["parse"]),
+    ("xml 100k x 100k empty", lambda: xml_empty_objects(100_000), ["parse"]),
+    ("xml 300k x 300k empty", lambda: xml_empty_objects(300_000), ["parse"]),
+    ("xml 100 MB", lambda: xml_ordinary(100_000_000), ["parse", "sigint"]),
+    ("xml 10^5 attributes", lambda: (
+        ("<C><x " + " ".join('a%d=""' % i for i in range(100_000)) + "/></C>").encode(), "h.xml"),
+     ["parse"]),
+    ("xml 10^6 attributes", lambda: (
+        ("<C><x " + " ".join('a%d=""' % i for i in range(1_000_000)) + "/></C>").encode(),
+        "h.xml"), ["parse"]),
+    ("xml 10^7 unclosed", lambda: (b"<a>" * 10_000_000, "h.xml"), ["parse"]),
+    ("fimi 10^8-digit token", lambda: (b"1" * 100_000_000 + b"\n", "h.dat"), ["parse"]),
+    ("cxt 10 MB control header", lambda: (b"\x01" * 10_000_000 + b"\n", "h.cxt"), ["parse"]),
+    ("10 MB algorithm name", lambda: (b"x" * 10_000_000, ""), ["algorithm"]),
+    ("fimi 50 MB", lambda: (b"1 2 3 4 5 6 7 8 9 10 11 12\n" * 2_000_000, "h.dat"), ["sigint"]),
+    ("wide 1 x 10^5", lambda: wide(1, 100_000), ALGORITHMS),
+    ("wide 3 x 10^6", lambda: wide(3, 1_000_000), ALGORITHMS),
+    ("10^6 short fimi rows", lambda: (b"1 2\n" * 1_000_000, "h.dat"), ["parse"]),
+    ("10^6 short cxt rows", lambda: (
+        ("B\n\n%d\n2\n\n" % 1_000_000 + "".join("o%d\n" % i for i in range(1_000_000)) +
+         "a\nb\n" + "X.\n" * 1_000_000).encode(), "h.cxt"), ["parse"]),
+    ("10^6 short csv rows", lambda: (
+        ("n,a,b\n" + "".join("o%d,1,0\n" % i for i in range(1_000_000))).encode(), "h.csv"),
+     ["parse"]),
+]
+
+
+def run_sigint(py, path, name):
+    """Seconds from SIGINT, sent 0.3 s into the parse, to KeyboardInterrupt in the child."""
+    child = subprocess.Popen([py, "-c", CHILD, path, name, "sigint"], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True)
+    first = child.stdout.readline().split()
+    if not first or first[0] != "start":
+        child.kill()
+        return f"failed: {child.stderr.read().strip()[-200:]}"
+    time.sleep(max(0.0, float(first[1]) + 0.3 - time.monotonic()))
+    sent = time.monotonic()
+    child.send_signal(signal.SIGINT)
+    words = child.stdout.readline().split()
+    child.wait()
+    if not words:
+        return "failed: no answer"
+    return f"{words[0]} {float(words[1]) - sent:.3f} s after SIGINT"
 
 
 def main():
-    pythons = [a for i, a in enumerate(sys.argv) if i > 0 and sys.argv[i - 1] == "--python"]
+    args = sys.argv[1:]
+    pythons = [a for i, a in enumerate(args) if i > 0 and args[i - 1] == "--python"]
+    only = [a for i, a in enumerate(args) if i > 0 and args[i - 1] == "--only"]
     pythons = pythons or [sys.executable]
-    print(f"{'input':24} {'bytes':>10} {'seconds':>8} {'peak MB':>8}  outcome"
-          + ("   (python)" if len(pythons) > 1 else ""))
-    for kind in KINDS:
-        data, name = make(kind)
+    print(f"{'input':26} {'operation':12} {'bytes':>10} {'seconds':>8} {'peak MB':>8} "
+          f"{'x input':>7}  outcome" + ("   (python)" if len(pythons) > 1 else ""))
+    for kind, build, operations in CASES:
+        if only and not any(o in kind for o in only):
+            continue
+        data, name = build()
         with tempfile.NamedTemporaryFile() as f:
             f.write(data)
             f.flush()
-            for py in pythons:
-                run = subprocess.run([py, "-c", CHILD, f.name, name], capture_output=True,
-                                     text=True)
-                if run.returncode != 0:
-                    print(f"{kind:24} failed: {run.stderr.strip().splitlines()[-1:]}")
-                    continue
-                dt, peak, size, outcome = run.stdout.strip().split("|", 3)
-                tag = f"   ({py})" if len(pythons) > 1 else ""
-                print(f"{kind:24} {size:>10} {float(dt):8.3f} {peak:>8}  {outcome}{tag}")
+            for operation in operations:
+                for py in pythons:
+                    tag = f"   ({py})" if len(pythons) > 1 else ""
+                    if operation == "sigint":
+                        print(f"{kind:26} {'Ctrl-C':12} {len(data):>10} "
+                              f"{run_sigint(py, f.name, name)}{tag}")
+                        continue
+                    run = subprocess.run([py, "-c", CHILD, f.name, name, operation],
+                                         capture_output=True, text=True)
+                    if run.returncode != 0:
+                        print(f"{kind:26} {operation:12} failed: "
+                              f"{run.stderr.strip().splitlines()[-1:]}{tag}")
+                        continue
+                    dt, peak, size, outcome = run.stdout.strip().split("|", 3)
+                    ratio = (float(peak) * 2**20 + int(size)) / int(size) if int(size) else 0
+                    print(f"{kind:26} {operation:12} {size:>10} {float(dt):8.3f} {peak:>8} "
+                          f"{ratio:7.1f}  {outcome}{tag}")
 
 
 if __name__ == "__main__":

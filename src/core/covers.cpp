@@ -9,6 +9,7 @@
 #include "core/covers.h"
 
 #include <algorithm>
+#include <deque>
 
 #include "core/interrupt.h"
 #include "core/panic.h"
@@ -27,7 +28,7 @@ class ExtentIndex {
   explicit ExtentIndex(const PackedSets& extents) : extents_(extents) {
     std::size_t capacity = 16;
     while (capacity < 2 * extents.size()) capacity *= 2;
-    slots_.assign(capacity, kEmpty);
+    resize_polled(slots_, capacity, kEmpty);
     std::vector<std::uint32_t> members;
     InterruptTicker tick;
     for (std::size_t i = 0; i < extents.size(); ++i) {
@@ -129,7 +130,7 @@ class NeighbourStep {
         bucket_start_(lattice.n_attributes(), 0) {}
 
   // Appends the pairs (lower neighbour, i).
-  void run(std::size_t i, std::vector<CoverPair>& pairs) {
+  void run(std::size_t i, std::deque<CoverPair>& pairs) {
     extent_.clear();
     lattice_.extents().to_list(i, extent_);
     lattice_.intents().for_each(i, [&](std::uint32_t x) { in_b_[x] = 1; });
@@ -196,15 +197,18 @@ class NeighbourStep {
 
 // The pairs come grouped by upper concept, ascending; bucketing them by lower concept keeps
 // that order within each bucket, so the result is sorted by lower, then upper, in two passes.
-std::vector<CoverPair> sorted_by_lower(const std::vector<CoverPair>& pairs, std::size_t concepts) {
-  std::vector<std::size_t> start(concepts + 1, 0);
+// They are gathered in a deque, which grows without copying what it holds.
+std::vector<CoverPair> sorted_by_lower(const std::deque<CoverPair>& pairs, std::size_t concepts) {
+  std::vector<std::size_t> start;
+  resize_polled(start, concepts + 1);
   InterruptTicker tick;
   for (const CoverPair& p : pairs) {
     tick();
     ++start[p.first + 1];
   }
   for (std::size_t c = 0; c < concepts; ++c) start[c + 1] += start[c];
-  std::vector<CoverPair> out(pairs.size());
+  std::vector<CoverPair> out;
+  resize_polled(out, pairs.size());
   for (const CoverPair& p : pairs) {
     tick();
     out[start[p.first]++] = p;
@@ -215,8 +219,8 @@ std::vector<CoverPair> sorted_by_lower(const std::vector<CoverPair>& pairs, std:
 }  // namespace
 
 std::vector<CoverPair> compute_covers(const Lattice& lattice) {
-  std::vector<CoverPair> pairs;
-  if (lattice.size() < 2) return pairs;
+  if (lattice.size() < 2) return {};
+  std::deque<CoverPair> pairs;
   const ObjectRows rows = object_rows(lattice, attribute_concepts(lattice));
   NeighbourStep step(lattice, rows);
   InterruptTicker tick;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 
 namespace quorlan {
@@ -43,6 +44,19 @@ class InterruptScope {
 
 // The check of the current thread's scope, if there is one.
 void check_interrupt();
+
+// v.resize(n) a piece at a time, asking about a stop between the pieces: filling hundreds of
+// megabytes is a long step of its own, which no stop could otherwise interrupt.
+template <class Vector>
+void resize_polled(Vector& v, std::size_t n, const typename Vector::value_type& value = {}) {
+  constexpr std::size_t kPiece = std::size_t{1} << 20;
+  if (n > v.size()) v.reserve(n);
+  while (v.size() < n) {
+    check_interrupt();
+    v.resize(n - v.size() > kPiece ? v.size() + kPiece : n, value);
+  }
+  v.resize(n, value);
+}
 
 // One per long loop: call it once per unit of work; units are counted in a register and the
 // scope is consulted every `every` of them.

@@ -12,9 +12,6 @@ QUORLAN_GENERATION_SITE(kNextClosureDone, "quorlan_engine::next_closure");
 QUORLAN_GENERATION_SITE(kInClose5Done, "quorlan_engine::in_close5");
 QUORLAN_GENERATION_SITE(kFcboDone, "quorlan_engine::fcbo");
 
-using enum CanonicityStrategy;
-using enum SiblingOrder;
-
 }  // namespace
 
 // The lectic order of intents is the pre-order of the tree of canonical extensions with siblings
@@ -23,15 +20,21 @@ using enum SiblingOrder;
 // keeps FCbO's pruning: the same intents in the same order, without the m candidate closures
 // per step.
 Lattice NextClosure::compute(const Context& context) const {
-  return reported(kNextClosureDone, name(), enumerate_concepts(context, kFailureSets, kDescending));
+  return reported(
+      kNextClosureDone, name(),
+      enumerate_concepts(context, CanonicityStrategy::kFailureSets, SiblingOrder::kDescending));
 }
 
 Lattice InClose5::compute(const Context& context) const {
-  return reported(kInClose5Done, name(), enumerate_concepts(context, kColumnTest, kAscending));
+  return reported(
+      kInClose5Done, name(),
+      enumerate_concepts(context, CanonicityStrategy::kColumnTest, SiblingOrder::kAscending));
 }
 
 Lattice FCbO::compute(const Context& context) const {
-  return reported(kFcboDone, name(), enumerate_concepts(context, kFailureSets, kAscending));
+  return reported(
+      kFcboDone, name(),
+      enumerate_concepts(context, CanonicityStrategy::kFailureSets, SiblingOrder::kAscending));
 }
 
 const ConceptAlgorithm* algorithm_by_name(std::string_view name) {

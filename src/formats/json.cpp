@@ -25,10 +25,10 @@ using json = nlohmann::basic_json<std::map, std::vector, std::string, bool, long
 // Numbers matter to the reader only as text (for messages), and any number the JSON grammar
 // allows is skipped under an unknown key; the parser would refuse one beyond the range of a
 // double as an overflow, so for the reader's type the conversion keeps such a value finite.
-#if defined(__clang__)
-#define QUORLAN_AS_DECLARED
-#else
+#if defined(__GNUC__) && !defined(__clang__)
 #define QUORLAN_AS_DECLARED __attribute__((nonnull(2)))  // as nlohmann declares it
+#else
+#define QUORLAN_AS_DECLARED
 #endif
 template <>
 QUORLAN_AS_DECLARED inline void nlohmann::detail::

@@ -2,6 +2,8 @@
 
 #include <utf8proc.h>
 
+#include <new>
+
 #include "formats/text.h"
 
 namespace quorlan {
@@ -95,7 +97,9 @@ std::optional<ContextFormat> detect_format(std::string_view file_name, std::stri
   return by_content(head);
 }
 
-ContextResult read_context(std::string_view input, std::string_view file_name) {
+namespace {
+
+ContextResult read_detected(std::string_view input, std::string_view file_name) {
   const std::size_t n = std::min(input.size(), kDetectionBytes);
   const std::optional<ContextFormat> format = detect_format(file_name, input.substr(0, n));
   if (!format) {
@@ -119,6 +123,17 @@ ContextResult read_context(std::string_view input, std::string_view file_name) {
       break;
   }
   panic("unreachable context format");
+}
+
+}  // namespace
+
+ContextResult read_context(std::string_view input, std::string_view file_name) {
+  // Whatever a reader was building when memory ran out is released on the way here.
+  try {
+    return read_detected(input, file_name);
+  } catch (const std::bad_alloc&) {
+    return fail(FormatError::io("out of memory"));
+  }
 }
 
 }  // namespace quorlan

@@ -16,15 +16,21 @@ constexpr const char* kLayoutFields[] = {"message", "nodes", "edges", "layers", 
 struct Adjacency {
   std::vector<std::size_t> start;
   std::vector<std::uint32_t> items;
-  Adjacency(std::size_t n, const std::vector<CoverPair>& covers, bool upward) : start(n + 1, 0) {
+  Adjacency(std::size_t n, const std::vector<CoverPair>& covers, bool upward) {
+    resize_polled(start, n + 1);
     InterruptTicker tick;
     for (const CoverPair& p : covers) {
       tick();
       ++start[(upward ? p.first : p.second) + 1];
     }
     std::partial_sum(start.begin(), start.end(), start.begin());
-    items.resize(covers.size());
-    std::vector<std::size_t> fill(start.begin(), start.end() - 1);
+    resize_polled(items, covers.size());
+    std::vector<std::size_t> fill;
+    resize_polled(fill, n);
+    for (std::size_t c = 0; c < n; ++c) {
+      tick();
+      fill[c] = start[c];
+    }
     for (const CoverPair& p : covers) {
       tick();
       if (upward) {
@@ -82,14 +88,19 @@ void reorder_by_median(std::vector<std::uint32_t>& layer, std::size_t fixed_laye
 // only final layers.
 std::vector<std::size_t> longest_path_layers(const Lattice& lattice, const Adjacency& upper) {
   const std::size_t n = lattice.size();
-  std::vector<std::uint32_t> order(n);
-  std::iota(order.begin(), order.end(), 0u);
+  std::vector<std::uint32_t> order;
+  resize_polled(order, n);
   InterruptTicker tick;
+  for (std::uint32_t c = 0; c < n; ++c) {
+    tick();
+    order[c] = c;
+  }
   std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
     tick();
     return lattice.extents().count(a) > lattice.extents().count(b);
   });
-  std::vector<std::size_t> layer_of(n, 0);
+  std::vector<std::size_t> layer_of;
+  resize_polled(layer_of, n);
   for (std::uint32_t c : order) {
     tick();
     const std::uint32_t* up = upper.begin(c);
@@ -106,8 +117,10 @@ std::vector<std::vector<std::uint32_t>> initial_order(const std::vector<std::siz
                                                       std::vector<std::size_t>& position) {
   const std::size_t layers = 1 + *std::max_element(layer_of.begin(), layer_of.end());
   std::vector<std::vector<std::uint32_t>> out(layers);
-  position.resize(layer_of.size());
+  resize_polled(position, layer_of.size());
+  InterruptTicker tick;
   for (std::uint32_t c = 0; c < layer_of.size(); ++c) {
+    tick();
     position[c] = out[layer_of[c]].size();
     out[layer_of[c]].push_back(c);
   }
@@ -140,7 +153,8 @@ void median_sweeps(std::vector<std::vector<std::uint32_t>>& layers, const Adjace
 // Step 7: evenly spaced rows centred on x = 0; nodes in concept-index order.
 std::vector<LayoutNode> coordinates(const std::vector<std::vector<std::uint32_t>>& layers,
                                     std::size_t n, const LayoutConfig& config) {
-  std::vector<LayoutNode> nodes(n);
+  std::vector<LayoutNode> nodes;
+  resize_polled(nodes, n);
   InterruptTicker tick;
   for (std::size_t k = 0; k < layers.size(); ++k) {
     tick();
@@ -175,7 +189,9 @@ LatticeLayout sugiyama_layout(const Lattice& lattice, const LayoutConfig& config
   const std::size_t n = lattice.size();
   if (n == 0) return out;
   const std::vector<CoverPair>& covers = lattice.covers();
+  InterruptTicker tick;
   for (const CoverPair& p : covers) {
+    tick();
     if (p.first >= n || p.second >= n) panic("cover pair names a concept outside the lattice");
   }
   const Adjacency upper(n, covers, /*upward=*/true);
@@ -186,7 +202,10 @@ LatticeLayout sugiyama_layout(const Lattice& lattice, const LayoutConfig& config
   median_sweeps(layers, upper, lower, layer_of, position, config.crossing_iters);
   out.nodes = coordinates(layers, n, config);
   out.edges.reserve(covers.size());
-  for (const CoverPair& p : covers) out.edges.push_back({p.second, p.first});
+  for (const CoverPair& p : covers) {
+    tick();
+    out.edges.push_back({p.second, p.first});
+  }
   bounding_box(out);
 
   QUORLAN_EVENT(Debug, "quorlan_layout::sugiyama", kLayoutFields, "sugiyama layout complete",

@@ -2,12 +2,19 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
 #include "core/interrupt.h"
 
 namespace quorlan {
+
+// Floating-point std::to_chars is exact by definition; where the standard library lacks it (GCC
+// 10's), the C library's printf serves, which on glibc, macOS and the UCRT also rounds the exact
+// binary value correctly, ties to even.
+#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
 
 void append_one_decimal(std::string& out, double value) {
   char buf[400];
@@ -20,6 +27,27 @@ void append_shortest(std::string& out, double value) {
   const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
   out.append(buf, r.ptr);
 }
+
+#else
+
+void append_one_decimal(std::string& out, double value) {
+  char buf[400];
+  const int n = std::snprintf(buf, sizeof buf, "%.1f", value);
+  out.append(buf, static_cast<std::size_t>(n));
+}
+
+void append_shortest(std::string& out, double value) {
+  char buf[400];
+  for (int digits = 0;; ++digits) {
+    const int n = std::snprintf(buf, sizeof buf, "%.*f", digits, value);
+    if (std::strtod(buf, nullptr) == value || digits == 1074) {
+      out.append(buf, static_cast<std::size_t>(n));
+      return;
+    }
+  }
+}
+
+#endif
 
 namespace {
 
@@ -64,7 +92,9 @@ void write_edges(std::string& out, const LatticeLayout& layout, double dx, doubl
 
 std::string render_svg(const LatticeLayout& layout, const SvgStyle& style) {
   std::string out;
-  out.reserve(4096);
+  // Room for the whole document up front (a line is about 50 bytes per node and 80 per edge): a
+  // large one is then never copied to grow, a step no stop could interrupt.
+  out.reserve(4096 + 64 * layout.nodes.size() + 96 * layout.edges.size());
   double min_x = std::numeric_limits<double>::infinity();
   double min_y = std::numeric_limits<double>::infinity();
   for (const LayoutNode& node : layout.nodes) {

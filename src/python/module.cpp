@@ -51,7 +51,7 @@ Ref class_object(PyObject* type, const char* name) {
 }  // namespace
 }  // namespace quorlan::py
 
-extern "C" __attribute__((visibility("default"))) PyObject* PyInit_quorlan() {
+PyMODINIT_FUNC PyInit_quorlan() {
   using namespace quorlan::py;
   return guarded([]() -> PyObject* {
     if (g_initialised) {

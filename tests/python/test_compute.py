@@ -85,6 +85,9 @@ def test_supported_algorithms_is_a_new_list():
     ("", 'unknown algorithm ``; try one of: ["next-closure", "in-close-5", "fcbo"]'),
     ("Foo", 'unknown algorithm `Foo`; try one of: ["next-closure", "in-close-5", "fcbo"]'),
     ("in_close_5", 'unknown algorithm `in_close_5`; try one of: ["next-closure", "in-close-5", "fcbo"]'),
+    # A long name is cut after 256 characters, however long it is.
+    pytest.param("é" * 10_000_000, "unknown algorithm `" + "é" * 256 + "…` and 9999744 more "
+                 'characters; try one of: ["next-closure", "in-close-5", "fcbo"]', id="long"),
 ])
 def test_unknown_algorithm(name, message):
     ctx = quorlan.parse_context(cxt(["o"], ["a"], ["X"]))

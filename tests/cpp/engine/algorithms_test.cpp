@@ -114,8 +114,9 @@ TEST(Algorithms, EqualPlainProceduresOnRandomContexts) {
     expect_same_list(cbo, InClose5().compute(ctx), what + " in-close-5");
     const SparseContext sparse(ctx);
     const DenseContext dense(ctx);
-    using enum CanonicityStrategy;
-    using enum SiblingOrder;
+    constexpr auto kFailureSets = CanonicityStrategy::kFailureSets;
+    constexpr auto kColumnTest = CanonicityStrategy::kColumnTest;
+    constexpr auto kAscending = SiblingOrder::kAscending, kDescending = SiblingOrder::kDescending;
     expect_same_list(cbo, dense_search(dense, kFailureSets, kAscending), what + " dense fcbo");
     expect_same_list(cbo, dense_search(dense, kColumnTest, kAscending), what + " dense in-close");
     expect_same_list(nc, dense_search(dense, kColumnTest, kDescending), what + " dense desc ic");

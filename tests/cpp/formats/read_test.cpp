@@ -112,6 +112,49 @@ TEST(Quoted, Escapes) {
   for (const Case& c : cases) EXPECT_EQ(text::quoted(c.in), c.out);
 }
 
+// A long piece of input is cut where its shown form, escapes included, reaches 256 characters;
+// every reader's message says how much was left out.
+TEST(Quoted, LongPiecesInEveryMessage) {
+  const std::string digits(1000, '1'), shown(256, '1');
+  const std::string cut = "\"" + shown + "\xE2\x80\xA6\" and 744 more characters";
+  std::string controls;
+  for (int i = 0; i < 51; ++i) controls += "\\u{1}";
+  const std::pair<std::string, std::string> cases[] = {
+      {read_context(digits + "\n", "t.dat").error().display(),
+       "parse error in fimi: line 1: expected non-negative integer, got " + cut},
+      {read_context("B\n\n" + digits + "\n", "t.cxt").error().display(),
+       "parse error in cxt: expected object count as a non-negative integer, got " + cut},
+      {read_context(std::string(300, '\x01'), "t.cxt").error().display(),
+       "parse error in cxt: expected format header \"B\", got \"" + controls +
+           "\xE2\x80\xA6\" and 249 more characters"},
+      {read_context("<C><Attribute Name=\"a\"/><Object><Name>" + digits +
+                        "</Name><HasAttribute Id=\"1\"/></Object></C>",
+                    "t.xml")
+           .error()
+           .display(),
+       "invalid fca-xml data: object " + cut +
+           " references attribute id 1, only 1 attributes "
+           "declared"},
+      {read_context("{\"quorlan_version\": \"" + digits + "\", \"context\": [\"" + digits + "\"]}",
+                    "t.json")
+           .error()
+           .display(),
+       "JSON error: invalid type: string " + cut + ", expected a sequence of strings"},
+      {read_context("{\"quorlan_version\": \"" + digits + "\u0001", "t.json").error().display(),
+       "JSON error: parse error at line 1, column 1022: syntax error while parsing value - "
+       "invalid string: control character U+0001 (SOH) must be escaped to \\u0001; last read: "
+       "'\"" +
+           shown.substr(1) + "\xE2\x80\xA6' and 753 more characters"},
+  };
+  for (const auto& [got, expected] : cases) {
+    EXPECT_EQ(got, expected);
+    EXPECT_LE(text::count_scalars(got), 1000u);
+  }
+  EXPECT_EQ(text::quoted(shown), "\"" + shown + "\"");  // a piece that fits is shown whole
+  EXPECT_EQ(text::clipped(digits.substr(0, 257), "`", "`"),
+            "`" + shown + "\xE2\x80\xA6` and 1 more characters");
+}
+
 TEST(Text, TrimUnicodeWhiteSpace) {
   EXPECT_EQ(text::trim(" \t\xC2\xA0x y\xE2\x80\xA8\r"), "x y");
   EXPECT_EQ(text::trim("\xE2\x80\x8Bx"), "\xE2\x80\x8Bx");  // U+200B is not White_Space
@@ -316,6 +359,15 @@ TEST(FcaXml, Messages) {
        "parse error in fca-xml: XML parse error at position 4: junk after document element"},
       {xml_doc("<Object><Name>o</Name></Object><Attribute Name=\"late\"/>"),
        "context construction failed: incidence row 0 has 0 attributes, expected 1"},
+      // The first failing check in document order decides, of the reader or of the XML.
+      {"<C><Attribute Name=\"a\"/><Object><HasAttribute Id=\"3\"/></Object></D>",
+       "invalid fca-xml data: object \"g0\" references attribute id 3, only 1 attributes declared"},
+      {"<C><Attribute Name=\"a\"/><Object><HasAttribute Id=\"3\"/></Object></C><junk/>",
+       "invalid fca-xml data: object \"g0\" references attribute id 3, only 1 attributes declared"},
+      {"<C><Object><Name>&nope;</Name></Object>\x01</C>",
+       "parse error in fca-xml: invalid text in <Name>: undefined entity"},
+      {"<C>\x01<Attribute Name=\"a\"/><Object><HasAttribute Id=\"3\"/></Object></C>",
+       "parse error in fca-xml: XML parse error at position 3: not well-formed (invalid token)"},
   };
   for (const auto& [doc, expected] : cases) EXPECT_EQ(display_of(doc, "t.xml"), expected) << doc;
 }
@@ -436,7 +488,19 @@ TEST(FcaXml, ReferencesResolvedByTheReader) {
 // What the XML layer refuses, beside mismatched tags: the rules of a well-formed document that
 // the parser leaves to its caller are checked too.
 TEST(FcaXml, MalformedDocuments) {
+  // Ten attributes, the first value holding '<' or name given twice decides.
+  const auto many = [](const char* fifth, const char* last) {
+    std::string tag = "<C><x";
+    for (int i = 0; i < 9; ++i)
+      tag += " a" + std::to_string(i) + "=\"" + (i == 5 ? fifth : "") + "\"";
+    return tag + " " + last + "/></C>";
+  };
   const std::pair<std::string, std::string> cases[] = {
+      {many("", "a3=\"\""), "XML parse error at position 3: duplicate attribute"},
+      {many("<", "a3=\"\""), "XML parse error at position 3: not well-formed (invalid token)"},
+      {many("", "a9=\"<\" a1=\"\""),
+       "XML parse error at position 3: not well-formed (invalid token)"},
+      {many("", "a1=\"\" a9=\"<\""), "XML parse error at position 3: duplicate attribute"},
       {"<a/><b/>", "XML parse error at position 4: junk after document element"},
       {"<C></C>trailing", "XML parse error at position 7: text outside the document element"},
       {"", "XML parse error at position 0: no element found"},
