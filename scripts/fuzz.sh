@@ -6,7 +6,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-20}"
-CXX=clang++-14 CC=clang-14 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# The newest clang installed with its libFuzzer runtime (scripts/setup.sh --tests installs one).
+clang=""
+for c in $(ls /usr/bin/clang++-[0-9]* 2>/dev/null | sed 's/.*-//' | sort -rn); do
+  if ls /usr/lib/llvm-"$c"/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a \
+        /usr/lib/llvm-"$c"/lib/clang/*/lib/*/libclang_rt.fuzzer*.a > /dev/null 2>&1; then
+    clang="$c"
+    break
+  fi
+done
+[ -n "$clang" ] || { echo "fuzz: no clang with libFuzzer; run scripts/setup.sh --tests" >&2; exit 1; }
+CXX="clang++-$clang" CC="clang-$clang" cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORLAN_BUILD_FUZZERS=ON -DQUORLAN_BUILD_TESTS=OFF > /dev/null
 cmake --build build/fuzz --target read_context_fuzz whole_road_fuzz
 for target in read_context whole_road; do
