@@ -51,7 +51,7 @@ class Lattice:
     def _repr_html_(self) -> str:
         """Jupyter HTML renderer. SVG inside a captioned div."""
 
-def parse_context(bytes: builtins.bytes, filename: str = ...) -> Context:
+def parse_context(bytes: builtins.bytes, filename: str = "upload.cxt") -> Context:
     """Parses raw bytes into a `Context`."""
 
 def supported_algorithms() -> list[str]:

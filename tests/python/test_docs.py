@@ -16,9 +16,23 @@ def test_guide_notebook_runs_on_bob_ross():
     nb = executed_notebook(DOCS / "guide.ipynb")
     text = "".join(o.get("text", "") for c in nb.cells if c.cell_type == "code" for o in c.outputs)
     assert "3463 concepts" in text and "1340 implications" in text
-    last = [o["data"] for o in nb.cells[-1].outputs if o.get("output_type") == "execute_result"]
-    assert last[0]["image/svg+xml"].startswith("<?xml")
-    assert "Lattice \u2014 12 concepts" in last[0]["text/html"]
+    assert "403 episodes, 67 features" in text
+    shown = [o["data"] for c in nb.cells if c.cell_type == "code" for o in c.outputs
+             if o.get("output_type") == "execute_result" and "image/svg+xml" in o["data"]]
+    plain, labelled = shown[-2]["image/svg+xml"], shown[-1]["image/svg+xml"]
+    assert "Lattice \u2014 12 concepts" in shown[-2]["text/html"]
+    # The last picture is the part's lattice with its names: one title per concept, every
+    # chosen feature written once, above its concept.
+    assert labelled.count("<circle") == plain.count("<circle") == 12
+    assert labelled.count("<title>") == 12
+    labels = re.findall(r"<text [^>]*>([^<]*)</text>", labelled)
+    written = [name for label in labels for name in label.split(", ")]
+    for feature in ["TREES", "MOUNTAIN", "LAKE", "CABIN", "GRASS", "CLOUDS"]:
+        assert written.count(feature) == 1, (feature, labels)
+    # The guide's function is the one the labelling page shows.
+    page = (DOCS / "labels.md").read_text()
+    recipe = re.search(r"```python\n(.*?)```", page, re.S).group(1).strip()
+    assert recipe in ["".join(c.source).strip() for c in nb.cells if c.cell_type == "code"]
 
 
 # Each format page's first fenced example, read under a name of that format, and what the page
@@ -61,3 +75,38 @@ def test_stubs_name_exactly_the_module_surface():
     declared = re.findall(r"^(?:def|class) (\w+)", stub, re.M)
     public = [n for n in declared if not n.startswith("_")]
     assert sorted(public + ["__version__"]) == sorted(quorlan.__all__)
+
+
+# Every Python example of the README and the docs runs, and each result a comment shows (with
+# "..." for what it leaves out) is what the code gives.
+EXAMPLE_PAGES = ["README.md", *sorted(str(p.relative_to(ROOT)) for p in DOCS.rglob("*.md"))]
+SHOWN = re.compile(r"^([\[{('\"\d-]|[A-Za-z_]\w*\()")
+
+
+def examples(page):
+    return re.findall(r"```python\n(.*?)```", (ROOT / page).read_text(), re.S)
+
+
+@pytest.mark.parametrize("page", [p for p in EXAMPLE_PAGES if examples(p)])
+def test_examples_print_what_their_comments_say(page, tmp_path, monkeypatch):
+    import ast
+    for name in ("examples", "docs"):
+        (tmp_path / name).symlink_to(ROOT / name)
+    monkeypatch.chdir(tmp_path)  # files the examples write land here
+    namespace = {"quorlan": quorlan, "pathlib": pathlib}
+    for block in examples(page):
+        lines = block.splitlines()
+        statements = ast.parse(block).body
+        for k, node in enumerate(statements):
+            # The comment after the statement, and the comment lines below it.
+            comment = [lines[node.end_lineno - 1][node.end_col_offset:].strip()]
+            stop = statements[k + 1].lineno - 1 if k + 1 < len(statements) else len(lines)
+            comment += [l.strip() for l in lines[node.end_lineno:stop] if l.strip()]
+            said = " ".join(c.lstrip("#").strip() for c in comment if c.startswith("#"))
+            if not isinstance(node, ast.Expr):
+                exec(compile(ast.Module([node], []), page, "exec"), namespace)
+                continue
+            value = eval(compile(ast.Expression(node.value), page, "eval"), namespace)
+            if SHOWN.match(said):
+                pattern = ".*".join(re.escape(part) for part in said.split("..."))
+                assert re.fullmatch(pattern, repr(value), re.S), (page, said, repr(value)[:300])
