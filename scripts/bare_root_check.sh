@@ -14,7 +14,7 @@ root="$(pwd)/build/bare-$suite"
 [ "$mode" = sdist ] && root="$root-sdist"
 step() { echo "== $*"; }
 
-dpkg-query -W -f='${Status}' debootstrap 2>/dev/null | grep -q "ok installed" ||
+dpkg-query -W -f='${Status}' debootstrap 2>/dev/null | grep "ok installed" > /dev/null ||
   { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap > /dev/null; }
 cleanup() {
   for m in proc sys dev/pts dev; do umount "$root/$m" 2>/dev/null || true; done

@@ -24,8 +24,9 @@ update_lists() {
     updated=1
   fi
 }
-available() { apt-cache show "$1" 2>/dev/null | grep -q "^Package: $1\$"; }
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+# grep reads all its input: with pipefail, -q would end the pipe early and fail it at random.
+available() { apt-cache show "$1" 2>/dev/null | grep "^Package: $1\$" > /dev/null; }
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep "ok installed" > /dev/null; }
 
 packages=(ca-certificates g++ make cmake ninja-build pkg-config
           python3 python3-dev python3-venv python3-pip
@@ -43,16 +44,17 @@ if [ "$tests" = 1 ]; then
   done
   if [ -z "$clang" ]; then
     update_lists
-    for c in $(apt-cache pkgnames clang- | grep -E '^clang-[0-9]+$' | sed 's/clang-//' | sort -rn); do
-      if available "libclang-rt-$c-dev"; then
-        packages+=("clang-$c" "libclang-rt-$c-dev")
-      elif available "libclang-common-$c-dev"; then
-        packages+=("clang-$c" "libclang-common-$c-dev")
-      else
-        continue
-      fi
-      clang="$c"
-      break
+    versions="$(apt-cache pkgnames clang- | grep -E '^clang-[0-9]+$' | sed 's/clang-//' | sort -rn)"
+    # The runtime's own package where the release has one; only a release that has none for
+    # any version (Ubuntu 22.04) ships it in libclang-common-N-dev.
+    for runtime in libclang-rt libclang-common; do
+      for c in $versions; do
+        if available "$runtime-$c-dev"; then
+          packages+=("clang-$c" "$runtime-$c-dev")
+          clang="$c"
+          break 2
+        fi
+      done
     done
     [ -n "$clang" ] || { echo "setup: this release offers no clang with a fuzzing runtime" >&2; exit 1; }
   fi

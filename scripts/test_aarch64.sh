@@ -15,7 +15,7 @@ sudo=""
 
 need=()
 for p in debootstrap qemu-user-static debian-archive-keyring; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || need+=("$p")
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep "ok installed" > /dev/null || need+=("$p")
 done
 if [ "${#need[@]}" -gt 0 ]; then
   step "installing ${need[*]}"
