@@ -41,6 +41,11 @@ class Lattice {
     extents_.push_list(extent, extent_count);
     intents_.push_words(intent);
   }
+  // Appends a concept whose extent, of extent_count objects, is given as bit words too.
+  void push_words(const Word* extent, std::size_t extent_count, const Word* intent) {
+    extents_.push_words(extent, extent_count);
+    intents_.push_words(intent);
+  }
   // Appends a concept given as two ascending index lists.
   void push_lists(const std::uint32_t* extent, std::size_t extent_count,
                   const std::uint32_t* intent, std::size_t intent_count) {

@@ -1,33 +1,134 @@
 #include "core/packed_sets.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <type_traits>
 
 #include "core/interrupt.h"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace quorlan {
+
+namespace {
+
+// Blocks of at least this many bytes are aligned to and advised as huge pages.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+}  // namespace
+
+template <class T>
+void BlockBuffer<T>::Free::operator()(T* p) const {
+#if defined(__linux__)
+  if (mapped != 0) {
+    munmap(p, mapped);
+    return;
+  }
+#endif
+  std::free(p);
+}
+
+template <class T>
+void BlockBuffer<T>::add_block(std::size_t capacity) {
+  static_assert(std::is_trivial_v<T>, "blocks hold plain integers, never constructed");
+  Block b;
+  std::size_t bytes = capacity * sizeof(T);
+  void* memory = nullptr;
+  std::size_t mapped = 0;
+#if defined(__linux__)
+  if (bytes >= kHugePage) {
+    bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    capacity = bytes / sizeof(T);
+    // One huge page more than needed, then the unaligned ends given back.
+    void* region = mmap(nullptr, bytes + kHugePage, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (region == MAP_FAILED) throw std::bad_alloc();
+    const auto start = reinterpret_cast<std::uintptr_t>(region);
+    const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+    if (aligned > start) munmap(region, aligned - start);
+    if (aligned + bytes < start + bytes + kHugePage) {
+      munmap(reinterpret_cast<void*>(aligned + bytes), start + kHugePage - aligned);
+    }
+    memory = reinterpret_cast<void*>(aligned);
+    mapped = bytes;
+#if defined(MADV_HUGEPAGE)
+    madvise(memory, bytes, MADV_HUGEPAGE);  // advice only
+#endif
+  }
+#endif
+  if (memory == nullptr) memory = std::malloc(bytes);
+  if (memory == nullptr) throw std::bad_alloc();
+  b.owned = std::unique_ptr<T[], Free>(static_cast<T*>(memory), Free{mapped});
+  b.data = b.owned.get();
+  b.capacity = capacity;
+  total_ += capacity;
+  blocks_.push_back(std::move(b));
+}
+
+template <class T>
+std::uint64_t BlockBuffer<T>::append(std::size_t count) {
+  if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < count) {
+    constexpr std::size_t kFirst = 4096;
+    add_block(std::max({count, total_, kFirst}));
+  }
+  Block& b = blocks_.back();
+  const std::uint64_t place = (std::uint64_t{blocks_.size() - 1} << kOffsetBits) | b.used;
+  b.used += count;
+  return place;
+}
+
+template <class T>
+void BlockBuffer<T>::adopt(std::vector<T>&& items) {
+  Block b;
+  b.adopted = std::move(items);
+  b.data = b.adopted.data();
+  b.capacity = b.used = b.adopted.size();
+  total_ += b.capacity;
+  blocks_.push_back(std::move(b));
+}
+
+template <class T>
+BlockBuffer<T>::BlockBuffer(const BlockBuffer& other) {
+  for (const Block& o : other.blocks_) {
+    add_block(std::max<std::size_t>(o.used, 1));
+    std::copy(o.data, o.data + o.used, blocks_.back().data);
+    blocks_.back().used = o.used;
+  }
+}
+
+template class BlockBuffer<std::uint32_t>;
+template class BlockBuffer<Word>;
 
 void PackedSets::push_list(const std::uint32_t* idx, std::size_t count) {
   counts_.push_back(static_cast<std::uint32_t>(count));
   if (as_list(count)) {
-    offsets_.push_back(lists_.size() | kListBit);
-    lists_.insert(lists_.end(), idx, idx + count);
+    const std::uint64_t place = lists_.append(count);
+    std::copy(idx, idx + count, lists_.at(place));
+    places_.push_back(place | kListBit);
     return;
   }
-  offsets_.push_back(words_.size());
-  words_.resize(words_.size() + words_per_set_, 0);
-  Word* w = words_.data() + offsets_.back();
+  const std::uint64_t place = words_.append(words_per_set_);
+  Word* w = words_.at(place);
+  std::fill(w, w + words_per_set_, Word{0});
   for (std::size_t k = 0; k < count; ++k) set_bit(w, idx[k]);
+  places_.push_back(place);
 }
 
-void PackedSets::push_words(const Word* words) {
-  counts_.push_back(static_cast<std::uint32_t>(count_bits(words, words_per_set_)));
-  if (as_list(counts_.back())) {
-    offsets_.push_back(lists_.size() | kListBit);
-    for_each_bit(words, words_per_set_, [&](std::uint32_t x) { lists_.push_back(x); });
+void PackedSets::push_words(const Word* words, std::size_t count) {
+  counts_.push_back(static_cast<std::uint32_t>(count));
+  if (as_list(count)) {
+    const std::uint64_t place = lists_.append(count);
+    std::uint32_t* out = lists_.at(place);
+    for_each_bit(words, words_per_set_, [&](std::uint32_t x) { *out++ = x; });
+    places_.push_back(place | kListBit);
     return;
   }
-  offsets_.push_back(words_.size());
-  words_.insert(words_.end(), words, words + words_per_set_);
+  const std::uint64_t place = words_.append(words_per_set_);
+  std::copy(words, words + words_per_set_, words_.at(place));
+  places_.push_back(place);
 }
 
 void PackedSets::push_lists(std::vector<std::uint32_t>&& items,
@@ -46,10 +147,10 @@ void PackedSets::push_lists(std::vector<std::uint32_t>&& items,
   }
   counts_.reserve(sets);
   for (std::size_t k = 0; k < sets; ++k) counts_.push_back(static_cast<std::uint32_t>(length(k)));
-  lists_ = std::move(items);
-  offsets_ = std::move(starts);
-  offsets_.pop_back();
-  for (std::uint64_t& o : offsets_) o |= kListBit;
+  lists_.adopt(std::move(items));  // the first block: places are the offsets themselves
+  places_ = std::move(starts);
+  places_.pop_back();
+  for (std::uint64_t& o : places_) o |= kListBit;
 }
 
 void PackedSets::to_words(std::size_t i, Word* out) const {

@@ -1,11 +1,14 @@
 // A compact, append-only store of many sets of one capacity. Each set is kept either as a
 // sorted index list or as bit words, whichever takes less room, so that millions of sparse
 // extents or rows of a large context fit in memory as easily as dense ones. Lists and words
-// live in two buffers of their own; a set names its form and its place in one of them.
+// live in blocks of their own that never move: each new block is as large as all before it, so
+// storing N sets copies nothing and touches each page once (large blocks are asked to be backed
+// by huge pages where the system offers them). A set names its form and its place in a block.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/sets.h"
@@ -14,6 +17,51 @@ namespace quorlan {
 
 // How the sets of a store are kept: each by its size (the default), or all in one form.
 enum class SetForm { kBySize, kList, kWords };
+
+// Items appended in runs that each stay in one block; a run is found again by its place, the
+// block's number and the offset in it.
+template <class T>
+class BlockBuffer {
+ public:
+  static constexpr unsigned kOffsetBits = 40;
+  static constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kOffsetBits) - 1;
+
+  // Room for `count` items in one block; returns their place. The items are not initialised.
+  std::uint64_t append(std::size_t count);
+  T* at(std::uint64_t place) { return blocks_[place >> kOffsetBits].data + (place & kOffsetMask); }
+  const T* at(std::uint64_t place) const {
+    return blocks_[place >> kOffsetBits].data + (place & kOffsetMask);
+  }
+  // Takes over a vector's items as the first block (the buffer must be empty).
+  void adopt(std::vector<T>&& items);
+
+  BlockBuffer() = default;
+  BlockBuffer(BlockBuffer&&) noexcept = default;
+  BlockBuffer& operator=(BlockBuffer&&) noexcept = default;
+  // A copy has blocks of its own, with the same places.
+  BlockBuffer(const BlockBuffer& other);
+  BlockBuffer& operator=(const BlockBuffer& other) {
+    if (this != &other) *this = BlockBuffer(other);
+    return *this;
+  }
+
+ private:
+  // Large blocks are mapped from the system directly (so that their pages go back to it when
+  // freed) and aligned to huge pages; the others come from malloc.
+  struct Free {
+    std::size_t mapped = 0;  // bytes mapped, or 0 for malloc
+    void operator()(T* p) const;
+  };
+  struct Block {
+    std::unique_ptr<T[], Free> owned;  // a fresh block; empty for an adopted vector
+    std::vector<T> adopted;
+    T* data = nullptr;
+    std::size_t capacity = 0, used = 0;
+  };
+  void add_block(std::size_t capacity);
+  std::vector<Block> blocks_;
+  std::size_t total_ = 0;  // the capacity of all blocks
+};
 
 class PackedSets {
  public:
@@ -24,22 +72,22 @@ class PackedSets {
   std::size_t size() const { return counts_.size(); }
   std::size_t words_per_set() const { return words_per_set_; }
   std::size_t count(std::size_t i) const { return counts_[i]; }
-  bool is_list(std::size_t i) const { return (offsets_[i] & kListBit) != 0; }
+  bool is_list(std::size_t i) const { return (places_[i] & kListBit) != 0; }
 
   // Appends a set given as an ascending list of distinct indices below the capacity.
   void push_list(const std::uint32_t* idx, std::size_t count);
-  // Appends a set given as words laid out as IndexSet stores them.
-  void push_words(const Word* words);
+  // Appends a set given as words laid out as IndexSet stores them (of `count` members, when
+  // the caller knows).
+  void push_words(const Word* words) { push_words(words, count_bits(words, words_per_set_)); }
+  void push_words(const Word* words, std::size_t count);
   // Appends the sets items[starts[k], starts[k + 1]), each an ascending list. When the store is
-  // empty and every one of them is kept as a list, both buffers are taken over, not copied.
+  // empty and every one of them is kept as a list, the items are taken over, not copied.
   void push_lists(std::vector<std::uint32_t>&& items, std::vector<std::uint64_t>&& starts);
 
   // The members of a list set; only valid when is_list(i).
-  const std::uint32_t* list(std::size_t i) const {
-    return lists_.data() + (offsets_[i] & ~kListBit);
-  }
+  const std::uint32_t* list(std::size_t i) const { return lists_.at(places_[i] & ~kListBit); }
   // The bit words of a dense set; only valid when !is_list(i).
-  const Word* bits(std::size_t i) const { return words_.data() + offsets_[i]; }
+  const Word* bits(std::size_t i) const { return words_.at(places_[i]); }
   SetForm form() const { return form_; }
 
   // True when pred holds for some member of set i, in ascending order; stops at the first.
@@ -83,9 +131,9 @@ class PackedSets {
   std::size_t capacity_;
   std::size_t words_per_set_;
   SetForm form_;
-  std::vector<std::uint32_t> lists_;
-  std::vector<Word> words_;
-  std::vector<std::uint64_t> offsets_;  // into lists_ (kListBit set) or words_
+  BlockBuffer<std::uint32_t> lists_;
+  BlockBuffer<Word> words_;
+  std::vector<std::uint64_t> places_;  // in lists_ (kListBit set) or words_
   std::vector<std::uint32_t> counts_;
 };
 

@@ -1,6 +1,7 @@
 #include "engine/dense_search.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace quorlan {
 
@@ -30,205 +31,257 @@ void DenseContext::intent_of(const std::uint32_t* extent, std::size_t count, Wor
 namespace {
 
 constexpr std::size_t kNone = SIZE_MAX;
-constexpr std::uint32_t kNoAttribute = UINT32_MAX;
 // A failure memo entry with this bit names the attribute that witnessed the failure rather than
-// where the failed intent is kept.
+// where the failed part of the intent is kept.
 constexpr std::size_t kWitnessBit = std::size_t{1} << 63;
-// The words of failed intents kept on the current path at most: past that, a failure keeps only
-// its witness, so that memory stays linear in the attributes however wide the context.
-constexpr std::size_t kFailedIntentWords = std::size_t{1} << 20;
+// The words of failures kept on the current path at most: past that, a failure keeps only its
+// witness, so that memory stays linear in the attributes however wide the context.
+constexpr std::size_t kFailedWords = std::size_t{1} << 20;
+
+// Words holding the attributes below j, and the bits of the last of them that are below j.
+std::size_t words_below(std::uint32_t j) { return j / kWordBits + 1; }
+Word last_word_below(std::uint32_t j) { return low_mask(j % kWordBits); }
+
+// A node of the tree: its extent of ext_len objects, as bit words at ext_bits_[ext_off] or as
+// a list at extents_[ext_off]; its intent at intents_[intent_off] (whole below j + 1 once its
+// parent is expanded, whole once it is); and the attribute j that generated it.
+struct Child {
+  std::size_t ext_off, ext_len, intent_off;
+  std::uint32_t j;
+  bool bits;
+};
 
 class DenseSearch {
  public:
   // The marks restore the arenas and the failure memo when the frame is popped.
   struct Frame : FrameBase {
-    std::size_t ext_mark = 0, intent_mark = 0, undo_mark = 0, failed_words = 0;
+    std::size_t ext_mark = 0, bits_mark = 0, intent_mark = 0, undo_mark = 0, failed_mark = 0;
   };
 
-  DenseSearch(const DenseContext& dc, CanonicityStrategy strategy)
+  explicit DenseSearch(const DenseContext& dc)
       : dc_(dc),
-        strategy_(strategy),
         words_(dc.row_words),
+        valid_(dc.row_words),
+        outside_(dc.row_words),
+        running_(dc.row_words),
         failure_(dc.m, kNone),
-        out_(dc.n, dc.m) {}
+        out_(dc.n, dc.m) {
+    fill_below(dc.m, words_, valid_.data());
+    a_bits_.resize(dc.col_words);
+    c_bits_.resize(dc.col_words);
+    c_list_.resize(dc.n + 1);
+  }
 
   Lattice run(SiblingOrder order) {
     walk_tree(*this, order);
     return std::move(out_);
   }
 
+  // The root's intent starts empty; its expansion finds the attributes every object has.
   Frame expand_root() {
-    extents_.resize(dc_.n);
-    for (std::size_t g = 0; g < dc_.n; ++g) extents_[g] = static_cast<std::uint32_t>(g);
-    intents_.resize(words_);
-    dc_.intent_of(extents_.data(), dc_.n, intents_.data());
-    out_.push(extents_.data(), dc_.n, intents_.data());
-    return expand(0, dc_.n, 0, 0);
+    ext_bits_.resize(dc_.col_words);
+    fill_below(dc_.n, dc_.col_words, ext_bits_.data());
+    intents_.assign(words_, 0);
+    const Child root{0, dc_.n, 0, 0, true};
+    Frame f = expand(root, 0);
+    emit(root);
+    return f;
   }
 
+  // A node is handed to the lattice once its expansion has completed its intent, before any
+  // of its children.
   Frame descend(const Frame&, std::size_t c) {
     const Child ch = children_[c];
-    out_.push(extents_.data() + ch.ext_off, ch.ext_len, intents_.data() + ch.intent_off);
-    return expand(ch.ext_off, ch.ext_len, ch.intent_off, ch.j + 1);
+    Frame f = expand(ch, ch.j + 1);
+    emit(ch);
+    return f;
   }
 
   void leave(const Frame& f) {
     failure_.undo_to(f.undo_mark);
-    failed_words_ = f.failed_words;
+    failed_size_ = f.failed_mark;
     extents_.resize(f.ext_mark);
+    ext_bits_.resize(f.bits_mark);
     intents_.resize(f.intent_mark);
     children_.resize(f.child_begin);
   }
 
  private:
-  // Lists the canonical children of (A, B) from attribute y on; they stay in the arenas until
-  // the frame is popped.
-  Frame expand(std::size_t a_off, std::size_t a_len, std::size_t b_off, std::uint32_t y) {
+  // Tries the attributes from y on, ascending, on the node (A, B), where B holds the node's
+  // attributes below y and grows to its whole intent here (Andrews' partial closure): an
+  // attribute every object of A has joins B; any other candidate C = A ∩ column j is tested on
+  // the rows of its objects, where the attributes below j outside B that every row has refute
+  // it and a row that leaves none ends the test. Below the attribute tried, B is always whole,
+  // so tests and failure memos read it exactly. The canonical children get B and their
+  // attribute, and their expansion completes the rest.
+  Frame expand(const Child& node, std::uint32_t y) {
     Frame f;
     f.child_begin = children_.size();
     f.ext_mark = extents_.size();
+    f.bits_mark = ext_bits_.size();
     f.intent_mark = intents_.size();
     f.undo_mark = failure_.mark();
-    f.failed_words = failed_words_;
-    const bool dense = a_len > dc_.dense_threshold();
-    if (dense) dc_.to_bits(extents_.data() + a_off, a_len, a_bits_);
-    for (std::uint32_t j = y; j < dc_.m; ++j) {
-      if (test_bit(intents_.data() + b_off, j) || pruned(j, b_off)) continue;
-      const std::size_t c_off = extents_.size();
-      const bool canonical = strategy_ == CanonicityStrategy::kColumnTest
-                                 ? column_test(a_off, a_len, dense, b_off, j)
-                                 : failure_set_test(a_off, a_len, dense, b_off, j);
-      if (canonical) {
-        children_.push_back({c_off, extents_.size() - c_off, intents_.size() - words_, j});
+    f.failed_mark = failed_size_;
+    const std::size_t a_off = node.ext_off, a_len = node.ext_len, b_off = node.intent_off;
+    Word* b = intents_.data() + b_off;
+    for (std::size_t w = 0; w < words_; ++w) outside_[w] = ~b[w] & valid_[w];
+    dense_ = node.bits;
+    if (dense_) {
+      std::copy_n(ext_bits_.data() + a_off, dc_.col_words, a_bits_.data());
+    }
+    // The attributes outside B from y on, a word at a time; a word's bits are read before
+    // any of them joins B, which changes nothing below the attribute tried.
+    for (std::size_t w = y / kWordBits; w < words_; ++w) {
+      Word todo = outside_[w] & (w == y / kWordBits ? ~low_mask(y % kWordBits) : ~Word{0});
+      for (; todo != 0; todo &= todo - 1) {
+        const auto j = static_cast<std::uint32_t>(w * kWordBits) +
+                       static_cast<std::uint32_t>(std::countr_zero(todo));
+        if (pruned(j, b)) continue;
+        c_len_ = candidate(a_off, a_len, j);
+        if (c_len_ == a_len) {  // j is in every row of A: in the node's intent
+          set_bit(b, j);
+          clear_bit(outside_.data(), j);
+        } else if (refuted_below(j)) {
+          remember_failure(j);
+        } else {
+          add_child(j);
+        }
       }
     }
     f.child_end = children_.size();
+    intents_.resize(intents_.size() + (f.child_end - f.child_begin) * words_);
+    for (std::size_t c = f.child_begin, d_off = f.intent_mark; c < f.child_end;
+         ++c, d_off += words_) {
+      children_[c].intent_off = d_off;
+      std::copy_n(intents_.data() + b_off, words_, intents_.data() + d_off);
+      set_bit(intents_.data() + d_off, children_[c].j);
+    }
     return f;
   }
 
-  // What an ancestor learnt about j still refutes it here. FCbO keeps the failed intent: it
-  // refutes while its part below j is not within B. In-Close, and FCbO past its budget of
-  // failed intents, keeps an attribute that witnessed the failure: it refutes while it stays
-  // outside B.
-  bool pruned(std::uint32_t j, std::size_t b_off) const {
-    const std::size_t what = failure_[j];
-    if (what == kNone) return false;
-    const Word* b = intents_.data() + b_off;
-    if ((what & kWitnessBit) != 0) return !test_bit(b, what & ~kWitnessBit);
-    return !subset_below(intents_.data() + what, b, j);
-  }
-
-  // Appends C = A ∩ column j to the extent arena (reserving first: A lives there too).
-  void append_candidate(std::size_t a_off, std::size_t a_len, bool dense, std::uint32_t j) {
-    if (dense) {
-      dc_.filter_bits(a_bits_.data(), j, extents_);
+  // The candidate as a child: large extents as bit words, the others as lists.
+  void add_child(std::uint32_t j) {
+    if (dense_ && c_len_ > dc_.dense_threshold()) {
+      children_.push_back({ext_bits_.size(), c_len_, 0, j, true});
+      ext_bits_.insert(ext_bits_.end(), c_bits_.begin(), c_bits_.end());
+      return;
+    }
+    children_.push_back({extents_.size(), c_len_, 0, j, false});
+    if (dense_) {
+      for_each_bit(c_bits_.data(), dc_.col_words, [&](std::uint32_t g) { extents_.push_back(g); });
     } else {
-      extents_.reserve(extents_.size() + a_len);
-      dc_.filter(extents_.data() + a_off, a_len, j, extents_);
+      extents_.insert(extents_.end(), c_list_.begin(),
+                      c_list_.begin() + static_cast<std::ptrdiff_t>(c_len_));
     }
   }
 
-  // FCbO: the candidate's intent must agree with B below j. On success C and D stay in the
-  // arenas; on failure D is kept as the failed intent of j.
-  bool failure_set_test(std::size_t a_off, std::size_t a_len, bool dense, std::size_t b_off,
-                        std::uint32_t j) {
-    const std::size_t c_off = extents_.size();
-    append_candidate(a_off, a_len, dense, j);
-    const std::size_t d_off = intents_.size();
-    intents_.resize(d_off + words_);
-    dc_.intent_of(extents_.data() + c_off, extents_.size() - c_off, intents_.data() + d_off);
-    if (agree_below(intents_.data() + d_off, intents_.data() + b_off, j)) return true;
-    extents_.resize(c_off);
-    if (failed_words_ + words_ <= kFailedIntentWords) {
-      failed_words_ += words_;
-      failure_.set(j, d_off);
+  void emit(const Child& node) {
+    const Word* intent = intents_.data() + node.intent_off;
+    if (node.bits) {
+      out_.push_words(ext_bits_.data() + node.ext_off, node.ext_len, intent);
     } else {
-      // The smallest attribute below j that D adds to B refutes j as long as B lacks it.
-      const Word* d = intents_.data() + d_off;
-      const Word* b = intents_.data() + b_off;
-      std::uint32_t witness = 0;
-      any_bit_of(
-          words_, [&](std::size_t w) { return d[w] & ~b[w]; },
-          [&](std::uint32_t k) {
-            witness = k;
-            return true;
-          });
-      intents_.resize(d_off);
-      failure_.set(j, kWitnessBit | witness);
+      out_.push(extents_.data() + node.ext_off, node.ext_len, intent);
+    }
+  }
+
+  // C = A ∩ column j, as bits in c_bits_ for a large A, else as a list in c_list_; returns |C|.
+  std::size_t candidate(std::size_t a_off, std::size_t a_len, std::uint32_t j) {
+    const Word* column = dc_.col(j);
+    if (dense_) {
+      for (std::size_t w = 0; w < dc_.col_words; ++w) c_bits_[w] = a_bits_[w] & column[w];
+      return count_bits(c_bits_.data(), dc_.col_words);
+    }
+    const std::uint32_t* a = extents_.data() + a_off;
+    std::uint32_t* out = c_list_.data();
+    std::size_t len = 0;
+    for (std::size_t k = 0; k < a_len; ++k) {  // without a branch per object
+      out[len] = a[k];
+      len += test_bit(column, a[k]);
+    }
+    return len;
+  }
+
+  // Calls f(g) for every object g of the candidate, ascending, until f answers true.
+  template <class F>
+  bool any_object(F&& f) const {
+    if (dense_) return any_bit(c_bits_.data(), dc_.col_words, f);
+    for (std::size_t k = 0; k < c_len_; ++k) {
+      if (f(c_list_[k])) return true;
     }
     return false;
   }
 
-  // In-Close: no attribute k < j outside B may hold every object of C (exactly the attributes
-  // the closure of C would add below j); tested on the columns before any closure, and only a
-  // canonical C gets its intent.
-  bool column_test(std::size_t a_off, std::size_t a_len, bool dense, std::size_t b_off,
-                   std::uint32_t j) {
-    const Word* b = intents_.data() + b_off;
-    std::uint32_t witness = kNoAttribute;
-    const auto refutes = [&](std::uint32_t k, auto&& holds_all) {
-      if (!holds_all(dc_.col(k))) return false;
-      witness = k;
-      return true;
-    };
-    const std::size_t c_off = extents_.size();
-    if (dense) {
-      c_bits_.resize(dc_.col_words);
-      dc_.intersect_bits(a_bits_.data(), j, c_bits_.data());
-      any_clear_bit_below(b, j, [&](std::uint32_t k) {
-        return refutes(k, [&](const Word* column) {
-          return subset_below(c_bits_.data(), column, dc_.col_words * kWordBits);
-        });
-      });
-      if (witness == kNoAttribute)
-        for_each_bit(c_bits_.data(), dc_.col_words,
-                     [&](std::uint32_t g) { extents_.push_back(g); });
-    } else {
-      append_candidate(a_off, a_len, false, j);
-      const std::uint32_t* c = extents_.data() + c_off;
-      const std::size_t c_len = extents_.size() - c_off;
-      any_clear_bit_below(b, j, [&](std::uint32_t k) {
-        return refutes(k, [&](const Word* column) {
-          return std::all_of(c, c + c_len, [&](std::uint32_t g) { return test_bit(column, g); });
-        });
-      });
-      if (witness != kNoAttribute) extents_.resize(c_off);
-    }
-    if (witness != kNoAttribute) {
-      failure_.set(j, kWitnessBit | witness);
-      return false;
-    }
-    const std::size_t d_off = intents_.size();
-    intents_.resize(d_off + words_);
-    dc_.intent_of(extents_.data() + c_off, extents_.size() - c_off, intents_.data() + d_off);
-    return true;
+  // Leaves in running_ the attributes below j outside B that every object of the candidate
+  // has; true when there is one (it is not canonical).
+  bool refuted_below(std::uint32_t j) {
+    const std::size_t lo = words_below(j);
+    std::copy(outside_.begin(), outside_.begin() + static_cast<std::ptrdiff_t>(lo),
+              running_.begin());
+    running_[lo - 1] &= last_word_below(j);
+    Word any = 0;
+    for (std::size_t w = 0; w < lo; ++w) any |= running_[w];
+    if (any == 0) return false;
+    const bool emptied = any_object([&](std::uint32_t g) {
+      const Word* r = dc_.row(g);
+      Word left = 0;
+      for (std::size_t w = 0; w < lo; ++w) left |= running_[w] &= r[w];
+      return left == 0;
+    });
+    return !emptied;
   }
 
-  // A canonical child: its extent extents_[ext_off, +ext_len), its intent at
-  // intents_[intent_off] and the attribute j that generated it.
-  struct Child {
-    std::size_t ext_off, ext_len, intent_off;
-    std::uint32_t j;
-  };
+  // What refuted j, for the whole subtree: every refuting attribute (Outrata and Vychodil's
+  // failure set, for In-Close's order as for FCbO's), or one of them past the budget of words.
+  void remember_failure(std::uint32_t j) {
+    const std::size_t lo = words_below(j);
+    if (failed_size_ + lo <= kFailedWords) {
+      if (!failed_) failed_.reset(new Word[kFailedWords]);  // left unset: written before read
+      failure_.set(j, failed_size_);
+      std::copy_n(running_.data(), lo, failed_.get() + failed_size_);
+      failed_size_ += lo;
+      return;
+    }
+    std::uint32_t witness = 0;
+    any_bit(running_.data(), lo, [&](std::uint32_t k) {
+      witness = k;
+      return true;
+    });
+    failure_.set(j, kWitnessBit | witness);
+  }
+
+  // What an ancestor learnt about j still refutes it here: one of its refuting attributes is
+  // still outside B (B only grows down the tree, and C only shrinks).
+  bool pruned(std::uint32_t j, const Word* b) const {
+    const std::size_t what = failure_[j];
+    if (what == kNone) return false;
+    if ((what & kWitnessBit) != 0) return !test_bit(b, what & ~kWitnessBit);
+    return !subset_below(failed_.get() + what, b, j);
+  }
 
   const DenseContext& dc_;
-  CanonicityStrategy strategy_;
   std::size_t words_;  // words per intent
   std::vector<std::uint32_t> extents_;
-  std::vector<Word> intents_;
+  std::vector<Word> ext_bits_, intents_;
   std::vector<Child> children_;
   std::vector<Word> a_bits_, c_bits_;
-  // Per attribute, what made it fail in an ancestor, or kNone: the offset of the failed intent,
-  // or the witnessing attribute with kWitnessBit.
+  bool dense_ = false;                 // the node's extent is in a_bits_ too
+  std::vector<std::uint32_t> c_list_;  // the candidate, when A is not dense
+  std::size_t c_len_ = 0;              // ... and its size
+  std::vector<Word> valid_;            // every attribute
+  std::vector<Word> outside_;          // the attributes outside B
+  std::vector<Word> running_;          // what the rows of a candidate have in common so far
+  // Per attribute, what made it fail in an ancestor, or kNone: the offset of its refuting
+  // attributes in failed_, or the witnessing attribute with kWitnessBit.
   FailureMemo<std::size_t> failure_;
-  std::size_t failed_words_ = 0;  // of failed intents kept on the current path
+  std::unique_ptr<Word[]> failed_;  // kFailedWords words, from the first failure on
+  std::size_t failed_size_ = 0;
   Lattice out_;
 };
 
 }  // namespace
 
-Lattice dense_search(const DenseContext& dc, CanonicityStrategy strategy, SiblingOrder order) {
-  return DenseSearch(dc, strategy).run(order);
+Lattice dense_search(const DenseContext& dc, SiblingOrder order) {
+  return DenseSearch(dc).run(order);
 }
 
 }  // namespace quorlan

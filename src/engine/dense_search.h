@@ -61,6 +61,8 @@ struct DenseContext {
   }
 };
 
-Lattice dense_search(const DenseContext& dc, CanonicityStrategy strategy, SiblingOrder order);
+// Every canonical extension is tested on the rows of its candidate extent, and every failure
+// remembered as its refuting attributes, whichever algorithm's order is asked for.
+Lattice dense_search(const DenseContext& dc, SiblingOrder order);
 
 }  // namespace quorlan

@@ -2,6 +2,7 @@
 
 #include "engine/dense_search.h"
 #include "engine/sparse_search.h"
+#include "engine/wide_search.h"
 
 namespace quorlan {
 
@@ -14,10 +15,13 @@ bool prefers_sparse_search(const Context& context) {
 
 Lattice enumerate_concepts(const Context& context, CanonicityStrategy strategy,
                            SiblingOrder order) {
+  // The list-based search tries only the attributes that the extent's rows hold; the bit-word
+  // search tries every attribute at every node, which wide contexts make worth avoiding.
   if (prefers_sparse_search(context)) {
     return sparse_search(SparseContext(context), strategy, order);
   }
-  return dense_search(DenseContext(context), strategy, order);
+  if (prefers_transposed_search(context)) return transposed_search(context, order);
+  return dense_search(DenseContext(context), order);
 }
 
 }  // namespace quorlan

@@ -6,6 +6,7 @@
 #include "engine/algorithm.h"
 #include "engine/dense_search.h"
 #include "engine/sparse_search.h"
+#include "engine/wide_search.h"
 #include "support/random_context.h"
 #include "support/recorder.h"
 #include "support/reference.h"
@@ -117,9 +118,10 @@ TEST(Algorithms, EqualPlainProceduresOnRandomContexts) {
     constexpr auto kFailureSets = CanonicityStrategy::kFailureSets;
     constexpr auto kColumnTest = CanonicityStrategy::kColumnTest;
     constexpr auto kAscending = SiblingOrder::kAscending, kDescending = SiblingOrder::kDescending;
-    expect_same_list(cbo, dense_search(dense, kFailureSets, kAscending), what + " dense fcbo");
-    expect_same_list(cbo, dense_search(dense, kColumnTest, kAscending), what + " dense in-close");
-    expect_same_list(nc, dense_search(dense, kColumnTest, kDescending), what + " dense desc ic");
+    expect_same_list(cbo, dense_search(dense, kAscending), what + " dense");
+    expect_same_list(nc, dense_search(dense, kDescending), what + " dense descending");
+    expect_same_list(cbo, transposed_search(ctx, kAscending), what + " transposed");
+    expect_same_list(nc, transposed_search(ctx, kDescending), what + " transposed descending");
     expect_same_list(cbo, sparse_search(sparse, kFailureSets, kAscending), what + " sparse fcbo");
     expect_same_list(cbo, sparse_search(sparse, kColumnTest, kAscending), what + " sparse ic");
     expect_same_list(nc, sparse_search(sparse, kFailureSets, kDescending), what + " sparse nc");
@@ -151,9 +153,7 @@ TEST(Algorithms, EqualOnRowsStoredEitherWay) {
       expect_same_list(cbo, fc.compute(stored), what + " fcbo");
       expect_same_list(cbo, ic.compute(stored), what + " in-close-5");
       expect_same_list(lectic, nc.compute(stored), what + " next-closure");
-      expect_same_list(cbo,
-                       dense_search(DenseContext(stored), CanonicityStrategy::kColumnTest,
-                                    SiblingOrder::kAscending),
+      expect_same_list(cbo, dense_search(DenseContext(stored), SiblingOrder::kAscending),
                        what + " dense");
       expect_same_list(cbo,
                        sparse_search(SparseContext(stored), CanonicityStrategy::kFailureSets,
@@ -183,9 +183,11 @@ TEST(Algorithms, SparseContextsMatchPlainProcedures) {
 }
 
 TEST(Algorithms, WideAndTallContextsMatchPlainProcedures) {
-  // Many attributes (several words per intent) and many objects (several words per column).
+  // Many attributes (several words per intent; from 256 on, enumerated transposed) and many
+  // objects (several words per column).
   for (std::uint64_t seed = 1; seed <= 6; ++seed) {
-    const Context wide = testing::random_context(seed, 12, 150, 0.15);
+    const Context wide = testing::random_context(seed, 12, seed % 2 == 1 ? 150 : 300,
+                                                 0.15 + 0.15 * double(seed % 3));
     expect_same_list(reference::close_by_one(wide), FCbO().compute(wide), "wide fcbo");
     expect_same_list(reference::close_by_one(wide), InClose5().compute(wide), "wide in-close");
     expect_same_list(reference::next_closure(wide), NextClosure().compute(wide), "wide nc");
