@@ -13,12 +13,14 @@
 
 namespace quorlan {
 
+#if defined(__linux__)
 namespace {
 
 // Blocks of at least this many bytes are aligned to and advised as huge pages.
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 }  // namespace
+#endif
 
 template <class T>
 void BlockBuffer<T>::Free::operator()(T* p) const {
@@ -69,66 +71,67 @@ void BlockBuffer<T>::add_block(std::size_t capacity) {
 }
 
 template <class T>
-std::uint64_t BlockBuffer<T>::append(std::size_t count) {
+T* BlockBuffer<T>::append(std::size_t count) {
   if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < count) {
     constexpr std::size_t kFirst = 4096;
     add_block(std::max({count, total_, kFirst}));
   }
   Block& b = blocks_.back();
-  const std::uint64_t place = (std::uint64_t{blocks_.size() - 1} << kOffsetBits) | b.used;
+  T* at = b.data + b.used;
   b.used += count;
-  return place;
+  return at;
 }
 
 template <class T>
-void BlockBuffer<T>::adopt(std::vector<T>&& items) {
+const T* BlockBuffer<T>::adopt(std::vector<T>&& items) {
   Block b;
   b.adopted = std::move(items);
   b.data = b.adopted.data();
   b.capacity = b.used = b.adopted.size();
   total_ += b.capacity;
   blocks_.push_back(std::move(b));
-}
-
-template <class T>
-BlockBuffer<T>::BlockBuffer(const BlockBuffer& other) {
-  for (const Block& o : other.blocks_) {
-    add_block(std::max<std::size_t>(o.used, 1));
-    std::copy(o.data, o.data + o.used, blocks_.back().data);
-    blocks_.back().used = o.used;
-  }
+  return blocks_.back().data;
 }
 
 template class BlockBuffer<std::uint32_t>;
 template class BlockBuffer<Word>;
 
+PackedSets::PackedSets(const PackedSets& other)
+    : capacity_(other.capacity_), words_per_set_(other.words_per_set_), form_(other.form_) {
+  for (std::size_t i = 0; i < other.size(); ++i) {
+    if (other.is_list(i)) {
+      push_list(other.list(i), other.count(i));
+    } else {
+      push_words(other.bits(i), other.count(i));
+    }
+  }
+}
+
 void PackedSets::push_list(const std::uint32_t* idx, std::size_t count) {
   counts_.push_back(static_cast<std::uint32_t>(count));
   if (as_list(count)) {
-    const std::uint64_t place = lists_.append(count);
-    std::copy(idx, idx + count, lists_.at(place));
-    places_.push_back(place | kListBit);
+    std::uint32_t* out = lists_.append(count);
+    std::copy(idx, idx + count, out);
+    places_.push_back(place(out) | kListBit);
     return;
   }
-  const std::uint64_t place = words_.append(words_per_set_);
-  Word* w = words_.at(place);
+  Word* w = words_.append(words_per_set_);
   std::fill(w, w + words_per_set_, Word{0});
   for (std::size_t k = 0; k < count; ++k) set_bit(w, idx[k]);
-  places_.push_back(place);
+  places_.push_back(place(w));
 }
 
 void PackedSets::push_words(const Word* words, std::size_t count) {
   counts_.push_back(static_cast<std::uint32_t>(count));
   if (as_list(count)) {
-    const std::uint64_t place = lists_.append(count);
-    std::uint32_t* out = lists_.at(place);
+    std::uint32_t* out = lists_.append(count);
+    places_.push_back(place(out) | kListBit);
     for_each_bit(words, words_per_set_, [&](std::uint32_t x) { *out++ = x; });
-    places_.push_back(place | kListBit);
     return;
   }
-  const std::uint64_t place = words_.append(words_per_set_);
-  std::copy(words, words + words_per_set_, words_.at(place));
-  places_.push_back(place);
+  Word* w = words_.append(words_per_set_);
+  std::copy(words, words + words_per_set_, w);
+  places_.push_back(place(w));
 }
 
 void PackedSets::push_lists(std::vector<std::uint32_t>&& items,
@@ -145,12 +148,11 @@ void PackedSets::push_lists(std::vector<std::uint32_t>&& items,
     }
     return;
   }
-  counts_.reserve(sets);
-  for (std::size_t k = 0; k < sets; ++k) counts_.push_back(static_cast<std::uint32_t>(length(k)));
-  lists_.adopt(std::move(items));  // the first block: places are the offsets themselves
-  places_ = std::move(starts);
-  places_.pop_back();
-  for (std::uint64_t& o : places_) o |= kListBit;
+  const std::uint32_t* first = lists_.adopt(std::move(items));
+  for (std::size_t k = 0; k < sets; ++k) {
+    counts_.push_back(static_cast<std::uint32_t>(length(k)));
+    places_.push_back(place(first + starts[k]) | kListBit);
+  }
 }
 
 void PackedSets::to_words(std::size_t i, Word* out) const {

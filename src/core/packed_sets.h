@@ -8,7 +8,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "core/sets.h"
@@ -18,32 +23,19 @@ namespace quorlan {
 // How the sets of a store are kept: each by its size (the default), or all in one form.
 enum class SetForm { kBySize, kList, kWords };
 
-// Items appended in runs that each stay in one block; a run is found again by its place, the
-// block's number and the offset in it.
+// Items appended in runs that each stay in one block, found again by their address: blocks
+// never move.
 template <class T>
 class BlockBuffer {
  public:
-  static constexpr unsigned kOffsetBits = 40;
-  static constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kOffsetBits) - 1;
-
-  // Room for `count` items in one block; returns their place. The items are not initialised.
-  std::uint64_t append(std::size_t count);
-  T* at(std::uint64_t place) { return blocks_[place >> kOffsetBits].data + (place & kOffsetMask); }
-  const T* at(std::uint64_t place) const {
-    return blocks_[place >> kOffsetBits].data + (place & kOffsetMask);
-  }
-  // Takes over a vector's items as the first block (the buffer must be empty).
-  void adopt(std::vector<T>&& items);
+  // Room for `count` items in one block. The items are not initialised.
+  T* append(std::size_t count);
+  // Takes over a vector's items as the first block (the buffer must be empty); returns them.
+  const T* adopt(std::vector<T>&& items);
 
   BlockBuffer() = default;
   BlockBuffer(BlockBuffer&&) noexcept = default;
   BlockBuffer& operator=(BlockBuffer&&) noexcept = default;
-  // A copy has blocks of its own, with the same places.
-  BlockBuffer(const BlockBuffer& other);
-  BlockBuffer& operator=(const BlockBuffer& other) {
-    if (this != &other) *this = BlockBuffer(other);
-    return *this;
-  }
 
  private:
   // Large blocks are mapped from the system directly (so that their pages go back to it when
@@ -63,10 +55,65 @@ class BlockBuffer {
   std::size_t total_ = 0;  // the capacity of all blocks
 };
 
+// A growing array of plain integers on malloc and realloc: indexing is a vector's, and where
+// the C library grows large allocations by remapping their pages (glibc), growing copies nothing
+// and never holds the old and the new array at once.
+template <class T>
+class GrowArray {
+ public:
+  std::size_t size() const { return size_; }
+  T operator[](std::size_t i) const { return data_[i]; }
+  void push_back(T value) {
+    if (size_ == capacity_) grow();
+    data_[size_++] = value;
+  }
+
+  GrowArray() = default;
+  ~GrowArray() { std::free(data_); }
+  GrowArray(GrowArray&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)),
+        size_(std::exchange(other.size_, 0)),
+        capacity_(std::exchange(other.capacity_, 0)) {}
+  GrowArray& operator=(GrowArray&& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+    return *this;
+  }
+  GrowArray(const GrowArray& other) {
+    for (std::size_t i = 0; i < other.size(); ++i) push_back(other[i]);
+  }
+  GrowArray& operator=(const GrowArray& other) {
+    if (this != &other) *this = GrowArray(other);
+    return *this;
+  }
+
+ private:
+  void grow() {
+    static_assert(std::is_trivial_v<T>, "moved by realloc");
+    const std::size_t capacity = std::max<std::size_t>(1024, capacity_ * 2);
+    void* grown = std::realloc(data_, capacity * sizeof(T));
+    if (grown == nullptr) throw std::bad_alloc();
+    data_ = static_cast<T*>(grown);
+    capacity_ = capacity;
+  }
+  T* data_ = nullptr;
+  std::size_t size_ = 0, capacity_ = 0;
+};
+
 class PackedSets {
  public:
   explicit PackedSets(std::size_t capacity, SetForm form = SetForm::kBySize)
       : capacity_(capacity), words_per_set_(words_for(capacity)), form_(form) {}
+
+  PackedSets(PackedSets&&) noexcept = default;
+  PackedSets& operator=(PackedSets&&) noexcept = default;
+  // A copy keeps its sets in blocks of its own.
+  PackedSets(const PackedSets& other);
+  PackedSets& operator=(const PackedSets& other) {
+    if (this != &other) *this = PackedSets(other);
+    return *this;
+  }
 
   std::size_t capacity() const { return capacity_; }
   std::size_t size() const { return counts_.size(); }
@@ -85,9 +132,11 @@ class PackedSets {
   void push_lists(std::vector<std::uint32_t>&& items, std::vector<std::uint64_t>&& starts);
 
   // The members of a list set; only valid when is_list(i).
-  const std::uint32_t* list(std::size_t i) const { return lists_.at(places_[i] & ~kListBit); }
+  const std::uint32_t* list(std::size_t i) const {
+    return reinterpret_cast<const std::uint32_t*>(places_[i] & ~kListBit);
+  }
   // The bit words of a dense set; only valid when !is_list(i).
-  const Word* bits(std::size_t i) const { return words_.at(places_[i]); }
+  const Word* bits(std::size_t i) const { return reinterpret_cast<const Word*>(places_[i]); }
   SetForm form() const { return form_; }
 
   // True when pred holds for some member of set i, in ascending order; stops at the first.
@@ -121,7 +170,10 @@ class PackedSets {
   }
 
  private:
-  static constexpr std::uint64_t kListBit = std::uint64_t{1} << 63;
+  // A set's place is its address, with the lowest bit (never set in an aligned address) telling
+  // a list from words.
+  static constexpr std::uintptr_t kListBit = 1;
+  static std::uintptr_t place(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
 
   // Whether a set of `count` members goes into the list buffer.
   bool as_list(std::size_t count) const {
@@ -133,8 +185,8 @@ class PackedSets {
   SetForm form_;
   BlockBuffer<std::uint32_t> lists_;
   BlockBuffer<Word> words_;
-  std::vector<std::uint64_t> places_;  // in lists_ (kListBit set) or words_
-  std::vector<std::uint32_t> counts_;
+  GrowArray<std::uintptr_t> places_;
+  GrowArray<std::uint32_t> counts_;
 };
 
 }  // namespace quorlan

@@ -73,6 +73,8 @@ bool any_clear_bit_below(const Word* words, std::size_t limit, Pred&& pred) {
 // The population count of many words, with the processor's popcount instruction where it has
 // one (chosen once, at run time: the module is built for every x86-64).
 std::size_t count_bits_dispatched(const Word* words, std::size_t count);
+// out := a & b, word by word; returns the bits set in out.
+std::size_t and_count(const Word* a, const Word* b, Word* out, std::size_t count);
 
 inline std::size_t count_bits(const Word* words, std::size_t count) {
   if (count > 4) return count_bits_dispatched(words, count);

@@ -187,10 +187,7 @@ class DenseSearch {
   // C = A ∩ column j, as bits in c_bits_ for a large A, else as a list in c_list_; returns |C|.
   std::size_t candidate(std::size_t a_off, std::size_t a_len, std::uint32_t j) {
     const Word* column = dc_.col(j);
-    if (dense_) {
-      for (std::size_t w = 0; w < dc_.col_words; ++w) c_bits_[w] = a_bits_[w] & column[w];
-      return count_bits(c_bits_.data(), dc_.col_words);
-    }
+    if (dense_) return and_count(a_bits_.data(), column, c_bits_.data(), dc_.col_words);
     const std::uint32_t* a = extents_.data() + a_off;
     std::uint32_t* out = c_list_.data();
     std::size_t len = 0;
