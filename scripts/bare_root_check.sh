@@ -26,7 +26,7 @@ step "debootstrap --variant=minbase $suite"
 started=$SECONDS
 debootstrap --variant=minbase "$suite" "$root" http://deb.debian.org/debian > "$root.log" 2>&1 ||
   { tail -20 "$root.log"; exit 1; }
-echo "   $((SECONDS - started)) s, $(du -sh "$root" | cut -f1)"
+echo "   $((SECONDS - started)) s, $(du -shx "$root" | cut -f1)"
 for m in proc sys dev dev/pts; do mount --bind "/$m" "$root/$m"; done
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 # A network that inspects TLS needs this machine's trust anchors: they go into the root as one
@@ -50,7 +50,7 @@ if [ "$mode" = sdist ]; then
   step "pip install quorlan-*.tar.gz into a new virtual environment"
   in_root "python3 -m venv /root/venv && /root/venv/bin/pip install --quiet /root/quorlan-*.tar.gz &&
            /root/venv/bin/python -c 'import quorlan; c = quorlan.parse_context(b\"B\n2\n2\na\nb\nx\ny\nX.\n.X\n\"); print(c, quorlan.compute_lattice(c).n_concepts, \"concepts\")'"
-  echo "   $((SECONDS - started)) s, $(du -sh "$root" | cut -f1)"
+  echo "   $((SECONDS - started)) s, $(du -shx "$root" | cut -f1)"
   exit
 fi
 
@@ -62,5 +62,5 @@ for command in "bash scripts/run_example.sh" "bash scripts/test.sh"; do
   in_root "cd /root/quorlan && $command" > "$root.$(echo "$command" | tr ' /' '__').log" 2>&1 ||
     { tail -40 "$root.$(echo "$command" | tr ' /' '__').log"; echo "FAILED: $command"; exit 1; }
   tail -3 "$root.$(echo "$command" | tr ' /' '__').log"
-  echo "   $((SECONDS - started)) s, root now $(du -sh "$root" | cut -f1)"
+  echo "   $((SECONDS - started)) s, root now $(du -shx "$root" | cut -f1)"
 done

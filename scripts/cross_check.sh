@@ -13,8 +13,16 @@ rm -rf "$work"
 mkdir -p "$work"
 
 include="$("$py" -c 'import sysconfig; print(sysconfig.get_paths()["include"])')"
-cp -r "$include" "$work/python-posix"
-cp -r "$include" "$work/python-windows"
+# Debian's pyconfig.h only picks the real one by the target's multiarch tuple; take the real one.
+real_config="$("$py" -c 'import os, sysconfig
+v = sysconfig.get_config_var
+p = os.path.join(os.path.dirname(sysconfig.get_paths()["include"]), v("MULTIARCH") or "-",
+                 "python" + v("LDVERSION"), "pyconfig.h")
+print(p if os.path.exists(p) else "")')"
+for copy in python-posix python-windows; do
+  cp -r "$include" "$work/$copy"
+  [[ -n "$real_config" ]] && cp "$real_config" "$work/$copy/pyconfig.h"
+done
 cat >> "$work/python-windows/pyconfig.h" <<'WINDOWS'
 
 /* Compiling for Windows with this machine's headers: no POSIX-only headers or threads. */
