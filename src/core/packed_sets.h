@@ -6,9 +6,9 @@
 // by huge pages where the system offers them). A set names its form and its place in a block.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <new>

@@ -33,7 +33,7 @@ __attribute__((target("popcnt"))) std::size_t count_popcnt(const Word* words, st
 }
 
 __attribute__((target("popcnt"))) std::size_t and_count_popcnt(const Word* a, const Word* b,
-                                                                Word* out, std::size_t count) {
+                                                               Word* out, std::size_t count) {
   std::size_t c = 0;
   for (std::size_t w = 0; w < count; ++w) {
     out[w] = a[w] & b[w];
