@@ -21,17 +21,17 @@ bool deliver_enabled(const EventSite& site) {
   Subscriber* sub = g_subscriber.load(std::memory_order_acquire);
   if (sub == nullptr) return false;
   auto cached = static_cast<Interest>(site.interest.load(std::memory_order_acquire));
-  if (cached == Interest::Unknown) {
+  if (cached == Interest::kUnknown) {
     cached = sub->register_site(site);
-    if (cached == Interest::Unknown) cached = Interest::Sometimes;
+    if (cached == Interest::kUnknown) cached = Interest::kSometimes;
     std::lock_guard<std::mutex> lock(g_sites_mutex);
     registered_sites().push_back(&site);
     site.interest.store(static_cast<std::uint8_t>(cached), std::memory_order_release);
   }
   switch (cached) {
-    case Interest::Never:
+    case Interest::kNever:
       return false;
-    case Interest::Always:
+    case Interest::kAlways:
       return true;
     default:
       return sub->enabled(site);

@@ -7,14 +7,16 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 
 namespace quorlan::diagnostics {
 
-enum class Level : int { Error = 1, Warn = 2, Info = 3, Debug = 4, Trace = 5 };
+enum class Level : int { kError = 1, kWarn = 2, kInfo = 3, kDebug = 4, kTrace = 5 };
 
-// The most verbose level any event may have to be delivered; 0 admits nothing.
-enum class Interest : std::uint8_t { Unknown = 0, Never = 1, Sometimes = 2, Always = 3 };
+// A subscriber's interest in a site, which the site caches after the first query (kUnknown
+// until then).
+enum class Interest : std::uint8_t { kUnknown = 0, kNever = 1, kSometimes = 2, kAlways = 3 };
 
 using FieldValue = std::variant<std::string_view, std::uint64_t>;
 
@@ -60,6 +62,24 @@ void emit(const EventSite& site, V... values) {
   detail::deliver(site, vals, sizeof...(V));
 }
 
+// A field value: text as it is, any count as an unsigned 64-bit integer.
+template <class T>
+FieldValue field(const T& value) {
+  if constexpr (std::is_integral_v<T>) {
+    return static_cast<std::uint64_t>(value);
+  } else {
+    return std::string_view(value);
+  }
+}
+
+// The one way a computation reports that it finished: its completion event, the message first
+// and then the values of the site's other fields in order. The site is declared with
+// QUORLAN_COMPLETION_SITE.
+template <class... V>
+void completed(const EventSite& site, std::string_view message, const V&... values) {
+  emit(site, FieldValue(message), field(values)...);
+}
+
 }  // namespace quorlan::diagnostics
 
 #define QUORLAN_STR2(x) #x
@@ -72,10 +92,6 @@ void emit(const EventSite& site, V... values) {
         std::span<const char* const>(FIELDS), {}                                               \
   }
 
-// An event at its own site; the values follow the field names in order:
-//   QUORLAN_EVENT(Debug, "quorlan_layout::sugiyama", kFields, "sugiyama layout complete", ...);
-#define QUORLAN_EVENT(LEVEL, TARGET, FIELDS, ...)                  \
-  do {                                                             \
-    QUORLAN_EVENT_SITE(quorlan_event_site, LEVEL, TARGET, FIELDS); \
-    ::quorlan::diagnostics::emit(quorlan_event_site, __VA_ARGS__); \
-  } while (0)
+// The site of a computation's completion event, at level DEBUG; FIELDS names a static array of
+// field names, "message" first.
+#define QUORLAN_COMPLETION_SITE(VAR, TARGET, FIELDS) QUORLAN_EVENT_SITE(VAR, kDebug, TARGET, FIELDS)

@@ -2,15 +2,24 @@
 
 #include <string>
 
-#include "engine/events.h"
-#include "engine/search.h"
+#include "diagnostics/events.h"
+#include "engine/enumerate.h"
 
 namespace quorlan {
 namespace {
 
-QUORLAN_GENERATION_SITE(kNextClosureDone, "quorlan_engine::next_closure");
-QUORLAN_GENERATION_SITE(kInClose5Done, "quorlan_engine::in_close5");
-QUORLAN_GENERATION_SITE(kFcboDone, "quorlan_engine::fcbo");
+constexpr const char* kGenerationFields[] = {"message", "algorithm", "concepts", "objects",
+                                             "attributes"};
+QUORLAN_COMPLETION_SITE(kNextClosureDone, "quorlan_engine::next_closure", kGenerationFields);
+QUORLAN_COMPLETION_SITE(kInClose5Done, "quorlan_engine::in_close5", kGenerationFields);
+QUORLAN_COMPLETION_SITE(kFcboDone, "quorlan_engine::fcbo", kGenerationFields);
+
+// Every run ends here: its completion event, then the lattice handed on.
+Lattice reported(const diagnostics::EventSite& site, std::string_view algorithm, Lattice out) {
+  diagnostics::completed(site, "concept generation complete", algorithm, out.size(),
+                         out.n_objects(), out.n_attributes());
+  return out;
+}
 
 }  // namespace
 

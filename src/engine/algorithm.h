@@ -1,5 +1,16 @@
 // The registry of concept enumeration algorithms: one small interface, three stateless
 // implementations, looked up by name (ASCII case-insensitive, with a few aliases).
+//
+// Where each computation lives:
+//   next_closure, fcbo, in_close5  the classes below (algorithm.cpp): each is a call of
+//       enumerate_concepts (enumerate.h) with its canonicity test and sibling order, then its
+//       completion event. enumerate.cpp picks the form of the context that does the walk:
+//         internal/dense_search   bit-word rows and columns (most contexts)
+//         internal/sparse_search  index lists (few incidences per object out of many attributes)
+//         internal/wide_search    the transposed context (far more attributes than objects)
+//       and internal/walk.h holds the depth-first walk and failure memo they share.
+//   canonical_base  canonical_base.h: the Duquenne-Guigues base, on the same two forms of the
+//       context as the dense and sparse searches.
 #pragma once
 
 #include <array>

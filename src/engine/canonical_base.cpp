@@ -15,9 +15,9 @@
 
 #include "core/interrupt.h"
 #include "diagnostics/events.h"
-#include "engine/dense_search.h"
-#include "engine/search.h"
-#include "engine/sparse_search.h"
+#include "engine/enumerate.h"
+#include "engine/internal/dense_search.h"
+#include "engine/internal/sparse_search.h"
 
 namespace quorlan {
 namespace {
@@ -441,11 +441,9 @@ CanonicalBase canonical_base(const Context& context, ClosureForm form) {
                      (form == ClosureForm::kAsSearched && prefers_sparse_search(context));
   base.implications =
       lists ? BaseSearch<SparseSide>(context).run() : BaseSearch<DenseSide>(context).run();
-  QUORLAN_EVENT(Debug, "quorlan_engine::canonical_base", kBaseFields,
-                "canonical base computation complete", "duquenne-guigues",
-                static_cast<std::uint64_t>(base.implications.size()),
-                static_cast<std::uint64_t>(context.n_objects()),
-                static_cast<std::uint64_t>(context.n_attributes()));
+  QUORLAN_COMPLETION_SITE(kDone, "quorlan_engine::canonical_base", kBaseFields);
+  diagnostics::completed(kDone, "canonical base computation complete", base.algorithm,
+                         base.implications.size(), context.n_objects(), context.n_attributes());
   return base;
 }
 

@@ -44,13 +44,13 @@ namespace {
 
 using json_reader::json;
 
-enum class Slot { None, Version, Payload, Objects, Attributes, Incidence, Unknown };
+enum class Slot { kNone, kVersion, kPayload, kObjects, kAttributes, kIncidence, kUnknown };
 
 struct Frame {
-  enum class Kind { Document, Payload, Names, Incidence, Row, Skip } kind;
+  enum class Kind { kDocument, kPayload, kNames, kIncidence, kRow, kSkip } kind;
   bool is_array = false;
-  std::size_t index = 0;      // array form: elements seen
-  Slot pending = Slot::None;  // object form: the slot of the value after the last key
+  std::size_t index = 0;       // array form: elements seen
+  Slot pending = Slot::kNone;  // object form: the slot of the value after the last key
   bool seen[3] = {false, false, false};
   std::size_t depth = 0;      // Skip: nesting below the skipped value
   NameList* names = nullptr;  // Names
@@ -65,7 +65,7 @@ class DocumentHandler {
   bool null() { return scalar("null"); }
   bool boolean(bool v) {
     tick_();
-    if (!stack_.empty() && stack_.back().kind == Frame::Kind::Row) {
+    if (!stack_.empty() && stack_.back().kind == Frame::Kind::kRow) {
       Frame& row = stack_.back();
       if (row.index == kMaxIndexCount) {
         return fail("incidence row " + std::to_string(rows.rows()) + " has more than " +
@@ -91,9 +91,9 @@ class DocumentHandler {
     tick_();
     if (skipping()) return true;
     const Slot slot = next_slot();
-    if (slot == Slot::Unknown) return true;
-    if (slot == Slot::Version) return true;  // read and discarded
-    if (!stack_.empty() && stack_.back().kind == Frame::Kind::Names) {
+    if (slot == Slot::kUnknown) return true;
+    if (slot == Slot::kVersion) return true;  // read and discarded
+    if (!stack_.empty() && stack_.back().kind == Frame::Kind::kNames) {
       stack_.back().names->push_back(s);
       return true;
     }
@@ -105,13 +105,13 @@ class DocumentHandler {
 
   bool key(std::string& k) {
     Frame& f = stack_.back();
-    if (f.kind == Frame::Kind::Skip) return true;
+    if (f.kind == Frame::Kind::kSkip) return true;
     static const char* const document_keys[] = {"quorlan_version", "context"};
     static const char* const payload_keys[] = {"objects", "attributes", "incidence"};
-    const bool document = f.kind == Frame::Kind::Document;
+    const bool document = f.kind == Frame::Kind::kDocument;
     const char* const* keys = document ? document_keys : payload_keys;
     const std::size_t count = document ? 2 : 3;
-    f.pending = Slot::Unknown;
+    f.pending = Slot::kUnknown;
     for (std::size_t i = 0; i < count; ++i) {
       if (k != keys[i]) continue;
       if (f.seen[i]) return fail("duplicate field `" + k + "`");  // one of the known keys
@@ -148,63 +148,63 @@ class DocumentHandler {
 
  private:
   static Slot slot_of(Frame::Kind kind, std::size_t i) {
-    if (kind == Frame::Kind::Document) return i == 0 ? Slot::Version : Slot::Payload;
-    return i == 0 ? Slot::Objects : (i == 1 ? Slot::Attributes : Slot::Incidence);
+    if (kind == Frame::Kind::kDocument) return i == 0 ? Slot::kVersion : Slot::kPayload;
+    return i == 0 ? Slot::kObjects : (i == 1 ? Slot::kAttributes : Slot::kIncidence);
   }
 
-  bool skipping() const { return !stack_.empty() && stack_.back().kind == Frame::Kind::Skip; }
+  bool skipping() const { return !stack_.empty() && stack_.back().kind == Frame::Kind::kSkip; }
 
   bool fail(std::string message) {
     error = std::move(message);
     return false;
   }
 
-  // The slot that the value now starting fills; Slot::None for an element of a list.
+  // The slot that the value now starting fills; Slot::kNone for an element of a list.
   Slot next_slot() {
-    if (stack_.empty()) return Slot::None;
+    if (stack_.empty()) return Slot::kNone;
     Frame& f = stack_.back();
     switch (f.kind) {
-      case Frame::Kind::Document:
-      case Frame::Kind::Payload: {
+      case Frame::Kind::kDocument:
+      case Frame::Kind::kPayload: {
         if (!f.is_array) {
           const Slot s = f.pending;
-          f.pending = Slot::None;
+          f.pending = Slot::kNone;
           return s;
         }
-        const std::size_t expected = f.kind == Frame::Kind::Document ? 2 : 3;
+        const std::size_t expected = f.kind == Frame::Kind::kDocument ? 2 : 3;
         if (f.index >= expected) {
           error = "invalid length " + std::to_string(f.index + 1) + ", expected " +
                   std::to_string(expected) + " elements";
-          return Slot::None;
+          return Slot::kNone;
         }
         f.seen[f.index] = true;
         return slot_of(f.kind, f.index++);
       }
       default:
-        return Slot::None;
+        return Slot::kNone;
     }
   }
 
   static std::string expected_text(Slot slot, Frame::Kind within) {
     switch (slot) {
-      case Slot::Version:
+      case Slot::kVersion:
         return "a string";
-      case Slot::Payload:
+      case Slot::kPayload:
         return "struct ContextPayload";
-      case Slot::Objects:
-      case Slot::Attributes:
+      case Slot::kObjects:
+      case Slot::kAttributes:
         return "a sequence of strings";
-      case Slot::Incidence:
+      case Slot::kIncidence:
         return "a sequence of rows";
       default:
         break;
     }
     switch (within) {
-      case Frame::Kind::Names:
+      case Frame::Kind::kNames:
         return "a string";
-      case Frame::Kind::Incidence:
+      case Frame::Kind::kIncidence:
         return "a sequence of booleans";
-      case Frame::Kind::Row:
+      case Frame::Kind::kRow:
         return "a boolean";
       default:
         return "struct Document";
@@ -213,16 +213,16 @@ class DocumentHandler {
 
   bool type_error(const std::string& got, Slot slot) {
     if (error) return false;  // set by next_slot
-    const Frame::Kind within = stack_.empty() ? Frame::Kind::Skip : stack_.back().kind;
+    const Frame::Kind within = stack_.empty() ? Frame::Kind::kSkip : stack_.back().kind;
     std::string where;
-    if (within == Frame::Kind::Row) where = " in incidence row " + std::to_string(rows.rows());
+    if (within == Frame::Kind::kRow) where = " in incidence row " + std::to_string(rows.rows());
     return fail("invalid type: " + got + ", expected " + expected_text(slot, within) + where);
   }
 
   bool scalar(const std::string& description) {
     if (skipping()) return true;
     const Slot slot = next_slot();
-    if (slot == Slot::Unknown) return true;
+    if (slot == Slot::kUnknown) return true;
     return type_error(description, slot);
   }
 
@@ -235,7 +235,7 @@ class DocumentHandler {
     if (stack_.empty()) {
       if (started_) return fail("trailing content after the document");
       started_ = true;
-      stack_.push_back({Frame::Kind::Document, is_array});
+      stack_.push_back({Frame::Kind::kDocument, is_array});
       return true;
     }
     const Frame::Kind within = stack_.back().kind;
@@ -243,28 +243,28 @@ class DocumentHandler {
     if (error) return false;
     const char* kind = is_array ? "sequence" : "map";
     switch (slot) {
-      case Slot::Unknown:
-        stack_.push_back({Frame::Kind::Skip});
+      case Slot::kUnknown:
+        stack_.push_back({Frame::Kind::kSkip});
         stack_.back().depth = 1;
         return true;
-      case Slot::Payload:
-        stack_.push_back({Frame::Kind::Payload, is_array});
+      case Slot::kPayload:
+        stack_.push_back({Frame::Kind::kPayload, is_array});
         return true;
-      case Slot::Objects:
-      case Slot::Attributes:
+      case Slot::kObjects:
+      case Slot::kAttributes:
         if (!is_array) return type_error(kind, slot);
-        stack_.push_back({Frame::Kind::Names, true});
-        stack_.back().names = slot == Slot::Objects ? &objects : &attributes;
+        stack_.push_back({Frame::Kind::kNames, true});
+        stack_.back().names = slot == Slot::kObjects ? &objects : &attributes;
         return true;
-      case Slot::Incidence:
+      case Slot::kIncidence:
         if (!is_array) return type_error(kind, slot);
-        stack_.push_back({Frame::Kind::Incidence, true});
+        stack_.push_back({Frame::Kind::kIncidence, true});
         return true;
       default:
         break;
     }
-    if (within == Frame::Kind::Incidence && is_array) {
-      stack_.push_back({Frame::Kind::Row, true});
+    if (within == Frame::Kind::kIncidence && is_array) {
+      stack_.push_back({Frame::Kind::kRow, true});
       return true;
     }
     return type_error(kind, slot);
@@ -272,13 +272,13 @@ class DocumentHandler {
 
   bool end() {
     Frame& f = stack_.back();
-    if (f.kind == Frame::Kind::Row) rows.end_row(f.index);
-    if (f.kind == Frame::Kind::Skip) {
+    if (f.kind == Frame::Kind::kRow) rows.end_row(f.index);
+    if (f.kind == Frame::Kind::kSkip) {
       if (--f.depth == 0) stack_.pop_back();
       return true;
     }
-    if (f.kind == Frame::Kind::Document || f.kind == Frame::Kind::Payload) {
-      const bool document = f.kind == Frame::Kind::Document;
+    if (f.kind == Frame::Kind::kDocument || f.kind == Frame::Kind::kPayload) {
+      const bool document = f.kind == Frame::Kind::kDocument;
       const std::size_t expected = document ? 2 : 3;
       if (f.is_array && f.index < expected) {
         return fail("invalid length " + std::to_string(f.index) + ", expected " +

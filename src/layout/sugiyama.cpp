@@ -208,10 +208,9 @@ LatticeLayout sugiyama_layout(const Lattice& lattice, const LayoutConfig& config
   }
   bounding_box(out);
 
-  QUORLAN_EVENT(Debug, "quorlan_layout::sugiyama", kLayoutFields, "sugiyama layout complete",
-                static_cast<std::uint64_t>(n), static_cast<std::uint64_t>(covers.size()),
-                static_cast<std::uint64_t>(layers.size()),
-                static_cast<std::uint64_t>(config.crossing_iters));
+  QUORLAN_COMPLETION_SITE(kDone, "quorlan_layout::sugiyama", kLayoutFields);
+  diagnostics::completed(kDone, "sugiyama layout complete", n, covers.size(), layers.size(),
+                         config.crossing_iters);
   return out;
 }
 

@@ -1,3 +1,5 @@
+// quorlan.Context: repr(ctx) "Context(objects=.., attributes=..)", ctx.n_objects and
+// ctx.n_attributes over the immutable record that parse_context made.
 #include "python/types.h"
 
 namespace quorlan::py {

@@ -1,3 +1,4 @@
+// The lists of dicts that compute_concepts, Lattice.concepts() and compute_implications return.
 #include "python/convert.h"
 
 #include "core/interrupt.h"

@@ -1,3 +1,6 @@
+// The module's functions: parse_context(bytes, filename="upload.cxt"), compute_concepts and
+// compute_lattice(ctx, algorithm="next-closure"), supported_algorithms() and
+// compute_implications(ctx); each computation with the interpreter lock released.
 #include "python/functions.h"
 
 #include "engine/algorithm.h"

@@ -1,7 +1,7 @@
 // The module functions.
 #pragma once
 
-#include "python/bridge.h"
+#include "python/ref.h"
 
 namespace quorlan::py {
 

@@ -1,3 +1,5 @@
+// quorlan.Lattice: repr, n_concepts, concepts() as a list of dicts, and the drawing as svg(),
+// _repr_svg_() and _repr_html_() for Jupyter.
 #include "layout/svg.h"
 #include "python/convert.h"
 #include "python/types.h"

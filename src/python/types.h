@@ -1,7 +1,9 @@
-// The module's two classes: instances hold C++ state only, placement-constructed behind the
-// object header and destroyed in tp_dealloc; every method runs under the access discipline.
+// The module and its two classes: instances hold C++ state only, placement-constructed behind
+// the object header and destroyed in tp_dealloc; every method runs under the access discipline.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <string>
@@ -9,9 +11,50 @@
 
 #include "core/concept.h"
 #include "core/context.h"
-#include "python/bridge.h"
+#include "python/arguments.h"
+#include "python/ref.h"
 
 namespace quorlan::py {
+
+// 0 = free, n > 0 = n shared users, -1 = one exclusive user.
+using AccessCounter = std::atomic<std::intptr_t>;
+
+enum class AccessMode { kShared, kExclusive };
+
+// Shared access fails with RuntimeError "Already mutably borrowed", exclusive access with
+// "Already borrowed"; either is given back when the guard ends.
+class Access {
+ public:
+  Access(AccessCounter& counter, AccessMode mode);
+  ~Access();
+  Access(const Access&) = delete;
+  Access& operator=(const Access&) = delete;
+
+ private:
+  AccessCounter& counter_;
+  AccessMode mode_;
+};
+
+// Module attributes are added through one operation, which appends the name to `__all__`
+// (created with the module) and then sets the attribute.
+class ModuleBuilder {
+ public:
+  explicit ModuleBuilder(PyModuleDef* definition);
+  void add(const char* name, Ref value);
+  Ref finish() { return std::move(module_); }
+
+ private:
+  Ref module_;
+  Ref all_;
+};
+
+// Instances hold C++ state only: the allocator zeroes the object, the caller placement-news
+// the fields, and dealloc destroys them before freeing through the type's own slot.
+PyObject* allocate_instance(PyObject* type);
+void free_instance(PyObject* self);
+
+// tp_new of both classes: they have no Python-callable constructor.
+PyObject* no_constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs);
 
 // What a class is made from: its qualified name, docstring, repr, getters and methods (may be
 // null).
@@ -90,6 +133,8 @@ template <class State>
 PyObject* class_object() {
   static PyObject* type = [] {
     const ClassDescription& c = State::kClass;
+    // An optional slot left out is written as slot id 0, which ends the list where it stands;
+    // so it must come last.
     PyType_Slot slots[] = {
         {Py_tp_doc, const_cast<char*>(c.doc)},
         {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
@@ -99,9 +144,9 @@ PyObject* class_object() {
         {c.methods != nullptr ? Py_tp_methods : 0, c.methods},
         {0, nullptr},
     };
-    PyType_Spec blueprint = {c.name, static_cast<int>(sizeof(Instance<State>)), 0,
-                             Py_TPFLAGS_DEFAULT, slots};
-    return PyType_FromSpec(&blueprint);
+    PyType_Spec spec = {c.name, static_cast<int>(sizeof(Instance<State>)), 0, Py_TPFLAGS_DEFAULT,
+                        slots};
+    return PyType_FromSpec(&spec);
   }();
   return type;
 }

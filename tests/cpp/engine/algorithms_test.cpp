@@ -4,9 +4,9 @@
 #include <thread>
 
 #include "engine/algorithm.h"
-#include "engine/dense_search.h"
-#include "engine/sparse_search.h"
-#include "engine/wide_search.h"
+#include "engine/internal/dense_search.h"
+#include "engine/internal/sparse_search.h"
+#include "engine/internal/wide_search.h"
 #include "support/random_context.h"
 #include "support/recorder.h"
 #include "support/reference.h"
@@ -249,7 +249,7 @@ TEST(Algorithms, CompletionEvents) {
   for (int k = 0; k < 3; ++k) {
     const auto& e = events[k];
     EXPECT_EQ(e.target, targets[k]);
-    EXPECT_EQ(e.level, diagnostics::Level::Debug);
+    EXPECT_EQ(e.level, diagnostics::Level::kDebug);
     EXPECT_EQ(e.fields, (std::vector<std::string>{"message", "algorithm", "concepts", "objects",
                                                   "attributes"}));
     ASSERT_EQ(e.values.size(), 5u);

@@ -5,7 +5,7 @@
 
 #include "engine/algorithm.h"
 #include "engine/canonical_base.h"
-#include "engine/search.h"
+#include "engine/enumerate.h"
 #include "formats/read.h"
 #include "support/ganter_base.h"
 #include "support/random_context.h"

@@ -107,7 +107,7 @@ TEST(Sugiyama, EventFields) {
   const auto events = recorder.at("quorlan_layout::sugiyama");
   ASSERT_EQ(events.size(), 1u);
   const auto& e = events[0];
-  EXPECT_EQ(e.level, diagnostics::Level::Debug);
+  EXPECT_EQ(e.level, diagnostics::Level::kDebug);
   EXPECT_EQ(e.fields,
             (std::vector<std::string>{"message", "nodes", "edges", "layers", "crossing_iters"}));
   EXPECT_EQ(std::get<std::string_view>(e.values[0]), "sugiyama layout complete");

@@ -4,7 +4,7 @@
 // passes over a short list). Kept to check the walk against and to time it by.
 #include "support/ganter_base.h"
 
-#include "engine/dense_search.h"
+#include "engine/internal/dense_search.h"
 
 namespace quorlan::reference {
 namespace {

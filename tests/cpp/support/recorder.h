@@ -18,9 +18,9 @@ class Recorder : public diagnostics::Subscriber {
   };
 
   diagnostics::Interest register_site(const diagnostics::EventSite&) override {
-    return diagnostics::Interest::Always;
+    return diagnostics::Interest::kAlways;
   }
-  diagnostics::Level max_level() const override { return diagnostics::Level::Debug; }
+  diagnostics::Level max_level() const override { return diagnostics::Level::kDebug; }
   void event(const diagnostics::EventSite& site, const diagnostics::FieldValue* values,
              std::size_t count) override {
     Event e{site.target, site.level, {site.fields.begin(), site.fields.end()}, {}};

@@ -1,4 +1,4 @@
-#include "engine/wide_search.h"
+#include "engine/internal/wide_search.h"
 
 #include <algorithm>
 #include <numeric>

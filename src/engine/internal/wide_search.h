@@ -7,7 +7,7 @@
 
 #include "core/concept.h"
 #include "core/context.h"
-#include "engine/search.h"
+#include "engine/enumerate.h"
 
 namespace quorlan {
 

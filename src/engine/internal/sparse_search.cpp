@@ -1,4 +1,4 @@
-#include "engine/sparse_search.h"
+#include "engine/internal/sparse_search.h"
 
 #include <algorithm>
 

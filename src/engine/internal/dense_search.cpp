@@ -1,4 +1,4 @@
-#include "engine/dense_search.h"
+#include "engine/internal/dense_search.h"
 
 #include <algorithm>
 #include <memory>

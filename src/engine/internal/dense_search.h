@@ -11,7 +11,7 @@
 #include "core/concept.h"
 #include "core/context.h"
 #include "core/sets.h"
-#include "engine/search.h"
+#include "engine/internal/walk.h"
 
 namespace quorlan {
 

@@ -1,8 +1,8 @@
-#include "engine/search.h"
+#include "engine/enumerate.h"
 
-#include "engine/dense_search.h"
-#include "engine/sparse_search.h"
-#include "engine/wide_search.h"
+#include "engine/internal/dense_search.h"
+#include "engine/internal/sparse_search.h"
+#include "engine/internal/wide_search.h"
 
 namespace quorlan {
 

@@ -13,7 +13,7 @@
 
 #include "core/concept.h"
 #include "core/context.h"
-#include "engine/search.h"
+#include "engine/internal/walk.h"
 
 namespace quorlan {
 
