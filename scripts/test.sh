@@ -3,7 +3,8 @@
 #   bash scripts/test.sh                  # set-up, then every stage in this order
 #   bash scripts/test.sh cpp python       # set-up, then only the stages named
 # Stages:
-#   format    clang-format (the version pinned in scripts/requirements-dev.txt) on all C++
+#   format    clang-format and clang-tidy's naming check (the versions pinned in
+#             scripts/requirements-dev.txt): the layout of all C++, the names in src/
 #   cpp       the C++ build with warnings as errors and the GoogleTest suite
 #   sanitize  the GoogleTest suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #   fuzz      a short run of every libFuzzer target
@@ -43,6 +44,7 @@ stage_format() {
   fi
   clang-format --dry-run --Werror "${sources[@]}"
   echo "${#sources[@]} files formatted ($(clang-format --version))"
+  bash scripts/lint.sh
 }
 
 stage_cpp() {

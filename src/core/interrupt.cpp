@@ -3,7 +3,8 @@
 namespace quorlan {
 namespace {
 
-thread_local InterruptScope* t_scope = nullptr;
+// The innermost scope of this thread.
+thread_local InterruptScope* g_current_scope = nullptr;
 
 }  // namespace
 
@@ -11,11 +12,11 @@ InterruptScope::InterruptScope(InterruptSource* source, std::chrono::nanoseconds
     : source_(source),
       interval_(interval),
       last_(std::chrono::steady_clock::now()),
-      outer_(t_scope) {
-  t_scope = this;
+      outer_(g_current_scope) {
+  g_current_scope = this;
 }
 
-InterruptScope::~InterruptScope() { t_scope = outer_; }
+InterruptScope::~InterruptScope() { g_current_scope = outer_; }
 
 void InterruptScope::check() {
   if (source_ == nullptr) return;
@@ -26,7 +27,7 @@ void InterruptScope::check() {
 }
 
 void check_interrupt() {
-  if (t_scope != nullptr) t_scope->check();
+  if (g_current_scope != nullptr) g_current_scope->check();
 }
 
 }  // namespace quorlan

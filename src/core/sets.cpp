@@ -7,15 +7,10 @@
 namespace quorlan {
 namespace {
 
-// Each kernel in a portable form and, on x86-64, compiled for the popcount instruction; one of
-// each pair is chosen once, at run time.
-std::size_t count_generic(const Word* words, std::size_t count) {
-  std::size_t c = 0;
-  for (std::size_t w = 0; w < count; ++w) c += static_cast<std::size_t>(std::popcount(words[w]));
-  return c;
-}
-
-std::size_t and_count_generic(const Word* a, const Word* b, Word* out, std::size_t count) {
+// Each kernel in a portable form and, on x86-64, the same loop compiled for the popcount
+// instruction (the portable one inlined into a function built for it); one of each pair is
+// chosen once, at run time.
+inline std::size_t and_count_portable(const Word* a, const Word* b, Word* out, std::size_t count) {
   std::size_t c = 0;
   for (std::size_t w = 0; w < count; ++w) {
     out[w] = a[w] & b[w];
@@ -26,20 +21,12 @@ std::size_t and_count_generic(const Word* a, const Word* b, Word* out, std::size
 
 #if defined(__x86_64__)
 __attribute__((target("popcnt"))) std::size_t count_popcnt(const Word* words, std::size_t count) {
-  std::size_t c = 0;
-  for (std::size_t w = 0; w < count; ++w)
-    c += static_cast<std::size_t>(__builtin_popcountll(words[w]));
-  return c;
+  return count_bits_portable(words, count);
 }
 
 __attribute__((target("popcnt"))) std::size_t and_count_popcnt(const Word* a, const Word* b,
                                                                Word* out, std::size_t count) {
-  std::size_t c = 0;
-  for (std::size_t w = 0; w < count; ++w) {
-    out[w] = a[w] & b[w];
-    c += static_cast<std::size_t>(__builtin_popcountll(out[w]));
-  }
-  return c;
+  return and_count_portable(a, b, out, count);
 }
 
 bool has_popcount() {
@@ -55,20 +42,20 @@ using AndCountFn = std::size_t (*)(const Word*, const Word*, Word*, std::size_t)
 
 std::size_t count_bits_dispatched(const Word* words, std::size_t count) {
 #if defined(__x86_64__)
-  static const CountFn count_fn = has_popcount() ? count_popcnt : count_generic;
+  static const CountFn kCountFn = has_popcount() ? count_popcnt : count_bits_portable;
 #else
-  static const CountFn count_fn = count_generic;
+  static const CountFn kCountFn = count_bits_portable;
 #endif
-  return count_fn(words, count);
+  return kCountFn(words, count);
 }
 
 std::size_t and_count(const Word* a, const Word* b, Word* out, std::size_t count) {
 #if defined(__x86_64__)
-  static const AndCountFn and_count_fn = has_popcount() ? and_count_popcnt : and_count_generic;
+  static const AndCountFn kAndCountFn = has_popcount() ? and_count_popcnt : and_count_portable;
 #else
-  static const AndCountFn and_count_fn = and_count_generic;
+  static const AndCountFn kAndCountFn = and_count_portable;
 #endif
-  return and_count_fn(a, b, out, count);
+  return kAndCountFn(a, b, out, count);
 }
 
 }  // namespace quorlan

@@ -76,11 +76,16 @@ std::size_t count_bits_dispatched(const Word* words, std::size_t count);
 // out := a & b, word by word; returns the bits set in out.
 std::size_t and_count(const Word* a, const Word* b, Word* out, std::size_t count);
 
-inline std::size_t count_bits(const Word* words, std::size_t count) {
-  if (count > 4) return count_bits_dispatched(words, count);
+// The portable loop; also the dispatcher's fallback.
+inline std::size_t count_bits_portable(const Word* words, std::size_t count) {
   std::size_t c = 0;
   for (std::size_t w = 0; w < count; ++w) c += static_cast<std::size_t>(std::popcount(words[w]));
   return c;
+}
+
+inline std::size_t count_bits(const Word* words, std::size_t count) {
+  if (count > 4) return count_bits_dispatched(words, count);
+  return count_bits_portable(words, count);
 }
 
 // a and b agree on every bit below `limit`.

@@ -47,23 +47,23 @@ Lattice FCbO::compute(const Context& context) const {
 }
 
 const ConceptAlgorithm* algorithm_by_name(std::string_view name) {
-  static const NextClosure next_closure;
-  static const InClose5 in_close5;
-  static const FCbO fcbo;
+  static const NextClosure kNextClosure;
+  static const InClose5 kInClose5;
+  static const FCbO kFcbo;
   struct Spelling {
     std::string_view text;
     const ConceptAlgorithm* algorithm;
   };
-  static const Spelling spellings[] = {
-      {"next-closure", &next_closure}, {"nc", &next_closure}, {"in-close-5", &in_close5},
-      {"in-close5", &in_close5},       {"ic5", &in_close5},   {"fcbo", &fcbo},
+  static const Spelling kSpellings[] = {
+      {"next-closure", &kNextClosure}, {"nc", &kNextClosure}, {"in-close-5", &kInClose5},
+      {"in-close5", &kInClose5},       {"ic5", &kInClose5},   {"fcbo", &kFcbo},
   };
   if (name.empty()) return nullptr;
   std::string folded(name);
   for (char& c : folded) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  for (const Spelling& s : spellings) {
+  for (const Spelling& s : kSpellings) {
     if (folded == s.text) return s.algorithm;
   }
   return nullptr;

@@ -51,49 +51,55 @@ bool is_truthy_cell(std::string_view cell) {
 class TableBuilder {
  public:
   void field(std::string_view f) {
-    if (error_) return;
-    if (record_ == 0) {
-      if (column_ > 0) attributes_.push_back(f);
+    if (error) return;
+    if (records == 0) {
+      if (column_ > 0) attributes.push_back(f);
     } else if (column_ == 0) {
-      objects_.push_back(f);
-    } else if (column_ <= attributes_.size() && is_truthy_cell(f)) {
-      rows_.add(static_cast<std::uint32_t>(column_ - 1));
+      objects.push_back(f);
+    } else if (column_ <= attributes.size() && is_truthy_cell(f)) {
+      rows.add(static_cast<std::uint32_t>(column_ - 1));
     }
     ++column_;
   }
 
   void record_end() {
-    if (error_) return;
-    ++record_;
+    if (error) return;
+    ++records;
     const std::size_t fields = std::exchange(column_, 0);
-    if (record_ == 1) {
+    if (records == 1) {
       header_fields_ = fields;
-      if (fields < 2) error_ = FormatError::invalid(kCsv, "header row has no attribute columns");
+      if (fields < 2) error = FormatError::invalid(kCsv, "header row has no attribute columns");
       return;
     }
     const std::size_t m = header_fields_ - 1;
     if (fields != header_fields_) {
       // The CSV layer's own strict field count.
-      error_ =
-          FormatError::csv("record " + std::to_string(record_) + " has " + std::to_string(fields) +
+      error =
+          FormatError::csv("record " + std::to_string(records) + " has " + std::to_string(fields) +
                            " fields, but the header has " + std::to_string(header_fields_));
       return;
     }
+    // The reader's own rule on a row's length. The strict field count above answers first and
+    // makes it unreachable today; it stays so that the rule still holds if the CSV layer is
+    // ever made flexible about field counts.
     if (fields != m + 1) {
-      error_ = FormatError::invalid(kCsv, "row " + std::to_string(record_) + " has " +
-                                              std::to_string(fields) + " fields, expected " +
-                                              std::to_string(m + 1));
+      error = FormatError::invalid(kCsv, "row " + std::to_string(records) + " has " +
+                                             std::to_string(fields) + " fields, expected " +
+                                             std::to_string(m + 1));
       return;
     }
-    rows_.end_row(m);
+    rows.end_row(m);
   }
 
-  std::optional<FormatError> error_;
-  std::size_t record_ = 0;
+  // What the read made; the first error ends it.
+  std::optional<FormatError> error;
+  std::size_t records = 0;
+  NameList attributes, objects;
+  IncidenceBuilder rows;
+
+ private:
   std::size_t header_fields_ = 0;
   std::size_t column_ = 0;  // fields of the current record so far
-  NameList attributes_, objects_;
-  IncidenceBuilder rows_;
 };
 
 void on_field(void* data, std::size_t len, void* builder) {
@@ -126,33 +132,33 @@ ContextResult read_csv(std::string_view text) {
   TableBuilder table;
   // Fed in slices so that the first bad record stops the read early.
   constexpr std::size_t kSlice = 1 << 16;
-  for (std::size_t pos = 0; pos < text.size() && !table.error_; pos += kSlice) {
+  for (std::size_t pos = 0; pos < text.size() && !table.error; pos += kSlice) {
     check_interrupt();
     const std::size_t len = std::min(kSlice, text.size() - pos);
     if (csv_parse(&parser, text.data() + pos, len, on_field, on_record, &table) != len &&
-        !table.error_) {
+        !table.error) {
       if (csv_error(&parser) == CSV_ENOMEM || csv_error(&parser) == CSV_ETOOBIG) {
         throw std::bad_alloc();
       }
-      return fail(FormatError::csv("record " + std::to_string(table.record_ + 1) + ": " +
+      return fail(FormatError::csv("record " + std::to_string(table.records + 1) + ": " +
                                    csv_strerror(csv_error(&parser))));
     }
   }
-  if (!table.error_ && csv_fini(&parser, on_field, on_record, &table) != 0) {
-    return fail(FormatError::csv("record " + std::to_string(table.record_ + 1) + ": " +
+  if (!table.error && csv_fini(&parser, on_field, on_record, &table) != 0) {
+    return fail(FormatError::csv("record " + std::to_string(table.records + 1) + ": " +
                                  csv_strerror(csv_error(&parser))));
   }
-  if (table.error_) return fail(std::move(*table.error_));
-  if (table.record_ == 0) return fail(FormatError::invalid(kCsv, "empty header row"));
-  if (table.objects_.empty()) {
+  if (table.error) return fail(std::move(*table.error));
+  if (table.records == 0) return fail(FormatError::invalid(kCsv, "empty header row"));
+  if (table.objects.empty()) {
     return fail(FormatError::invalid(kCsv, "CSV has a header but no body rows"));
   }
   if (std::optional<FormatError> error =
-          within_index_range(kCsv, table.objects_.size(), table.attributes_.size())) {
+          within_index_range(kCsv, table.objects.size(), table.attributes.size())) {
     return fail(std::move(*error));
   }
   return constructed(
-      std::move(table.rows_).build(std::move(table.objects_), std::move(table.attributes_)));
+      std::move(table.rows).build(std::move(table.objects), std::move(table.attributes)));
 }
 
 }  // namespace quorlan

@@ -33,7 +33,7 @@ class ContentLines {
   InterruptTicker tick_;
 };
 
-// Step 1: the header line.
+// The header line.
 std::optional<FormatError> read_header(ContentLines& lines) {
   const std::optional<std::string_view> header = lines.next();
   if (!header) return FormatError::parse(kCxt, "input is empty");
@@ -43,7 +43,7 @@ std::optional<FormatError> read_header(ContentLines& lines) {
   return std::nullopt;
 }
 
-// Steps 2 and 3: one count, named in its messages.
+// The object and attribute counts: one count, named in its messages.
 std::optional<FormatError> read_count(ContentLines& lines, const char* what, std::uint64_t& out) {
   const std::optional<std::string_view> line = lines.next();
   if (!line) {
@@ -58,7 +58,7 @@ std::optional<FormatError> read_count(ContentLines& lines, const char* what, std
   return std::nullopt;
 }
 
-// Steps 4 and 5: `count` names, one per line, stored as they arrive.
+// The object and attribute names: `count` names, one per line, stored as they arrive.
 std::optional<FormatError> read_names(ContentLines& lines, std::uint64_t count, const char* kind,
                                       NameList& out) {
   for (std::uint64_t i = 0; i < count; ++i) {
@@ -72,7 +72,7 @@ std::optional<FormatError> read_names(ContentLines& lines, std::uint64_t count, 
   return std::nullopt;
 }
 
-// Step 6: n rows of at least m marks each.
+// The incidence: n rows of at least m marks each.
 std::optional<FormatError> read_rows(ContentLines& lines, std::uint64_t n, std::uint64_t m,
                                      IncidenceBuilder& rows) {
   for (std::uint64_t i = 0; i < n; ++i) {

@@ -30,24 +30,6 @@ bool is_xml_char(std::uint64_t cp) {
          (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
 }
 
-void append_utf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // The character of a numeric reference's digits ("#65", "#x41"), if it is one XML allows.
 std::optional<std::uint32_t> character_number(std::string_view ref) {
   const bool hex = ref.size() > 1 && ref[1] == 'x';
@@ -98,7 +80,7 @@ Resolved resolve_references(std::string_view raw) {
         out.error = "reference to invalid character number";
         return out;
       }
-      append_utf8(out.text, *cp);
+      text::append_scalar(out.text, static_cast<std::int32_t>(*cp));
     } else if (p != std::end(kPredefined)) {
       out.text += p->second;
     } else {

@@ -8,16 +8,27 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <span>
+#include <string_view>
 
 #include "core/interrupt.h"
 #include "formats/read.h"
 #include "formats/text.h"
 
+// What the reader relies on in nlohmann/json, read in its 3.11 sources; another version must be
+// read again before it is admitted here:
+// - the lexer converts every number through its private static member strtof, which the reader
+//   specialises for its own JSON type (below);
+// - a parse error's what() is "[json.exception.parse_error.N] " followed by the text the user
+//   sees, which quotes the token read last as "last read: '<token>'" (error_text).
+static_assert(NLOHMANN_JSON_VERSION_MAJOR == 3 && NLOHMANN_JSON_VERSION_MINOR == 11,
+              "the JSON reader was written for nlohmann/json 3.11");
+
 namespace quorlan::json_reader {
 
 // A JSON type of the reader's own (its integers are `long long`), so that the conversion of
 // numbers below applies to its parser alone.
-using json = nlohmann::basic_json<std::map, std::vector, std::string, bool, long long,
+using Json = nlohmann::basic_json<std::map, std::vector, std::string, bool, long long,
                                   unsigned long long, double>;
 
 }  // namespace quorlan::json_reader
@@ -32,17 +43,43 @@ using json = nlohmann::basic_json<std::map, std::vector, std::string, bool, long
 #endif
 template <>
 QUORLAN_AS_DECLARED inline void nlohmann::detail::
-    lexer<quorlan::json_reader::json, nlohmann::detail::contiguous_bytes_input_adapter>::strtof(
+    lexer<quorlan::json_reader::Json, nlohmann::detail::contiguous_bytes_input_adapter>::strtof(
         double& f, const char* str, char** endptr) noexcept {
   f = std::strtod(str, endptr);
   if (!std::isfinite(f)) f = 0.0;
 }
 #undef QUORLAN_AS_DECLARED
 
+namespace quorlan::json_reader {
+namespace {
+
+// The text of a parse error without the library's identifier, the token read last cut as every
+// piece of input is.
+std::string error_text(const nlohmann::detail::exception& ex, const std::string& last_token) {
+  std::string what = ex.what();
+  const std::size_t bracket = what.find("] ");
+  if (what.rfind("[json.exception.", 0) == 0 && bracket != std::string::npos) {
+    what = what.substr(bracket + 2);
+  }
+  const std::string quoted_token = "last read: '" + last_token + "'";
+  if (const std::size_t at = what.find(quoted_token); at != std::string::npos) {
+    what.replace(at, quoted_token.size(),
+                 "last read: " + text::clipped(text::printable_bytes(last_token), "'", "'"));
+  }
+  return text::printable_bytes(what);
+}
+
+}  // namespace
+}  // namespace quorlan::json_reader
+
 namespace quorlan {
 namespace {
 
-using json_reader::json;
+using json_reader::Json;
+
+// The fields of the two records, in the order of their array form.
+constexpr std::string_view kDocumentFields[] = {"quorlan_version", "context"};
+constexpr std::string_view kPayloadFields[] = {"objects", "attributes", "incidence"};
 
 enum class Slot { kNone, kVersion, kPayload, kObjects, kAttributes, kIncidence, kUnknown };
 
@@ -77,16 +114,16 @@ class DocumentHandler {
     }
     return scalar(v ? "boolean `true`" : "boolean `false`");
   }
-  bool number_integer(json::number_integer_t v) {
+  bool number_integer(Json::number_integer_t v) {
     return scalar("integer `" + std::to_string(v) + "`");
   }
-  bool number_unsigned(json::number_unsigned_t v) {
+  bool number_unsigned(Json::number_unsigned_t v) {
     return scalar("integer `" + std::to_string(v) + "`");
   }
-  bool number_float(json::number_float_t, const std::string& text) {
+  bool number_float(Json::number_float_t, const std::string& text) {
     return scalar("floating point " + text::clipped(text, "`", "`"));
   }
-  bool binary(json::binary_t&) { return scalar("binary data"); }
+  bool binary(Json::binary_t&) { return scalar("binary data"); }
   bool string(std::string& s) {
     tick_();
     if (skipping()) return true;
@@ -106,13 +143,9 @@ class DocumentHandler {
   bool key(std::string& k) {
     Frame& f = stack_.back();
     if (f.kind == Frame::Kind::kSkip) return true;
-    static const char* const document_keys[] = {"quorlan_version", "context"};
-    static const char* const payload_keys[] = {"objects", "attributes", "incidence"};
-    const bool document = f.kind == Frame::Kind::kDocument;
-    const char* const* keys = document ? document_keys : payload_keys;
-    const std::size_t count = document ? 2 : 3;
+    const std::span<const std::string_view> keys = fields_of(f.kind);
     f.pending = Slot::kUnknown;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
       if (k != keys[i]) continue;
       if (f.seen[i]) return fail("duplicate field `" + k + "`");  // one of the known keys
       f.seen[i] = true;
@@ -131,22 +164,17 @@ class DocumentHandler {
   bool parse_error(std::size_t position, const std::string& last_token,
                    const nlohmann::detail::exception& ex) {
     syntax_error_at = position;
-    std::string what = ex.what();
-    const std::size_t bracket = what.find("] ");
-    if (what.rfind("[json.exception.", 0) == 0 && bracket != std::string::npos) {
-      what = what.substr(bracket + 2);
-    }
-    // The token read last, which the text quotes whole, is cut as every piece of input is.
-    const std::string quoted_token = "last read: '" + last_token + "'";
-    if (const std::size_t at = what.find(quoted_token); at != std::string::npos) {
-      what.replace(at, quoted_token.size(),
-                   "last read: " + text::clipped(text::printable_bytes(last_token), "'", "'"));
-    }
-    error = text::printable_bytes(what);
+    error = json_reader::error_text(ex, last_token);
     return false;
   }
 
  private:
+  // The fields of the record a Document or Payload frame reads.
+  static std::span<const std::string_view> fields_of(Frame::Kind kind) {
+    if (kind == Frame::Kind::kDocument) return kDocumentFields;
+    return kPayloadFields;
+  }
+
   static Slot slot_of(Frame::Kind kind, std::size_t i) {
     if (kind == Frame::Kind::kDocument) return i == 0 ? Slot::kVersion : Slot::kPayload;
     return i == 0 ? Slot::kObjects : (i == 1 ? Slot::kAttributes : Slot::kIncidence);
@@ -171,7 +199,7 @@ class DocumentHandler {
           f.pending = Slot::kNone;
           return s;
         }
-        const std::size_t expected = f.kind == Frame::Kind::kDocument ? 2 : 3;
+        const std::size_t expected = fields_of(f.kind).size();
         if (f.index >= expected) {
           error = "invalid length " + std::to_string(f.index + 1) + ", expected " +
                   std::to_string(expected) + " elements";
@@ -278,19 +306,13 @@ class DocumentHandler {
       return true;
     }
     if (f.kind == Frame::Kind::kDocument || f.kind == Frame::Kind::kPayload) {
-      const bool document = f.kind == Frame::Kind::kDocument;
-      const std::size_t expected = document ? 2 : 3;
-      if (f.is_array && f.index < expected) {
+      const std::span<const std::string_view> keys = fields_of(f.kind);
+      if (f.is_array && f.index < keys.size()) {
         return fail("invalid length " + std::to_string(f.index) + ", expected " +
-                    std::to_string(expected) + " elements");
+                    std::to_string(keys.size()) + " elements");
       }
-      static const char* const document_keys[] = {"quorlan_version", "context"};
-      static const char* const payload_keys[] = {"objects", "attributes", "incidence"};
-      for (std::size_t i = 0; i < expected; ++i) {
-        if (!f.seen[i]) {
-          return fail(std::string("missing field `") +
-                      (document ? document_keys : payload_keys)[i] + "`");
-        }
+      for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (!f.seen[i]) return fail("missing field `" + std::string(keys[i]) + "`");
       }
     }
     stack_.pop_back();
@@ -315,7 +337,7 @@ ContextResult read_json(std::string_view bytes) {
   const std::size_t nul = bytes.find('\0');
   const std::string_view text = bytes.substr(0, nul);
   DocumentHandler handler;
-  const bool ok = json::sax_parse(text.data(), text.data() + text.size(), &handler,
+  const bool ok = Json::sax_parse(text.data(), text.data() + text.size(), &handler,
                                   nlohmann::detail::input_format_t::json, /*strict=*/true);
   if (nul != std::string_view::npos &&
       (ok || (handler.syntax_error_at && *handler.syntax_error_at > text.size()))) {

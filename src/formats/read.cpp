@@ -4,26 +4,31 @@
 
 #include <new>
 
+#include "core/panic.h"
 #include "formats/text.h"
 
 namespace quorlan {
 
 std::string FormatError::display() const {
-  switch (kind) {
-    case Kind::Io:
-      return "I/O error: " + message;
-    case Kind::Parse:
-      return std::string("parse error in ") + format + ": " + message;
-    case Kind::InvalidData:
-      return std::string("invalid ") + format + " data: " + message;
-    case Kind::ContextConstruction:
-      return "context construction failed: " + context_error.display();
-    case Kind::Json:
-      return "JSON error: " + message;
-    case Kind::Csv:
-      return "CSV error: " + message;
+  if (const auto* e = std::get_if<ContextError>(&what_)) {
+    return "context construction failed: " + e->display();
   }
-  return {};
+  const Described& d = std::get<Described>(what_);
+  switch (kind_) {
+    case Kind::Io:
+      return "I/O error: " + d.message;
+    case Kind::Parse:
+      return std::string("parse error in ") + d.format + ": " + d.message;
+    case Kind::InvalidData:
+      return std::string("invalid ") + d.format + " data: " + d.message;
+    case Kind::Json:
+      return "JSON error: " + d.message;
+    case Kind::Csv:
+      return "CSV error: " + d.message;
+    case Kind::ContextConstruction:
+      break;
+  }
+  panic("a format error of no known kind");
 }
 
 ContextResult constructed(Result<Context, ContextError> r) {
@@ -54,10 +59,7 @@ std::optional<ContextFormat> by_name(std::string_view file_name) {
   const std::string_view ext = component.substr(dot + 1);
   std::string lower;
   for (std::size_t i = 0; i < ext.size();) {
-    const std::int32_t cp = text::next_scalar(ext, i);
-    utf8proc_uint8_t buf[4];
-    const utf8proc_ssize_t len = utf8proc_encode_char(utf8proc_tolower(cp), buf);
-    lower.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(len));
+    text::append_scalar(lower, utf8proc_tolower(text::next_scalar(ext, i)));
   }
   if (lower == "json") return ContextFormat::Json;
   if (lower == "cxt") return ContextFormat::Cxt;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "core/context.h"
 #include "core/result.h"
@@ -15,27 +16,39 @@ namespace quorlan {
 
 enum class ContextFormat { Cxt, Csv, Fimi, FcaXml, Json };
 
-struct FormatError {
+class FormatError {
+ public:
   enum class Kind { Io, Parse, InvalidData, ContextConstruction, Json, Csv };
-  Kind kind;
-  const char* format = "";  // Parse / InvalidData: "cxt", "csv", "fimi", "fca-xml", "auto"
-  std::string message;      // Io, Parse, InvalidData, Json, Csv: the variable text
-  ContextError context_error{ContextError::Kind::IncidenceRowLength, 0, 0, 0, {}};
 
-  static FormatError io(std::string text) { return {Kind::Io, "", std::move(text), {}}; }
+  static FormatError io(std::string text) { return {Kind::Io, Described{"", std::move(text)}}; }
+  // format: "cxt", "csv", "fimi", "fca-xml" or "auto".
   static FormatError parse(const char* format, std::string message) {
-    return {Kind::Parse, format, std::move(message), {}};
+    return {Kind::Parse, Described{format, std::move(message)}};
   }
   static FormatError invalid(const char* format, std::string message) {
-    return {Kind::InvalidData, format, std::move(message), {}};
+    return {Kind::InvalidData, Described{format, std::move(message)}};
   }
   static FormatError construction(ContextError e) {
-    return {Kind::ContextConstruction, "", {}, std::move(e)};
+    return {Kind::ContextConstruction, std::move(e)};
   }
-  static FormatError json(std::string text) { return {Kind::Json, "", std::move(text), {}}; }
-  static FormatError csv(std::string text) { return {Kind::Csv, "", std::move(text), {}}; }
+  static FormatError json(std::string text) { return {Kind::Json, Described{"", std::move(text)}}; }
+  static FormatError csv(std::string text) { return {Kind::Csv, Described{"", std::move(text)}}; }
 
+  Kind kind() const { return kind_; }
   std::string display() const;
+
+ private:
+  // Every variant but a construction failure is a text; Parse and InvalidData also name the
+  // format.
+  struct Described {
+    const char* format;
+    std::string message;
+  };
+  FormatError(Kind kind, std::variant<Described, ContextError> what)
+      : kind_(kind), what_(std::move(what)) {}
+
+  Kind kind_;
+  std::variant<Described, ContextError> what_;
 };
 
 using ContextResult = Result<Context, FormatError>;

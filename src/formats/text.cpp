@@ -242,4 +242,10 @@ std::string clipped(std::string_view s, std::string_view open, std::string_view 
   });
 }
 
+void append_scalar(std::string& out, std::int32_t cp) {
+  utf8proc_uint8_t buf[4];
+  const utf8proc_ssize_t len = utf8proc_encode_char(cp, buf);
+  out.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(len));
+}
+
 }  // namespace quorlan::text

@@ -26,6 +26,8 @@ std::string_view trim(std::string_view s);
 std::size_t count_scalars(std::string_view s);
 // Decodes one scalar from valid UTF-8 at s[pos], advancing pos.
 std::int32_t next_scalar(std::string_view s, std::size_t& pos);
+// Appends the UTF-8 encoding of a Unicode scalar value.
+void append_scalar(std::string& out, std::int32_t cp);
 // An optional single "+" and one or more decimal digits, at most `max`; nothing else.
 std::optional<std::uint64_t> parse_unsigned(std::string_view s, std::uint64_t max);
 // A generated name: the prefix followed by the number in decimal ("g0", "m17").

@@ -21,7 +21,9 @@ namespace {
 //   open (at its start) and a mismatched end tag (at its name);
 // - an error found at the terminator is reported at the last character;
 // - an element name is a run of the characters is_name_char accepts;
-// - a byte-order mark at the start of the buffer is skipped.
+// - a byte-order mark at the start of the buffer is skipped;
+// - a node keeps no record of whether its start tag closed itself: the byte before the tag's
+//   '>' tells.
 // Another version must be read again before it is admitted here.
 static_assert(PUGIXML_VERSION >= 1110 && PUGIXML_VERSION <= 1150,
               "the XML windows were written for pugixml 1.11 to 1.15");

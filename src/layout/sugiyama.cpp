@@ -83,7 +83,7 @@ void reorder_by_median(std::vector<std::uint32_t>& layer, std::size_t fixed_laye
   }
 }
 
-// Step 3: the layer of every concept is the length of its longest cover chain to the top. Every
+// Layers: the layer of every concept is the length of its longest cover chain to the top. Every
 // upper cover has a larger extent, so taking the concepts by extent size, largest first, reads
 // only final layers.
 std::vector<std::size_t> longest_path_layers(const Lattice& lattice, const Adjacency& upper) {
@@ -111,8 +111,8 @@ std::vector<std::size_t> longest_path_layers(const Lattice& lattice, const Adjac
   return layer_of;
 }
 
-// Step 4: each layer lists its concepts in ascending index; `position` is each concept's place
-// in its layer.
+// Initial order: each layer lists its concepts in ascending index; `position` is each concept's
+// place in its layer.
 std::vector<std::vector<std::uint32_t>> initial_order(const std::vector<std::size_t>& layer_of,
                                                       std::vector<std::size_t>& position) {
   const std::size_t layers = 1 + *std::max_element(layer_of.begin(), layer_of.end());
@@ -127,8 +127,8 @@ std::vector<std::vector<std::uint32_t>> initial_order(const std::vector<std::siz
   return out;
 }
 
-// Step 5: downward sweeps (even t) against the layer above, upward sweeps (odd t) against the
-// layer below, each seeing the adjacent layer as the sweep left it.
+// Crossing reduction: downward sweeps (even t) against the layer above, upward sweeps (odd t)
+// against the layer below, each seeing the adjacent layer as the sweep left it.
 void median_sweeps(std::vector<std::vector<std::uint32_t>>& layers, const Adjacency& upper,
                    const Adjacency& lower, const std::vector<std::size_t>& layer_of,
                    std::vector<std::size_t>& position, std::uint64_t iterations) {
@@ -150,7 +150,7 @@ void median_sweeps(std::vector<std::vector<std::uint32_t>>& layers, const Adjace
   }
 }
 
-// Step 7: evenly spaced rows centred on x = 0; nodes in concept-index order.
+// Coordinates: evenly spaced rows centred on x = 0; nodes in concept-index order.
 std::vector<LayoutNode> coordinates(const std::vector<std::vector<std::uint32_t>>& layers,
                                     std::size_t n, const LayoutConfig& config) {
   std::vector<LayoutNode> nodes;

@@ -30,10 +30,11 @@ void DenseContext::intent_of(const std::uint32_t* extent, std::size_t count, Wor
 
 namespace {
 
-constexpr std::size_t kNone = SIZE_MAX;
-// A failure memo entry with this bit names the attribute that witnessed the failure rather than
-// where the failed part of the intent is kept.
-constexpr std::size_t kWitnessBit = std::size_t{1} << 63;
+// What refuted an attribute in an ancestor: the offset in failed_ of the refuting attributes
+// below it, or, with kWitnessBit, one attribute that witnessed the failure; kNone for none.
+using Refutation = std::size_t;
+constexpr Refutation kNone = SIZE_MAX;
+constexpr Refutation kWitnessBit = Refutation{1} << 63;
 // The words of failures kept on the current path at most: past that, a failure keeps only its
 // witness, so that memory stays linear in the attributes however wide the context.
 constexpr std::size_t kFailedWords = std::size_t{1} << 20;
@@ -249,7 +250,7 @@ class DenseSearch {
   // What an ancestor learnt about j still refutes it here: one of its refuting attributes is
   // still outside B (B only grows down the tree, and C only shrinks).
   bool pruned(std::uint32_t j, const Word* b) const {
-    const std::size_t what = failure_[j];
+    const Refutation what = failure_[j];
     if (what == kNone) return false;
     if ((what & kWitnessBit) != 0) return !test_bit(b, what & ~kWitnessBit);
     return !subset_below(failed_.get() + what, b, j);
@@ -267,9 +268,8 @@ class DenseSearch {
   std::vector<Word> valid_;            // every attribute
   std::vector<Word> outside_;          // the attributes outside B
   std::vector<Word> running_;          // what the rows of a candidate have in common so far
-  // Per attribute, what made it fail in an ancestor, or kNone: the offset of its refuting
-  // attributes in failed_, or the witnessing attribute with kWitnessBit.
-  FailureMemo<std::size_t> failure_;
+  // Per attribute, what made it fail in an ancestor.
+  FailureMemo<Refutation> failure_;
   std::unique_ptr<Word[]> failed_;  // kFailedWords words, from the first failure on
   std::size_t failed_size_ = 0;
   Lattice out_;

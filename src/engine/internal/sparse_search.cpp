@@ -27,10 +27,10 @@ constexpr std::size_t kFailureListItems = std::size_t{1} << 21;
 // that all of the failed extent has. FCbO keeps all of them, either as a sorted list in the
 // intent arena or, for a one-object extent, as the part of its row between its first attribute
 // outside the intent and j (members of the intent there never refute). In-Close keeps one.
-struct Failure {
+struct Refutation {
   enum Kind : std::uint8_t { kNoFailure, kList, kRowPart, kWitness };
   Kind kind = kNoFailure;
-  std::size_t off = 0;  // kList: arena offset; kRowPart: item position; kWitness: the attribute
+  std::size_t where = 0;  // kList: arena offset; kRowPart: item position; kWitness: the attribute
   std::size_t len = 0;
 };
 
@@ -51,7 +51,7 @@ class SparseSearch {
         seen_(words_for(sc.m), 0),
         count_(sc.m, 0),
         bucket_start_(sc.m, 0),
-        failure_(sc.m, Failure{}),
+        failure_(sc.m, Refutation{}),
         low_stamp_(sc.n, 0),
         low_pos_(sc.n, 0),
         out_(sc.n, sc.m) {}
@@ -209,12 +209,13 @@ class SparseSearch {
     const std::uint32_t* c_objs = buckets_.data() + bucket_start_[j];
     const std::size_t* c_pos = bucket_pos_.data() + bucket_start_[j];
     const std::size_t c_len = count_[j];
-    Failure failed = refute(c_objs, c_pos, c_len);
-    if (failed.kind != Failure::kNoFailure) {
-      if (failed.kind == Failure::kList && failure_items_ + scratch_.size() > kFailureListItems) {
-        failed = {Failure::kWitness, scratch_[0], 0};
-      } else if (failed.kind == Failure::kList) {
-        failed.off = intents_.size();
+    Refutation failed = refute(c_objs, c_pos, c_len);
+    if (failed.kind != Refutation::kNoFailure) {
+      if (failed.kind == Refutation::kList &&
+          failure_items_ + scratch_.size() > kFailureListItems) {
+        failed = {Refutation::kWitness, scratch_[0], 0};
+      } else if (failed.kind == Refutation::kList) {
+        failed.where = intents_.size();
         failure_items_ += scratch_.size();
         intents_.insert(intents_.end(), scratch_.begin(), scratch_.end());
       }
@@ -242,7 +243,7 @@ class SparseSearch {
   // is refuted: some attribute below j outside B that all of C has. Returns what refutes it,
   // or kNoFailure. With FCbO's failure sets, every refuting attribute is found (for a list, in
   // scratch_); otherwise the smallest.
-  Failure refute(const std::uint32_t* objs, const std::size_t* pos, std::size_t len) {
+  Refutation refute(const std::uint32_t* objs, const std::size_t* pos, std::size_t len) {
     // Start from the shortest run below j, from the first attribute outside B, among the first
     // few objects; an object with an empty run (j is its first attribute outside B) settles it.
     std::size_t first = 0, best = SIZE_MAX;
@@ -258,16 +259,16 @@ class SparseSearch {
     const std::size_t begin = low_pos_[objs[first]], end = pos[first] - 1;
     if (strategy_ != CanonicityStrategy::kFailureSets)
       return smallest_common(objs, pos, len, first, begin, end);
-    if (len == 1) return {Failure::kRowPart, begin, end - begin};
+    if (len == 1) return {Refutation::kRowPart, begin, end - begin};
     return all_common(objs, pos, len, first, begin, end);
   }
 
   // In-Close: the smallest attribute outside B that every object has below j, walking one
   // cursor per other object along the run [begin, end) of object `first`.
-  Failure smallest_common(const std::uint32_t* objs, const std::size_t* pos, std::size_t len,
-                          std::size_t first, std::size_t begin, std::size_t end) {
+  Refutation smallest_common(const std::uint32_t* objs, const std::size_t* pos, std::size_t len,
+                             std::size_t first, std::size_t begin, std::size_t end) {
     const std::uint32_t* items = sc_.items.data();
-    if (len == 1) return {Failure::kWitness, items[begin], 0};
+    if (len == 1) return {Refutation::kWitness, items[begin], 0};
     cursor_.clear();
     for (std::size_t k = 0; k < len; ++k) {
       if (k != first) cursor_.push_back(first_outside_b(objs[k]));
@@ -283,15 +284,15 @@ class SparseSearch {
         while (r < r_end && items[r] < x) ++r;
         common = r < r_end && items[r] == x;
       }
-      if (common) return {Failure::kWitness, x, 0};
+      if (common) return {Refutation::kWitness, x, 0};
     }
     return {};
   }
 
   // FCbO: every attribute outside B that all objects have below j, left in scratch_: the run of
   // object `first` merged with each other object's run.
-  Failure all_common(const std::uint32_t* objs, const std::size_t* pos, std::size_t len,
-                     std::size_t first, std::size_t begin, std::size_t end) {
+  Refutation all_common(const std::uint32_t* objs, const std::size_t* pos, std::size_t len,
+                        std::size_t first, std::size_t begin, std::size_t end) {
     const std::uint32_t* items = sc_.items.data();
     scratch_.clear();
     for (std::size_t p = begin; p < end; ++p) {
@@ -302,7 +303,7 @@ class SparseSearch {
       keep_common(items + first_outside_b(objs[k]), items + pos[k] - 1);
     }
     if (scratch_.empty()) return {};
-    return {Failure::kList, 0, scratch_.size()};
+    return {Refutation::kList, 0, scratch_.size()};
   }
 
   // Keeps in scratch_ only the attributes found in the sorted row part [r, r_end): a merge,
@@ -319,18 +320,18 @@ class SparseSearch {
   // What an ancestor learnt about j proves it fails here too: an attribute that refuted j
   // there is still outside B (B only grows down the tree, and C only shrinks).
   bool pruned(std::uint32_t j) const {
-    const Failure& fl = failure_[j];
+    const Refutation& fl = failure_[j];
     const std::uint32_t* list = nullptr;
     switch (fl.kind) {
-      case Failure::kNoFailure:
+      case Refutation::kNoFailure:
         return false;
-      case Failure::kWitness:
-        return !in_b(static_cast<std::uint32_t>(fl.off));
-      case Failure::kRowPart:
-        list = sc_.items.data() + fl.off;
+      case Refutation::kWitness:
+        return !in_b(static_cast<std::uint32_t>(fl.where));
+      case Refutation::kRowPart:
+        list = sc_.items.data() + fl.where;
         break;
-      case Failure::kList:
-        list = intents_.data() + fl.off;
+      case Refutation::kList:
+        list = intents_.data() + fl.where;
         break;
     }
     return std::any_of(list, list + fl.len, [&](std::uint32_t x) { return !in_b(x); });
@@ -347,7 +348,7 @@ class SparseSearch {
   std::vector<std::size_t> pos_;  // parallel to extents_: where each row passes the node's y
   std::vector<std::uint32_t> extents_, intents_;
   std::vector<Child> children_;
-  FailureMemo<Failure> failure_;
+  FailureMemo<Refutation> failure_;
   std::size_t failure_items_ = 0;  // in failure lists kept on the current path
   std::uint64_t node_ = 0;         // counts expanded nodes, stamping what is cached per node
   std::vector<std::uint64_t> low_stamp_;
