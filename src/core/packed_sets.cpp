@@ -135,8 +135,8 @@ void PackedSets::push_words(const Word* words, std::size_t count) {
 }
 
 void PackedSets::push_lists(std::vector<std::uint32_t>&& items,
-                            std::vector<std::uint64_t>&& starts) {
-  const std::size_t sets = starts.empty() ? 0 : starts.size() - 1;
+                            GrowArray<std::uintptr_t>&& starts) {
+  const std::size_t sets = starts.size() == 0 ? 0 : starts.size() - 1;
   const auto length = [&](std::size_t k) { return starts[k + 1] - starts[k]; };
   bool all_lists = size() == 0;
   for (std::size_t k = 0; k < sets && all_lists; ++k) all_lists = as_list(length(k));
@@ -149,10 +149,14 @@ void PackedSets::push_lists(std::vector<std::uint32_t>&& items,
     return;
   }
   const std::uint32_t* first = lists_.adopt(std::move(items));
+  counts_.reserve(sets);
+  std::uintptr_t* at = starts.data();
   for (std::size_t k = 0; k < sets; ++k) {
     counts_.push_back(static_cast<std::uint32_t>(length(k)));
-    places_.push_back(place(first + starts[k]) | kListBit);
+    at[k] = place(first + at[k]) | kListBit;
   }
+  starts.pop_back();
+  places_ = std::move(starts);
 }
 
 void PackedSets::to_words(std::size_t i, Word* out) const {

@@ -63,9 +63,14 @@ class GrowArray {
  public:
   std::size_t size() const { return size_; }
   T operator[](std::size_t i) const { return data_[i]; }
+  T* data() { return data_; }
+  void pop_back() { --size_; }
   void push_back(T value) {
-    if (size_ == capacity_) grow();
+    if (size_ == capacity_) grow(std::max<std::size_t>(1024, capacity_ * 2));
     data_[size_++] = value;
+  }
+  void reserve(std::size_t capacity) {
+    if (capacity > capacity_) grow(capacity);
   }
 
   GrowArray() = default;
@@ -89,9 +94,8 @@ class GrowArray {
   }
 
  private:
-  void grow() {
+  void grow(std::size_t capacity) {
     static_assert(std::is_trivial_v<T>, "moved by realloc");
-    const std::size_t capacity = std::max<std::size_t>(1024, capacity_ * 2);
     void* grown = std::realloc(data_, capacity * sizeof(T));
     if (grown == nullptr) throw std::bad_alloc();
     data_ = static_cast<T*>(grown);
@@ -129,7 +133,8 @@ class PackedSets {
   void push_words(const Word* words, std::size_t count);
   // Appends the sets items[starts[k], starts[k + 1]), each an ascending list. When the store is
   // empty and every one of them is kept as a list, the items are taken over, not copied.
-  void push_lists(std::vector<std::uint32_t>&& items, std::vector<std::uint64_t>&& starts);
+  // The offsets become the sets' places where they stand, so the store takes no second array.
+  void push_lists(std::vector<std::uint32_t>&& items, GrowArray<std::uintptr_t>&& starts);
 
   // The members of a list set; only valid when is_list(i).
   const std::uint32_t* list(std::size_t i) const {

@@ -19,6 +19,23 @@ def _named(objects, attributes, extent, intent):
     return {"extent": [objects[i] for i in extent], "intent": [attributes[j] for j in intent]}
 
 
+def brute_force(objects, attributes, rows):
+    """Every concept, by closing every attribute subset, as a sorted list (no order claimed)."""
+    m = len(attributes)
+    intents = {tuple(_closure(rows, [j for j in range(m) if mask >> j & 1], m))
+               for mask in range(1 << m)}
+    return sorted(_key(_named(objects, attributes, _extent(rows, b), b)) for b in intents)
+
+
+def _key(concept):
+    return (concept["extent"], concept["intent"])
+
+
+def as_sorted(concepts):
+    """A result as brute_force lists it."""
+    return sorted(_key(c) for c in concepts)
+
+
 def next_closure(objects, attributes, rows):
     """All concepts, intents in lectic order (attribute 0 most significant)."""
     m = len(attributes)

@@ -1,9 +1,7 @@
-import itertools
 import threading
 import time
 
 import pytest
-from hypothesis import given, settings, strategies as st
 
 import quorlan
 from conftest import cxt
@@ -11,46 +9,8 @@ from conftest import cxt
 ALGORITHMS = ["next-closure", "in-close-5", "fcbo"]
 
 
-def brute_force(objects, attributes, rows):
-    """Every concept by closing all attribute subsets."""
-    def extent(b):
-        return [o for o, r in zip(objects, rows) if all(r[j] == "X" for j in b)]
-
-    def intent(a):
-        idx = [objects.index(o) for o in a]
-        return [j for j in range(len(attributes)) if all(rows[i][j] == "X" for i in idx)]
-
-    found = set()
-    for k in range(len(attributes) + 1):
-        for b in itertools.combinations(range(len(attributes)), k):
-            c = intent(extent(b))
-            found.add((tuple(extent(c)), tuple(attributes[j] for j in c)))
-    return found
-
-
 def as_set(dicts):
     return {(tuple(d["extent"]), tuple(d["intent"])) for d in dicts}
-
-
-contexts = st.integers(0, 7).flatmap(lambda m: st.integers(0, 9).flatmap(
-    lambda n: st.lists(st.text("X.", min_size=m, max_size=m), min_size=n, max_size=n).map(
-        lambda rows: ([f"o{i}" for i in range(n)], [f"a{j}" for j in range(m)], rows))))
-
-
-@settings(max_examples=150, deadline=None)
-@given(contexts)
-def test_all_algorithms_agree_with_brute_force(ctx_parts):
-    objects, attributes, rows = ctx_parts
-    ctx = quorlan.parse_context(cxt(objects, attributes, rows))
-    truth = brute_force(objects, attributes, rows)
-    results = {a: quorlan.compute_concepts(ctx, a) for a in ALGORITHMS}
-    for a, r in results.items():
-        assert as_set(r) == truth, a
-        assert len(r) == len(truth), a
-        assert r[0]["extent"] == objects
-    assert results["in-close-5"] == results["fcbo"]
-    for a in ALGORITHMS:
-        assert quorlan.compute_lattice(ctx, a).concepts() == results[a]
 
 
 # Concept counts computed independently of quorlan (tests/data/README.md).

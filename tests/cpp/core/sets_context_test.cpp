@@ -161,7 +161,8 @@ TEST(PackedSets, FormsAndTakenOverLists) {
   // Three sets handed over as one buffer: kept as lists when all are short, else one by one.
   for (const bool with_big : {false, true}) {
     std::vector<std::uint32_t> items = {1, 2, 7};
-    std::vector<std::uint64_t> starts = {0, 1, 1, 3};
+    GrowArray<std::uintptr_t> starts;
+    for (const std::uintptr_t s : {0, 1, 1, 3}) starts.push_back(s);
     if (with_big) {
       items.insert(items.end(), big.begin(), big.end());
       starts.push_back(items.size());

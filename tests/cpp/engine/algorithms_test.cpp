@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <string_view>
 #include <thread>
 
 #include "engine/algorithm.h"
@@ -101,99 +103,83 @@ TEST(Algorithms, DegenerateContexts) {
   }
 }
 
-// Every fast algorithm equals its plain procedure element by element, and the three agree with
-// a brute-force enumeration as sets; several hundred seeded contexts of varied shape.
-TEST(Algorithms, EqualPlainProceduresOnRandomContexts) {
-  for (std::uint64_t k = 0; k < 400; ++k) {
-    const Context ctx = sweep_context(k, 12);
-    const std::string what = "case " + std::to_string(k) + " (" + std::to_string(ctx.n_objects()) +
-                             "x" + std::to_string(ctx.n_attributes()) + ")";
-    const std::vector<Concept> nc = reference::next_closure(ctx);
-    const std::vector<Concept> cbo = reference::close_by_one(ctx);
-    expect_same_list(nc, NextClosure().compute(ctx), what + " next-closure");
-    expect_same_list(cbo, FCbO().compute(ctx), what + " fcbo");
-    expect_same_list(cbo, InClose5().compute(ctx), what + " in-close-5");
-    const SparseContext sparse(ctx);
-    const DenseContext dense(ctx);
-    constexpr auto kFailureSets = CanonicityStrategy::kFailureSets;
-    constexpr auto kColumnTest = CanonicityStrategy::kColumnTest;
-    constexpr auto kAscending = SiblingOrder::kAscending, kDescending = SiblingOrder::kDescending;
-    expect_same_list(cbo, dense_search(dense, kAscending), what + " dense");
-    expect_same_list(nc, dense_search(dense, kDescending), what + " dense descending");
-    expect_same_list(cbo, transposed_search(ctx, kAscending), what + " transposed");
-    expect_same_list(nc, transposed_search(ctx, kDescending), what + " transposed descending");
-    expect_same_list(cbo, sparse_search(sparse, kFailureSets, kAscending), what + " sparse fcbo");
-    expect_same_list(cbo, sparse_search(sparse, kColumnTest, kAscending), what + " sparse ic");
-    expect_same_list(nc, sparse_search(sparse, kFailureSets, kDescending), what + " sparse nc");
-    expect_same_list(nc, sparse_search(sparse, kColumnTest, kDescending), what + " sparse desc ic");
-    const auto truth = sorted_intents(reference::brute_force(ctx));
-    ASSERT_EQ(sorted_intents(nc), truth) << what;
-    ASSERT_EQ(sorted_intents(cbo), truth) << what;
-    if (::testing::Test::HasFailure()) return;
+// Every way of enumerating against the plain procedure whose order it must give: the three
+// algorithms, and, where asked, each search on each form of the context in both orders.
+void expect_plain_orders(const Context& ctx, const std::string& what, bool every_search) {
+  const std::vector<Concept> nc = reference::next_closure(ctx);
+  const std::vector<Concept> cbo = reference::close_by_one(ctx);
+  expect_same_list(nc, NextClosure().compute(ctx), what + " next-closure");
+  expect_same_list(cbo, FCbO().compute(ctx), what + " fcbo");
+  expect_same_list(cbo, InClose5().compute(ctx), what + " in-close-5");
+  if (!every_search) return;
+  const SparseContext sparse(ctx);
+  const DenseContext dense(ctx);
+  for (const SiblingOrder order : {SiblingOrder::kAscending, SiblingOrder::kDescending}) {
+    const bool up = order == SiblingOrder::kAscending;
+    const std::vector<Concept>& want = up ? cbo : nc;
+    const std::string how = what + (up ? " ascending" : " descending");
+    expect_same_list(want, dense_search(dense, order), how + " dense");
+    expect_same_list(want, transposed_search(ctx, order), how + " transposed");
+    expect_same_list(want, sparse_search(sparse, CanonicityStrategy::kFailureSets, order),
+                     how + " sparse failure sets");
+    expect_same_list(want, sparse_search(sparse, CanonicityStrategy::kColumnTest, order),
+                     how + " sparse column test");
   }
 }
 
-// Rows stored all as lists or all as bit words give every algorithm, on either search, the same
-// lists as the context stored by density.
-TEST(Algorithms, EqualOnRowsStoredEitherWay) {
-  const NextClosure nc;
-  const FCbO fc;
-  const InClose5 ic;
-  for (std::uint64_t k = 0; k < 200; ++k) {
+// Seeded contexts of every shape the searches treat apart: small ones of every density (also
+// against a brute-force enumeration, as sets), rows stored all as lists or all as bit words,
+// sparse ones (the list-based search), wide ones (several words per intent; from 256 attributes
+// on, enumerated transposed) and tall ones (several words per column).
+TEST(Algorithms, EqualPlainProceduresOnEveryShape) {
+  const double sparse_densities[] = {0.001, 0.005, 0.01, 0.02};
+  const auto either_way = [](std::uint64_t k, SetForm form) {
     const Context ctx =
         k % 2 == 0 ? sweep_context(k, 12)
                    : testing::random_context(k, 60, 300 + k, 0.004 * static_cast<double>(k % 7));
-    const std::vector<Concept> cbo = reference::close_by_one(ctx);
-    const std::vector<Concept> lectic = reference::next_closure(ctx);
-    for (const SetForm form : {SetForm::kList, SetForm::kWords}) {
-      const Context stored = ctx.with_rows_as(form);
-      ASSERT_EQ(prefers_sparse_search(stored), prefers_sparse_search(ctx));
-      const std::string what =
-          "case " + std::to_string(k) + (form == SetForm::kList ? " lists" : " words");
-      expect_same_list(cbo, fc.compute(stored), what + " fcbo");
-      expect_same_list(cbo, ic.compute(stored), what + " in-close-5");
-      expect_same_list(lectic, nc.compute(stored), what + " next-closure");
-      expect_same_list(cbo, dense_search(DenseContext(stored), SiblingOrder::kAscending),
-                       what + " dense");
-      expect_same_list(cbo,
-                       sparse_search(SparseContext(stored), CanonicityStrategy::kFailureSets,
-                                     SiblingOrder::kAscending),
-                       what + " sparse");
+    const Context stored = ctx.with_rows_as(form);
+    EXPECT_EQ(prefers_sparse_search(stored), prefers_sparse_search(ctx)) << "case " << k;
+    return stored;
+  };
+  struct Shape {
+    const char* name;
+    std::uint64_t cases;
+    bool every_search;
+    std::function<Context(std::uint64_t)> make;
+  };
+  const Shape shapes[] = {
+      {"sweep", 400, true, [](std::uint64_t k) { return sweep_context(k, 12); }},
+      {"as lists", 200, true, [&](std::uint64_t k) { return either_way(k, SetForm::kList); }},
+      {"as words", 200, true, [&](std::uint64_t k) { return either_way(k, SetForm::kWords); }},
+      {"sparse", 24, false,
+       [&](std::uint64_t k) {
+         const Context ctx = testing::random_context(k, 150 + 40 * (k % 5), 300 + 97 * (k % 3),
+                                                     sparse_densities[k % 4]);
+         EXPECT_TRUE(prefers_sparse_search(ctx)) << "case " << k;
+         return ctx;
+       }},
+      {"wide", 6, true,
+       [](std::uint64_t k) {
+         return testing::random_context(k + 1, 12, k % 2 == 0 ? 150 : 300,
+                                        0.15 + 0.15 * double((k + 1) % 3));
+       }},
+      {"tall", 6, true,
+       [](std::uint64_t k) { return testing::random_context(k + 1, 300, 9, 0.4); }},
+  };
+  for (const Shape& shape : shapes) {
+    for (std::uint64_t k = 0; k < shape.cases; ++k) {
+      const Context ctx = shape.make(k);
+      const std::string what = std::string(shape.name) + " case " + std::to_string(k) + " (" +
+                               std::to_string(ctx.n_objects()) + "x" +
+                               std::to_string(ctx.n_attributes()) + ")";
+      expect_plain_orders(ctx, what, shape.every_search);
+      if (std::string_view(shape.name) == "sweep") {
+        const auto truth = sorted_intents(reference::brute_force(ctx));
+        ASSERT_EQ(sorted_intents(reference::next_closure(ctx)), truth) << what;
+        ASSERT_EQ(sorted_intents(reference::close_by_one(ctx)), truth) << what;
+      }
+      if (::testing::Test::HasFailure()) return;
     }
-    if (::testing::Test::HasFailure()) return;
-  }
-}
-
-// Sparse contexts (many objects and attributes, 0.1 % to 2 % density) take the list-based
-// search; it must still equal the plain procedures element by element.
-TEST(Algorithms, SparseContextsMatchPlainProcedures) {
-  const double densities[] = {0.001, 0.005, 0.01, 0.02};
-  for (std::uint64_t seed = 0; seed < 24; ++seed) {
-    const double d = densities[seed % 4];
-    const Context ctx =
-        testing::random_context(seed, 150 + 40 * (seed % 5), 300 + 97 * (seed % 3), d);
-    ASSERT_TRUE(prefers_sparse_search(ctx));
-    const std::vector<Concept> cbo = reference::close_by_one(ctx);
-    const std::string what = "sparse seed " + std::to_string(seed);
-    expect_same_list(cbo, FCbO().compute(ctx), what + " fcbo");
-    expect_same_list(cbo, InClose5().compute(ctx), what + " in-close-5");
-    expect_same_list(reference::next_closure(ctx), NextClosure().compute(ctx), what + " nc");
-    if (::testing::Test::HasFailure()) return;
-  }
-}
-
-TEST(Algorithms, WideAndTallContextsMatchPlainProcedures) {
-  // Many attributes (several words per intent; from 256 on, enumerated transposed) and many
-  // objects (several words per column).
-  for (std::uint64_t seed = 1; seed <= 6; ++seed) {
-    const Context wide = testing::random_context(seed, 12, seed % 2 == 1 ? 150 : 300,
-                                                 0.15 + 0.15 * double(seed % 3));
-    expect_same_list(reference::close_by_one(wide), FCbO().compute(wide), "wide fcbo");
-    expect_same_list(reference::close_by_one(wide), InClose5().compute(wide), "wide in-close");
-    expect_same_list(reference::next_closure(wide), NextClosure().compute(wide), "wide nc");
-    const Context tall = testing::random_context(seed, 300, 9, 0.4);
-    expect_same_list(reference::close_by_one(tall), FCbO().compute(tall), "tall fcbo");
-    expect_same_list(reference::next_closure(tall), NextClosure().compute(tall), "tall nc");
   }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "engine/algorithm.h"
@@ -65,56 +66,6 @@ TEST(CanonicalBase, WorkedExampleAndEdges) {
   EXPECT_TRUE(canonical_base(context_from_rows({"X.", ".X", ".."}, 2)).implications.empty());
 }
 
-// Premises are exactly the pseudo-intents by definition, in lectic order; every implication holds;
-// the base is complete; support and confidence are right; the plain procedure agrees.
-TEST(CanonicalBase, OracleOnRandomContexts) {
-  for (std::uint64_t k = 0; k < 300; ++k) {
-    const Context ctx = testing::sweep_context(k, 9);
-    const std::size_t m = ctx.n_attributes();
-    const CanonicalBase base = canonical_base(ctx);
-    const std::vector<AttributeSet> pseudo = reference::pseudo_intents(ctx);
-    ASSERT_EQ(base.implications.size(), pseudo.size()) << "case " << k;
-    for (std::size_t i = 0; i < pseudo.size(); ++i) {
-      const Implication& imp = base.implications[i];
-      ASSERT_TRUE(imp.premise == pseudo[i]) << "case " << k << " implication " << i;
-      ASSERT_TRUE(imp.conclusion == reference::closure(ctx, imp.premise));
-      ASSERT_EQ(imp.support, ctx.extent(imp.premise).count());
-      ASSERT_EQ(imp.confidence, 1.0);
-    }
-    // The plain procedure, element by element.
-    const CanonicalBase plain = reference::canonical_base(ctx);
-    ASSERT_EQ(plain.implications.size(), base.implications.size()) << "case " << k;
-    for (std::size_t i = 0; i < plain.implications.size(); ++i) {
-      const Implication& p = plain.implications[i];
-      const Implication& f = base.implications[i];
-      ASSERT_TRUE(p.premise == f.premise && p.conclusion == f.conclusion) << "case " << k;
-      ASSERT_EQ(p.support, f.support);
-      ASSERT_EQ(p.confidence, f.confidence);
-    }
-    // Completeness: closing any set under the base gives its closure in the context.
-    for (std::uint64_t mask = 0; mask < (std::uint64_t{1} << m); mask += 1 + (mask % 3)) {
-      AttributeSet t = AttributeSet::empty(m);
-      for (std::uint32_t j = 0; j < m; ++j) {
-        if ((mask >> j) & 1u) t.insert(j);
-      }
-      for (bool grew = true; grew;) {
-        grew = false;
-        for (const Implication& imp : base.implications) {
-          if (imp.premise.is_subset(t) && !imp.conclusion.is_subset(t)) {
-            imp.conclusion.for_each([&](std::uint32_t x) { t.insert(x); });
-            grew = true;
-          }
-        }
-      }
-      AttributeSet s = AttributeSet::empty(m);
-      for (std::uint32_t j = 0; j < m; ++j) {
-        if ((mask >> j) & 1u) s.insert(j);
-      }
-      ASSERT_TRUE(t == reference::closure(ctx, s)) << "case " << k;
-    }
-  }
-}
-
 void expect_same_base(const CanonicalBase& want, const CanonicalBase& got,
                       const std::string& what) {
   ASSERT_EQ(want.implications.size(), got.implications.size()) << what;
@@ -128,41 +79,106 @@ void expect_same_base(const CanonicalBase& want, const CanonicalBase& got,
   }
 }
 
-// Shapes with many pseudo-intents per intent (few objects over many attributes, or very dense
-// or very sparse rows): the premises are the pseudo-intents by their definition, on bit words
-// and on lists alike.
-TEST(CanonicalBase, PseudoIntentsByDefinitionOnManyShapes) {
-  for (std::uint64_t k = 0; k < 240; ++k) {
-    const std::size_t m = 6 + k % 7;
-    const std::size_t n = k % 3 == 0 ? 1 + k % 5 : 5 + (k * 7) % 40;
-    const double densities[] = {0.05, 0.15, 0.5, 0.8, 0.95};
-    const Context ctx = testing::random_context(k + 1000, n, m, densities[k % 5]);
-    const std::vector<AttributeSet> pseudo = reference::pseudo_intents(ctx);
-    const std::string what = "shape " + std::to_string(k);
-    for (const ClosureForm form : {ClosureForm::kBitWords, ClosureForm::kLists}) {
-      const CanonicalBase base = canonical_base(ctx, form);
-      ASSERT_EQ(base.implications.size(), pseudo.size()) << what;
-      for (std::size_t i = 0; i < pseudo.size(); ++i) {
-        ASSERT_TRUE(base.implications[i].premise == pseudo[i]) << what << " implication " << i;
-      }
-      expect_same_base(reference::ganter_base(ctx), base, what);
+// Closing sets under the base gives their closures in the context (a spread of the sets).
+void expect_complete(const Context& ctx, const CanonicalBase& base, const std::string& what) {
+  const std::size_t m = ctx.n_attributes();
+  for (std::uint64_t mask = 0; mask < (std::uint64_t{1} << m); mask += 1 + (mask % 3)) {
+    AttributeSet s = AttributeSet::empty(m);
+    for (std::uint32_t j = 0; j < m; ++j) {
+      if ((mask >> j) & 1u) s.insert(j);
     }
+    AttributeSet t = s;
+    for (bool grew = true; grew;) {
+      grew = false;
+      for (const Implication& imp : base.implications) {
+        if (imp.premise.is_subset(t) && !imp.conclusion.is_subset(t)) {
+          imp.conclusion.for_each([&](std::uint32_t x) { t.insert(x); });
+          grew = true;
+        }
+      }
+    }
+    ASSERT_TRUE(t == reference::closure(ctx, s)) << what << " set " << mask;
   }
 }
 
-// Larger contexts against the procedure without the tree walk, element by element: dense and
-// tall ones on bit words and lists, wide sparse ones (the list form by default).
-TEST(CanonicalBase, EqualGanterProcedureOnLargerContexts) {
-  for (std::uint64_t seed = 0; seed < 16; ++seed) {
-    const Context dense = testing::random_context(seed, 40 + 20 * (seed % 4), 16 + seed % 9,
-                                                  0.2 + 0.1 * static_cast<double>(seed % 4));
-    const CanonicalBase want = reference::ganter_base(dense);
-    expect_same_base(want, canonical_base(dense, ClosureForm::kBitWords), "dense words");
-    expect_same_base(want, canonical_base(dense, ClosureForm::kLists), "dense lists");
-    const Context wide = testing::random_context(seed, 25 + seed, 260 + seed, 0.01);
-    ASSERT_TRUE(prefers_sparse_search(wide));
-    expect_same_base(reference::ganter_base(wide), canonical_base(wide), "wide sparse");
-    if (::testing::Test::HasFailure()) return;
+// The oracles a context is checked against, the cheap ones always.
+struct Oracles {
+  bool definition;  // premises = the pseudo-intents by their definition; conclusions, support
+                    // and confidence by theirs; the base complete (up to 9 attributes)
+  bool plain;       // the plain procedure, element by element
+  bool every_form;  // on bit words and on lists, besides the form the search picks
+};
+
+// The base against the procedure without the tree walk, element by element, and the oracles
+// asked for.
+void expect_base_oracles(const Context& ctx, const std::string& what, Oracles oracles) {
+  const CanonicalBase want = reference::ganter_base(ctx);
+  std::vector<ClosureForm> forms = {ClosureForm::kAsSearched};
+  if (oracles.every_form) forms = {ClosureForm::kBitWords, ClosureForm::kLists};
+  for (const ClosureForm form : forms) {
+    const CanonicalBase base = canonical_base(ctx, form);
+    const std::string how = what + (form == ClosureForm::kLists ? " lists" : " words");
+    expect_same_base(want, base, how);
+    if (oracles.plain) expect_same_base(reference::canonical_base(ctx), base, how + " plain");
+    if (!oracles.definition) continue;
+    const std::vector<AttributeSet> pseudo = reference::pseudo_intents(ctx);
+    ASSERT_EQ(base.implications.size(), pseudo.size()) << how;
+    for (std::size_t i = 0; i < pseudo.size(); ++i) {
+      const Implication& imp = base.implications[i];
+      ASSERT_TRUE(imp.premise == pseudo[i]) << how << " implication " << i;
+      ASSERT_TRUE(imp.conclusion == reference::closure(ctx, imp.premise)) << how;
+      ASSERT_EQ(imp.support, ctx.extent(imp.premise).count()) << how;
+      ASSERT_EQ(imp.confidence, 1.0) << how;
+    }
+    if (ctx.n_attributes() <= 9) expect_complete(ctx, base, how);
+  }
+}
+
+// Seeded contexts of many shapes: a sweep of small ones; shapes with many pseudo-intents per
+// intent (few objects over many attributes, or very dense or very sparse rows); larger dense and
+// tall ones; wide sparse ones (the list form by default).
+TEST(CanonicalBase, OraclesOnEveryShape) {
+  const double densities[] = {0.05, 0.15, 0.5, 0.8, 0.95};
+  struct Shape {
+    const char* name;
+    std::uint64_t cases;
+    Oracles oracles;
+    std::function<Context(std::uint64_t)> make;
+  };
+  const Shape shapes[] = {
+      {"sweep",
+       300,
+       {true, true, false},
+       [](std::uint64_t k) { return testing::sweep_context(k, 9); }},
+      {"many pseudo-intents",
+       240,
+       {true, false, true},
+       [&](std::uint64_t k) {
+         const std::size_t n = k % 3 == 0 ? 1 + k % 5 : 5 + (k * 7) % 40;
+         return testing::random_context(k + 1000, n, 6 + k % 7, densities[k % 5]);
+       }},
+      {"larger",
+       16,
+       {false, false, true},
+       [](std::uint64_t k) {
+         return testing::random_context(k, 40 + 20 * (k % 4), 16 + k % 9,
+                                        0.2 + 0.1 * static_cast<double>(k % 4));
+       }},
+      {"wide sparse",
+       16,
+       {false, false, false},
+       [](std::uint64_t k) {
+         const Context ctx = testing::random_context(k, 25 + k, 260 + k, 0.01);
+         EXPECT_TRUE(prefers_sparse_search(ctx)) << "case " << k;
+         return ctx;
+       }},
+  };
+  for (const Shape& shape : shapes) {
+    for (std::uint64_t k = 0; k < shape.cases; ++k) {
+      expect_base_oracles(shape.make(k), std::string(shape.name) + " case " + std::to_string(k),
+                          shape.oracles);
+      if (::testing::Test::HasFailure()) return;
+    }
   }
 }
 
