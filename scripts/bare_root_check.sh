@@ -41,9 +41,13 @@ in_root() { chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/bin:/usr/b
 
 if [ "$mode" = sdist ]; then
   step "the source distribution"
-  rm -rf build/bare-sdist && mkdir -p build/bare-sdist
-  .venv/bin/python -c "from scikit_build_core.build import build_sdist; build_sdist('build/bare-sdist')" > /dev/null
-  cp build/bare-sdist/quorlan-*.tar.gz "$root/root/"
+  # Built from a clone of what is committed, away from build/ (which holds the bare roots).
+  sdist_src="$(mktemp -d)"
+  git clone --quiet "$(pwd)" "$sdist_src/quorlan"
+  (cd "$sdist_src/quorlan" && "$OLDPWD/.venv/bin/python" -c \
+    "from scikit_build_core.build import build_sdist; build_sdist('dist')" > /dev/null)
+  cp "$sdist_src"/quorlan/dist/quorlan-*.tar.gz "$root/root/"
+  rm -rf "$sdist_src"
   started=$SECONDS
   step "apt-get install g++ cmake python3-dev python3-venv"
   in_root "apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends g++ cmake python3-dev python3-venv > /dev/null"
