@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/names.h"
@@ -36,6 +37,12 @@ class Context;
 // the context is built. Rows go into one buffer, with no allocation per row.
 class IncidenceBuilder {
  public:
+  IncidenceBuilder() = default;
+  // Rows already laid out, handed over whole: row r is items[starts[r], starts[r + 1]),
+  // ascending, with starts[0] = 0; each made for whatever number of attributes there will be.
+  IncidenceBuilder(std::vector<std::uint32_t> items, GrowArray<std::uintptr_t> starts)
+      : items_(std::move(items)), starts_(std::move(starts)) {}
+
   // Appends attribute j to the row being built (ascending and distinct within a row).
   void add(std::uint32_t j) { items_.push_back(j); }
   // Ends the row being built, made for `length` attributes.

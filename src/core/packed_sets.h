@@ -86,7 +86,9 @@ class GrowArray {
     return *this;
   }
   GrowArray(const GrowArray& other) {
-    for (std::size_t i = 0; i < other.size(); ++i) push_back(other[i]);
+    reserve(other.size_);
+    std::copy_n(other.data_, other.size_, data_);
+    size_ = other.size_;
   }
   GrowArray& operator=(const GrowArray& other) {
     if (this != &other) *this = GrowArray(other);

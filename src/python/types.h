@@ -144,9 +144,9 @@ PyObject* class_object() {
         {c.methods != nullptr ? Py_tp_methods : 0, c.methods},
         {0, nullptr},
     };
-    PyType_Spec spec = {c.name, static_cast<int>(sizeof(Instance<State>)), 0, Py_TPFLAGS_DEFAULT,
-                        slots};
-    return PyType_FromSpec(&spec);
+    PyType_Spec type_definition = {c.name, static_cast<int>(sizeof(Instance<State>)), 0,
+                                   Py_TPFLAGS_DEFAULT, slots};
+    return PyType_FromSpec(&type_definition);
   }();
   return type;
 }

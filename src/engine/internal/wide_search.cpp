@@ -13,26 +13,25 @@ namespace {
 Context transposed(const Context& context) {
   const std::size_t n = context.n_objects(), m = context.n_attributes();
   const PackedSets& rows = context.rows();
-  std::vector<std::uint64_t> start(m + 1, 0);
+  GrowArray<std::uintptr_t> start;
+  start.reserve(m + 1);
+  for (std::size_t j = 0; j <= m; ++j) start.push_back(0);
+  std::uintptr_t* at = start.data();
   InterruptTicker tick;
   for (std::size_t g = 0; g < std::min(n, rows.size()); ++g) {
     tick();
-    rows.for_each(g, [&](std::uint32_t j) { ++start[j + 1]; });
+    rows.for_each(g, [&](std::uint32_t j) { ++at[j + 1]; });
   }
-  for (std::size_t j = 0; j < m; ++j) start[j + 1] += start[j];
-  std::vector<std::uint32_t> items(start[m]);
-  std::vector<std::uint64_t> fill(start.begin(), start.end() - 1);
+  for (std::size_t j = 0; j < m; ++j) at[j + 1] += at[j];
+  std::vector<std::uint32_t> items(at[m]);
+  std::vector<std::uintptr_t> fill(at, at + m);
   for (std::size_t g = 0; g < std::min(n, rows.size()); ++g) {
     tick();
     rows.for_each(g, [&](std::uint32_t j) { items[fill[j]++] = static_cast<std::uint32_t>(g); });
   }
-  IncidenceBuilder builder;
-  for (std::size_t j = 0; j < m; ++j) {
-    tick();
-    for (std::uint64_t k = start[j]; k < start[j + 1]; ++k) builder.add(items[k]);
-    builder.end_row(n);
-  }
-  return std::move(builder).build(NameList::generated('a', m), NameList::generated('o', n)).value();
+  return IncidenceBuilder(std::move(items), std::move(start))
+      .build(NameList::generated('a', m), NameList::generated('o', n))
+      .value();
 }
 
 // The concepts of the transposed context as concepts of the context: each intent as an
