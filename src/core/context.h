@@ -58,14 +58,9 @@ class IncidenceBuilder {
                                       SetForm form = SetForm::kBySize) &&;
 
  private:
-  static GrowArray<std::uintptr_t> first_start() {
-    GrowArray<std::uintptr_t> starts;
-    starts.push_back(0);
-    return starts;
-  }
-
   std::vector<std::uint32_t> items_;
-  GrowArray<std::uintptr_t> starts_ = first_start();  // where each row begins in items_
+  // Where each row begins in items_, and where the one being built begins.
+  GrowArray<std::uintptr_t> starts_ = GrowArray<std::uintptr_t>(1);
   // Rows given with a length mostly share one; only the first such row and the first of
   // another length are kept.
   std::size_t first_row_ = SIZE_MAX, first_length_ = 0;

@@ -74,6 +74,12 @@ class GrowArray {
   }
 
   GrowArray() = default;
+  // `size` zeros.
+  explicit GrowArray(std::size_t size) {
+    reserve(size);
+    std::fill_n(data_, size, T{});
+    size_ = size;
+  }
   ~GrowArray() { std::free(data_); }
   GrowArray(GrowArray&& other) noexcept
       : data_(std::exchange(other.data_, nullptr)),

@@ -13,9 +13,7 @@ namespace {
 Context transposed(const Context& context) {
   const std::size_t n = context.n_objects(), m = context.n_attributes();
   const PackedSets& rows = context.rows();
-  GrowArray<std::uintptr_t> start;
-  start.reserve(m + 1);
-  for (std::size_t j = 0; j <= m; ++j) start.push_back(0);
+  GrowArray<std::uintptr_t> start(m + 1);
   std::uintptr_t* at = start.data();
   InterruptTicker tick;
   for (std::size_t g = 0; g < std::min(n, rows.size()); ++g) {
