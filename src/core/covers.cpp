@@ -1,11 +1,16 @@
-// Lower neighbours of each concept (A, B) are the maximal sets among A ∩ col(j), j ∉ B. Lindig's
-// test (2000) picks each of them exactly once without comparing candidates pairwise: j is kept
-// as a candidate ("min" in the paper) until a concept it generates is seen to contain another
-// candidate, and a concept is a neighbour when its generator finds no other candidate in it.
-// The test is right in any order of the attributes, so the attributes that some object of A has
-// come first, their extents A ∩ col(j) delivered all at once through the rows, and the others
-// (all generating the concept with the empty extent) last, as one group. Rows and columns come
-// from the extents of the attribute concepts, so the lattice alone suffices.
+// Lindig's neighbour step (2000), without comparing candidates with each other.
+//
+// The lower neighbours of a concept (A, B) are the concepts whose extents are maximal among the
+// sets E_x = A ∩ col(x), x ∉ B; each E_x is an extent. Let k be the concept with extent E_x. An
+// attribute y ∉ B has E_y ⊇ E_x exactly when y ∈ B_k, so E_x is maximal exactly when every
+// y ∈ B_k \ B has E_y = E_x: when the candidates whose set equals E_x number |B_k| − |B|. One
+// pass over the rows of A yields every E_x as a key, its size and the sum of random tags of its
+// objects, through which an index finds k. Keys can be shared by chance; the exact check is
+// x ∈ B_k and B ⊆ B_k, which say A_k ⊆ E_x, and equal sizes make the two equal.
+//
+// Upper neighbours are the same step with objects and attributes exchanged (intents maximal among
+// B ∩ row(g), g ∉ A, through the columns of B). The step is taken on the side with fewer
+// candidates. Rows and columns come from the attribute concepts, so the lattice alone suffices.
 #include "core/covers.h"
 
 #include <algorithm>
@@ -17,55 +22,28 @@
 namespace quorlan {
 namespace {
 
-std::uint64_t mix(std::uint64_t h, std::uint64_t x) {
-  h ^= x + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
-  return h * 0xff51afd7ed558ccdULL;
+std::uint64_t mix(std::uint64_t x) {  // the finaliser of splitmix64
+  x ^= x >> 30;
+  x *= 0xbf58476d1ce4e5b9ULL;
+  x ^= x >> 27;
+  x *= 0x94d049bb133111ebULL;
+  return x ^ (x >> 31);
 }
 
-// Extents are unique among the concepts of a lattice, so an extent identifies its concept.
-class ExtentIndex {
- public:
-  explicit ExtentIndex(const PackedSets& extents) : extents_(extents) {
-    std::size_t capacity = 16;
-    while (capacity < 2 * extents.size()) capacity *= 2;
-    resize_polled(slots_, capacity, kEmpty);
-    std::vector<std::uint32_t> members;
-    InterruptTicker tick;
-    for (std::size_t i = 0; i < extents.size(); ++i) {
-      tick();
-      members.clear();
-      extents.to_list(i, members);
-      std::size_t s = hash(members.data(), members.size()) & (capacity - 1);
-      while (slots_[s] != kEmpty) s = (s + 1) & (capacity - 1);
-      slots_[s] = static_cast<std::uint32_t>(i);
-    }
-  }
+void prefetch_address(const void* p) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(p);
+#else
+  (void)p;
+#endif
+}
 
-  std::uint32_t find(const std::uint32_t* members, std::size_t len) const {
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t s = hash(members, len) & mask; slots_[s] != kEmpty; s = (s + 1) & mask) {
-      if (same(slots_[s], members, len)) return slots_[s];
-    }
-    panic("cover computation: an intersection of extents is not an extent of the lattice");
-  }
-
- private:
-  static constexpr std::uint32_t kEmpty = 0xffffffffu;
-
-  static std::uint64_t hash(const std::uint32_t* members, std::size_t len) {
-    std::uint64_t h = len;
-    for (std::size_t k = 0; k < len; ++k) h = mix(h, members[k]);
-    return h;
-  }
-  bool same(std::uint32_t i, const std::uint32_t* members, std::size_t len) const {
-    if (extents_.count(i) != len) return false;
-    if (extents_.is_list(i)) return std::equal(members, members + len, extents_.list(i));
-    const Word* w = extents_.bits(i);
-    return std::all_of(members, members + len, [&](std::uint32_t g) { return test_bit(w, g); });
-  }
-
-  const PackedSets& extents_;
-  std::vector<std::uint32_t> slots_;
+// An incidence relation by lines: line e lists, ascending, the items related to element e.
+struct Lines {
+  std::vector<std::size_t> start;  // line e is items[start[e], start[e + 1])
+  std::vector<std::uint32_t> items;
+  const std::uint32_t* begin(std::size_t e) const { return items.data() + start[e]; }
+  const std::uint32_t* end(std::size_t e) const { return items.data() + start[e + 1]; }
 };
 
 // The attribute concept of j (the one with the largest extent among those holding j), per j.
@@ -90,114 +68,369 @@ std::vector<std::uint32_t> attribute_concepts(const Lattice& lattice) {
   return out;
 }
 
-// The incidence rebuilt from the columns: row g lists, ascending, the attributes whose
-// attribute concept holds g.
-struct ObjectRows {
-  std::vector<std::size_t> start;  // row g is items[start[g], start[g + 1])
-  std::vector<std::uint32_t> items;
-};
-
-ObjectRows object_rows(const Lattice& lattice, const std::vector<std::uint32_t>& columns) {
-  const std::size_t n = lattice.n_objects();
-  ObjectRows rows{std::vector<std::size_t>(n + 1, 0), {}};
+// The columns of the context: column j is the extent of the attribute concept of j.
+Lines columns(const Lattice& lattice) {
+  const std::vector<std::uint32_t> concept_of = attribute_concepts(lattice);
+  Lines out;
+  out.start.assign(concept_of.size() + 1, 0);
+  for (std::size_t j = 0; j < concept_of.size(); ++j) {
+    out.start[j + 1] = out.start[j] + lattice.extents().count(concept_of[j]);
+  }
+  out.items.reserve(out.start.back());
   InterruptTicker tick;
-  for (std::uint32_t c : columns) {
+  for (std::uint32_t c : concept_of) {
     tick();
-    lattice.extents().for_each(c, [&](std::uint32_t g) { ++rows.start[g + 1]; });
+    lattice.extents().to_list(c, out.items);
   }
-  for (std::size_t g = 0; g < n; ++g) rows.start[g + 1] += rows.start[g];
-  rows.items.resize(rows.start[n]);
-  std::vector<std::size_t> fill(rows.start.begin(), rows.start.end() - 1);
-  for (std::size_t j = 0; j < columns.size(); ++j) {
-    tick();
-    lattice.extents().for_each(columns[j], [&](std::uint32_t g) {
-      rows.items[fill[g]++] = static_cast<std::uint32_t>(j);
-    });
-  }
-  return rows;
+  return out;
 }
 
-// Lindig's neighbour step, one concept at a time; its scratch space is reused throughout.
-class NeighbourStep {
- public:
-  NeighbourStep(const Lattice& lattice, const ObjectRows& rows)
-      : lattice_(lattice),
-        rows_(rows),
-        index_(lattice.extents()),
-        in_b_(lattice.n_attributes(), 0),
-        removed_(lattice.n_attributes(), 0),
-        count_(lattice.n_attributes(), 0),
-        bucket_start_(lattice.n_attributes(), 0) {}
+// The same relation by the other side's elements (of which there are `width`).
+Lines transposed(const Lines& lines, std::size_t width) {
+  Lines out;
+  out.start.assign(width + 1, 0);
+  for (std::uint32_t g : lines.items) ++out.start[g + 1];
+  for (std::size_t g = 0; g < width; ++g) out.start[g + 1] += out.start[g];
+  out.items.resize(lines.items.size());
+  std::vector<std::size_t> fill(out.start.begin(), out.start.end() - 1);
+  InterruptTicker tick;
+  for (std::size_t e = 0; e + 1 < lines.start.size(); ++e) {
+    tick();
+    for (const std::uint32_t* p = lines.begin(e); p != lines.end(e); ++p) {
+      out.items[fill[*p]++] = static_cast<std::uint32_t>(e);
+    }
+  }
+  return out;
+}
 
-  // Appends the pairs (lower neighbour, i).
-  void run(std::size_t i, std::deque<CoverPair>& pairs) {
-    extent_.clear();
-    lattice_.extents().to_list(i, extent_);
-    lattice_.intents().for_each(i, [&](std::uint32_t x) { in_b_[x] = 1; });
-    deliver_candidate_extents();
-    bool candidate_left = false;
-    for (std::uint32_t j : touched_) {
-      const std::uint32_t k = index_.find(buckets_.data() + bucket_start_[j], count_[j]);
-      const bool blocked = lattice_.intents().any_of(
-          k, [&](std::uint32_t x) { return x != j && !in_b_[x] && removed_[x] != i + 1; });
-      if (blocked) {
-        removed_[j] = i + 1;  // j left the candidates while treating concept i
-      } else {
-        pairs.emplace_back(k, static_cast<std::uint32_t>(i));
-        candidate_left = true;
+// The concepts by the key of one of their sets: the sum, modulo 2^64, of its members' tags. A
+// tag is a random number shifted left past a count field with 1 in it, so that the key carries
+// the set's exact size in its low bits (sizes stay below 2^32) and random bits above them. The
+// set sought by a look-up is always in the index, so a key that no other set shares names it
+// for certain; only sets that share their key with another are told apart by an exact check.
+class KeyIndex {
+ public:
+  KeyIndex(const PackedSets& sets, bool colliding) {
+    const unsigned count_bits = sets.capacity() < (std::size_t{1} << 24) ? 24 : 32;
+    resize_polled(tags_, sets.capacity());
+    for (std::size_t e = 0; e < tags_.size(); ++e) {
+      const std::uint64_t random = colliding ? 0 : mix(e + 0x9e3779b97f4a7c15ULL);
+      tags_[e] = (random << count_bits) | 1;
+    }
+    shift_ = 60;  // 16 slots
+    while ((std::size_t{1} << (64 - shift_)) < 2 * sets.size()) --shift_;
+    resize_polled(slots_, std::size_t{1} << (64 - shift_), Slot{0, kEmpty, 0});
+    const std::size_t mask = slots_.size() - 1;
+    InterruptTicker tick;
+    for (std::uint32_t k = 0; k < sets.size(); ++k) {
+      tick();
+      std::uint64_t key = 0;
+      sets.for_each(k, [&](std::uint32_t e) { key += tags_[e]; });
+      std::size_t s = slot(key);
+      std::uint32_t shared = 0;
+      for (; slots_[s].set != kEmpty; s = (s + 1) & mask) {
+        if (slots_[s].key == key) slots_[s].shared = shared = 1;
+      }
+      slots_[s] = {key, k, shared};
+    }
+  }
+
+  std::uint64_t tag(std::uint32_t e) const { return tags_[e]; }
+
+  // Asks the memory for the first slot a look-up of `key` reads.
+  void prefetch(std::uint64_t key) const { prefetch_address(&slots_[slot(key)]); }
+
+  // The set with this key: the only one, or the first in probe order that `confirm` accepts;
+  // `shared` tells which.
+  template <class Confirm>
+  std::uint32_t find(std::uint64_t key, bool& shared, Confirm&& confirm) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t s = slot(key); slots_[s].set != kEmpty; s = (s + 1) & mask) {
+      const Slot& e = slots_[s];
+      if (e.key == key && (e.shared == 0 || confirm(e.set))) {
+        shared = e.shared != 0;
+        return e.set;
       }
     }
-    // The attributes no object of A has generate the concept with the empty extent, whose intent
-    // is every attribute: taken one by one, each is blocked while another candidate is left, so
-    // that concept is a neighbour exactly when the group is not empty and nothing else is left.
-    const std::size_t outside = lattice_.n_attributes() - lattice_.intents().count(i);
-    if (outside > touched_.size() && !candidate_left) {
-      if (empty_extent_ < 0) empty_extent_ = index_.find(nullptr, 0);
-      pairs.emplace_back(static_cast<std::uint32_t>(empty_extent_), static_cast<std::uint32_t>(i));
-    }
-    for (std::uint32_t x : touched_) count_[x] = 0;
-    lattice_.intents().for_each(i, [&](std::uint32_t x) { in_b_[x] = 0; });
+    panic("cover computation: an intersection of extents is not an extent of the lattice");
   }
 
  private:
-  // Every A ∩ col(j) with j outside B and not empty, into the bucket of j: a counting sort of
-  // the occurrences in the rows of A. touched_ lists those j in the order first met.
-  void deliver_candidate_extents() {
-    const auto each_occurrence = [&](auto&& f) {
-      for (std::uint32_t g : extent_) {
-        for (std::size_t p = rows_.start[g]; p < rows_.start[g + 1]; ++p) {
-          if (!in_b_[rows_.items[p]]) f(g, rows_.items[p]);
-        }
-      }
-    };
-    touched_.clear();
-    each_occurrence([&](std::uint32_t, std::uint32_t x) {
-      if (count_[x]++ == 0) touched_.push_back(x);
-    });
-    std::size_t total = 0;
-    for (std::uint32_t x : touched_) {
-      bucket_start_[x] = total;
-      total += count_[x];
-      count_[x] = 0;
-    }
-    buckets_.resize(total);
-    each_occurrence(
-        [&](std::uint32_t g, std::uint32_t x) { buckets_[bucket_start_[x] + count_[x]++] = g; });
+  static constexpr std::uint32_t kEmpty = 0xffffffffu;
+  struct Slot {
+    std::uint64_t key;
+    std::uint32_t set;     // kEmpty when free
+    std::uint32_t shared;  // 1 when another set has the same key
+  };
+  // Fibonacci hashing: the top bits of the key times 2^64 / phi.
+  std::size_t slot(std::uint64_t key) const {
+    return static_cast<std::size_t>((key * 0x9e3779b97f4a7c15ULL) >> shift_);
   }
 
-  const Lattice& lattice_;
-  const ObjectRows& rows_;
-  ExtentIndex index_;
-  std::int64_t empty_extent_ = -1;  // the concept with no objects, looked up when first needed
-  std::vector<std::uint8_t> in_b_;
-  std::vector<std::uint64_t> removed_;
-  std::vector<std::uint32_t> count_, touched_, buckets_, extent_;
-  std::vector<std::size_t> bucket_start_;
+  std::vector<std::uint64_t> tags_;  // per element of the sets
+  std::vector<Slot> slots_;
+  unsigned shift_;
 };
 
-// The pairs come grouped by upper concept, ascending; bucketing them by lower concept keeps
+// One side of the step: the concepts' key sets (extents, when lower neighbours are sought), their
+// candidate sets (intents), and the lines from key elements to candidates (rows).
+struct Side {
+  const PackedSets& keys;
+  const PackedSets& candidates;
+  const Lines& lines;
+};
+
+// The neighbour step, one concept at a time; its scratch space is reused throughout.
+class NeighbourStep {
+ public:
+  NeighbourStep(Side side, const CoverOptions& options)
+      : side_(side),
+        index_(side.keys, options.colliding_keys),
+        scanned_(options.gathering == CoverGathering::kAuto
+                     ? worth_scanning(side)
+                     : options.gathering == CoverGathering::kScan),
+        in_own_(side.candidates.capacity(), 0) {
+    if (!scanned_) key_.assign(side.candidates.capacity(), 0);
+    resize_polled(tally_, side.keys.size());
+    for (std::size_t k = 0; k < tally_.size(); ++k) {
+      tally_[k].candidates = static_cast<std::uint32_t>(side.candidates.count(k));
+    }
+    next_.resize(side.candidates.capacity());
+  }
+
+  // The neighbours of concept i on this side, in no particular order.
+  void run(std::uint32_t i, std::vector<std::uint32_t>& neighbours) {
+    own_.clear();
+    side_.candidates.to_list(i, own_);
+    for (std::uint32_t x : own_) in_own_[x] = 1;
+    std::uint64_t* const key = scanned_ ? keys_on_chain(i) : keys_listed(i);
+    group_by_key(key);
+    for (const Group& g : groups_) index_.prefetch(g.key);
+    for (Group& g : groups_) {
+      g.found = find(i, g.key, g.first, g.shared);
+      prefetch_address(&tally_[g.found]);
+    }
+    distinct_.clear();
+    for (const Group& g : groups_) {
+      // Candidates with one key share their set, unless another set has that key too.
+      if (!g.shared) {
+        count_generators(i, g.found, g.size);
+        continue;
+      }
+      for (std::uint32_t x = g.first; x != kNone; x = next_[x]) {
+        bool shared = true;
+        count_generators(i, find(i, g.key, x, shared), 1);
+      }
+    }
+    if (!scanned_) {
+      for (std::uint32_t x : met_) key[x] = 0;
+    }
+    for (std::uint32_t k : distinct_) {
+      if (tally_[k].generators == tally_[k].candidates - own_.size()) neighbours.push_back(k);
+    }
+    // Candidates met on no line all give the empty key set; that concept is a neighbour when
+    // there are such candidates and no other.
+    if (met_.empty() && own_.size() < side_.candidates.capacity()) {
+      bool shared = false;
+      neighbours.push_back(index_.find(0, shared, [](std::uint32_t) { return true; }));
+    }
+    for (std::uint32_t x : own_) in_own_[x] = 0;
+  }
+
+ private:
+  // Every candidate's key is kept, and the candidates met found by a scan, when they are few
+  // (up to kScanned) and the lines of a concept's key set are many more (on average, by the
+  // sizes of the key sets and of the lines): then a scan costs less than listing them as met.
+  static constexpr std::size_t kScanned = 1024;
+  static bool worth_scanning(const Side& side) {
+    const std::size_t candidates = side.candidates.capacity();
+    if (candidates > kScanned || side.keys.capacity() == 0) return false;
+    double key_elements = 0;
+    for (std::size_t k = 0; k < side.keys.size(); ++k) {
+      key_elements += static_cast<double>(side.keys.count(k));
+    }
+    const double line_items =
+        static_cast<double>(side.lines.items.size()) / static_cast<double>(side.keys.capacity());
+    const double lines_per_concept =
+        key_elements / static_cast<double>(side.keys.size()) * line_items;
+    return lines_per_concept >= 4.0 * static_cast<double>(candidates);
+  }
+
+  // The keys of every candidate, in a full array per concept of a chain: the concepts met in
+  // turn whose key sets shrink, each holding the next. Concept i takes the keys of the last
+  // concept of the chain whose key set holds its own, less the tags of the key elements it
+  // lacks, when those are fewer than its own (lists come in depth-first or lectic order, where
+  // such a concept is usually its parent); otherwise it adds up its own key set. The lines also
+  // meet the concept's own candidates, which the scan passes over: adding for them costs less
+  // than testing for them. met_ lists the other candidates met.
+  std::uint64_t* keys_on_chain(std::uint32_t i) {
+    while (!chain_.empty() && !holds_key_set(chain_.back())) chain_.pop_back();
+    if (chain_keys_.size() == chain_.size()) {
+      chain_keys_.emplace_back(side_.candidates.capacity());
+    }
+    std::vector<std::uint64_t>& key = chain_keys_[chain_.size()];
+    const std::size_t own_keys = side_.keys.count(i);
+    if (!chain_.empty() && side_.keys.count(chain_.back()) - own_keys < own_keys) {
+      key = chain_keys_[chain_.size() - 1];
+      subtract_missing(chain_.back(), i, key.data());
+    } else {
+      std::fill(key.begin(), key.end(), 0);
+      side_.keys.for_each(i, [&](std::uint32_t g) { add_line(g, index_.tag(g), key.data()); });
+    }
+    chain_.push_back(i);
+    met_.clear();
+    for (std::uint32_t x = 0; x < key.size(); ++x) {
+      if (key[x] != 0 && !in_own_[x]) met_.push_back(x);
+    }
+    return key.data();
+  }
+
+  // Whether the key set of concept p holds that of the current concept: whether p's candidate
+  // set lies within the current one.
+  bool holds_key_set(std::uint32_t p) const {
+    const PackedSets& c = side_.candidates;
+    return c.count(p) <= own_.size() && !c.any_of(p, [&](std::uint32_t x) { return !in_own_[x]; });
+  }
+
+  // Takes off the lines of the key elements of p (a holder of i's key set) that i lacks.
+  void subtract_missing(std::uint32_t p, std::uint32_t i, std::uint64_t* key) {
+    const PackedSets& keys = side_.keys;
+    if (!keys.is_list(i)) {
+      const Word* own = keys.bits(i);
+      keys.for_each(p, [&](std::uint32_t g) {
+        if (!test_bit(own, g)) add_line(g, std::uint64_t{0} - index_.tag(g), key);
+      });
+      return;
+    }
+    const std::uint32_t* own = keys.list(i);
+    const std::uint32_t* const own_end = own + keys.count(i);
+    keys.for_each(p, [&](std::uint32_t g) {
+      if (own != own_end && *own == g) {
+        ++own;
+      } else {
+        add_line(g, std::uint64_t{0} - index_.tag(g), key);
+      }
+    });
+  }
+
+  void add_line(std::uint32_t g, std::uint64_t tag, std::uint64_t* key) {
+    tick_();
+    const std::uint32_t* const end = side_.lines.end(g);
+    for (const std::uint32_t* p = side_.lines.begin(g); p != end; ++p) key[*p] += tag;
+  }
+
+  // Many candidates: the keys of those met only, gathered in one array and cleared after use.
+  std::uint64_t* keys_listed(std::uint32_t i) {
+    met_.clear();
+    std::uint64_t* const key = key_.data();
+    side_.keys.for_each(i, [&](std::uint32_t g) {
+      tick_();
+      const std::uint64_t tag = index_.tag(g);
+      const std::uint32_t* const end = side_.lines.end(g);
+      for (const std::uint32_t* p = side_.lines.begin(g); p != end; ++p) {
+        const std::uint32_t x = *p;
+        if (in_own_[x]) continue;
+        if (key[x] == 0) met_.push_back(x);
+        key[x] += tag;
+      }
+    });
+    return key;
+  }
+
+  // The concept whose key set is candidate x's, given its key. A concept once found while at i
+  // lies below i (its key set within i's).
+  std::uint32_t find(std::uint32_t i, std::uint64_t key, std::uint32_t x, bool& shared) const {
+    return index_.find(key, shared, [&](std::uint32_t c) {
+      return member(c, x) && (tally_[c].stamp == i + 1 || holds_own(c));
+    });
+  }
+
+  void count_generators(std::uint32_t i, std::uint32_t k, std::uint32_t count) {
+    Tally& t = tally_[k];
+    if (t.stamp != i + 1) {
+      t.stamp = i + 1;
+      t.generators = 0;
+      distinct_.push_back(k);
+    }
+    t.generators += count;
+  }
+
+  // The candidates met, grouped by key (a small hash table of its own): one look-up in the
+  // large index per group instead of one per candidate.
+  void group_by_key(const std::uint64_t* key) {
+    groups_.clear();
+    std::size_t size = 16;
+    while (size < 2 * met_.size()) size *= 2;
+    if (table_.size() < size) table_.resize(size);
+    std::fill_n(table_.begin(), size, kNone);
+    for (std::uint32_t x : met_) {
+      std::size_t s = (key[x] >> 32) & (size - 1);  // random bits of the key
+      for (; table_[s] != kNone && groups_[table_[s]].key != key[x]; s = (s + 1) & (size - 1)) {
+      }
+      if (table_[s] == kNone) {
+        table_[s] = static_cast<std::uint32_t>(groups_.size());
+        groups_.push_back({key[x], x, 0, 0, false});
+        next_[x] = kNone;
+      } else {
+        Group& g = groups_[table_[s]];
+        next_[x] = g.first;
+        g.first = x;
+      }
+      ++groups_[table_[s]].size;
+    }
+  }
+
+  bool member(std::uint32_t k, std::uint32_t x) const {
+    const PackedSets& c = side_.candidates;
+    if (!c.is_list(k)) return test_bit(c.bits(k), x);
+    return std::binary_search(c.list(k), c.list(k) + c.count(k), x);
+  }
+
+  // Whether the candidate set of k holds the concept's own one.
+  bool holds_own(std::uint32_t k) const {
+    const PackedSets& c = side_.candidates;
+    if (c.count(k) < own_.size()) return false;
+    if (!c.is_list(k)) {
+      return std::all_of(own_.begin(), own_.end(),
+                         [&](std::uint32_t x) { return test_bit(c.bits(k), x); });
+    }
+    std::size_t shared = 0;
+    for (const std::uint32_t* p = c.list(k); p != c.list(k) + c.count(k); ++p)
+      shared += in_own_[*p];
+    return shared == own_.size();
+  }
+
+  const Side side_;
+  KeyIndex index_;
+  bool scanned_;
+  InterruptTicker tick_;
+  std::vector<std::uint8_t> in_own_;      // marks the concept's own candidate set
+  std::vector<std::uint32_t> own_, met_;  // that set as a list; the other candidates met
+  std::vector<std::uint32_t> chain_;      // scanned: the chain of concepts, latest last
+  std::vector<std::vector<std::uint64_t>> chain_keys_;  // scanned: the keys of each
+  std::vector<std::uint64_t> key_;                      // listed: per candidate, 0 when not met
+  static constexpr std::uint32_t kNone = 0xffffffffu;
+  struct Group {
+    std::uint64_t key;
+    std::uint32_t first;  // the candidates of the group: first, next_[first], ...
+    std::uint32_t size;
+    std::uint32_t found;  // the concept of the key set of `first`
+    bool shared;          // another concept has the same key
+  };
+  std::vector<Group> groups_;
+  std::vector<std::uint32_t> table_;  // group numbers by key, kNone for free slots
+  std::vector<std::uint32_t> next_;   // per candidate: the next one of its group
+  struct Tally {
+    std::uint32_t stamp;       // i + 1 once found while at concept i
+    std::uint32_t generators;  // the candidates giving it, while at i
+    std::uint32_t candidates;  // the size of its candidate set
+  };
+  std::vector<Tally> tally_;             // per concept
+  std::vector<std::uint32_t> distinct_;  // the concepts given while at i
+};
+
+// Lower neighbours come grouped by upper concept, ascending; bucketing them by lower concept keeps
 // that order within each bucket, so the result is sorted by lower, then upper, in two passes.
-// They are gathered in a deque, which grows without copying what it holds.
 std::vector<CoverPair> sorted_by_lower(const std::deque<CoverPair>& pairs, std::size_t concepts) {
   std::vector<std::size_t> start;
   resize_polled(start, concepts + 1);
@@ -216,19 +449,50 @@ std::vector<CoverPair> sorted_by_lower(const std::deque<CoverPair>& pairs, std::
   return out;
 }
 
+// Upper neighbours come grouped by lower concept, ascending, and are sorted within each group.
+std::vector<CoverPair> in_order(const std::deque<CoverPair>& pairs) {
+  std::vector<CoverPair> out;
+  resize_polled(out, pairs.size());
+  InterruptTicker tick;
+  std::size_t k = 0;
+  for (const CoverPair& p : pairs) {
+    tick();
+    out[k++] = p;
+  }
+  return out;
+}
+
 }  // namespace
 
-std::vector<CoverPair> compute_covers(const Lattice& lattice) {
+std::vector<CoverPair> compute_covers(const Lattice& lattice, const CoverOptions& options) {
   if (lattice.size() < 2) return {};
-  std::deque<CoverPair> pairs;
-  const ObjectRows rows = object_rows(lattice, attribute_concepts(lattice));
-  NeighbourStep step(lattice, rows);
+  const bool from_attributes =
+      options.side == CoverSide::kAttributes ||
+      (options.side == CoverSide::kAuto && lattice.n_attributes() <= lattice.n_objects());
+  const Lines by_attribute = columns(lattice);
+  std::deque<CoverPair> pairs;  // grows without moving what it holds
+  std::vector<std::uint32_t> neighbours;
   InterruptTicker tick;
-  for (std::size_t i = 0; i < lattice.size(); ++i) {
-    tick();
-    step.run(i, pairs);
+  if (from_attributes) {
+    const Lines rows = transposed(by_attribute, lattice.n_objects());
+    NeighbourStep step({lattice.extents(), lattice.intents(), rows}, options);
+    for (std::uint32_t i = 0; i < lattice.size(); ++i) {
+      tick();
+      neighbours.clear();
+      step.run(i, neighbours);
+      for (std::uint32_t k : neighbours) pairs.emplace_back(k, i);
+    }
+    return sorted_by_lower(pairs, lattice.size());
   }
-  return sorted_by_lower(pairs, lattice.size());
+  NeighbourStep step({lattice.intents(), lattice.extents(), by_attribute}, options);
+  for (std::uint32_t i = 0; i < lattice.size(); ++i) {
+    tick();
+    neighbours.clear();
+    step.run(i, neighbours);
+    std::sort(neighbours.begin(), neighbours.end());
+    for (std::uint32_t k : neighbours) pairs.emplace_back(i, k);
+  }
+  return in_order(pairs);
 }
 
 }  // namespace quorlan

@@ -1,7 +1,6 @@
 #include "layout/sugiyama.h"
 
 #include <algorithm>
-#include <numeric>
 
 #include "core/interrupt.h"
 #include "core/panic.h"
@@ -12,206 +11,344 @@ namespace {
 
 constexpr const char* kLayoutFields[] = {"message", "nodes", "edges", "layers", "crossing_iters"};
 
-// Neighbour lists in cover order, stored contiguously per concept.
-struct Adjacency {
-  std::vector<std::size_t> start;
+const std::vector<CoverPair>& checked_covers(const Lattice& lattice) {
+  const std::vector<CoverPair>& covers = lattice.covers();
+  InterruptTicker tick;
+  for (const CoverPair& p : covers) {
+    tick();
+    if (p.first >= lattice.size() || p.second >= lattice.size()) {
+      panic("cover pair names a concept outside the lattice");
+    }
+  }
+  return covers;
+}
+
+// The concepts, those with larger extents first (a counting sort by extent size where the
+// sizes are few, a sort of packed keys otherwise).
+std::vector<std::uint32_t> by_extent_size_descending(const Lattice& lattice) {
+  const std::size_t n = lattice.size();
+  const std::size_t sizes = lattice.n_objects() + 1;
+  std::vector<std::uint32_t> out;
+  resize_polled(out, n);
+  InterruptTicker tick;
+  if (sizes <= 4 * n) {
+    std::vector<std::size_t> start(sizes + 1, 0);
+    for (std::size_t c = 0; c < n; ++c) ++start[sizes - lattice.extents().count(c)];
+    for (std::size_t s = 0; s < sizes; ++s) start[s + 1] += start[s];
+    for (std::uint32_t c = 0; c < n; ++c) {
+      tick();
+      out[start[sizes - 1 - lattice.extents().count(c)]++] = c;
+    }
+    return out;
+  }
+  std::vector<std::uint64_t> keys;
+  resize_polled(keys, n);
+  for (std::uint32_t c = 0; c < n; ++c) {
+    tick();
+    keys[c] = (std::uint64_t{sizes - 1 - lattice.extents().count(c)} << 32) | c;
+  }
+  check_interrupt();
+  std::sort(keys.begin(), keys.end());
+  check_interrupt();
+  for (std::size_t k = 0; k < n; ++k) out[k] = static_cast<std::uint32_t>(keys[k]);
+  return out;
+}
+
+// The concepts renumbered layer after layer, each layer in its order when the sweeps begin: the
+// data of one layer then lies together in memory, where a sweep reads it.
+struct Renumbering {
+  std::vector<std::size_t> layer_start;  // layer k holds the numbers [start[k], start[k + 1])
+  std::vector<std::uint32_t> number;     // per concept
+
+  explicit Renumbering(const Layering& layering) {
+    const std::size_t layers = layering.layer_size.size();
+    layer_start.assign(layers + 1, 0);
+    for (std::size_t k = 0; k < layers; ++k) {
+      layer_start[k + 1] = layer_start[k] + layering.layer_size[k];
+    }
+    resize_polled(number, layering.layer_of.size());
+    for (std::size_t c = 0; c < number.size(); ++c) {
+      number[c] =
+          static_cast<std::uint32_t>(layer_start[layering.layer_of[c]] + layering.position[c]);
+    }
+  }
+};
+
+// Per concept (by its new number), its covers in the layer directly above (or below), in
+// cover-list order: the only neighbours a sweep reads.
+struct NearLists {
+  std::vector<std::size_t> start;  // the list of c is items[start[c], start[c + 1])
   std::vector<std::uint32_t> items;
-  Adjacency(std::size_t n, const std::vector<CoverPair>& covers, bool upward) {
-    resize_polled(start, n + 1);
+
+  NearLists(const std::vector<CoverPair>& covers, const Layering& layering,
+            const Renumbering& renumbering, bool above) {
+    const std::vector<std::uint32_t>& layer_of = layering.layer_of;
+    const std::vector<std::uint32_t>& number = renumbering.number;
+    const auto near = [&](const CoverPair& p) {
+      return layer_of[p.second] + 1 == layer_of[p.first];
+    };
+    const auto owner = [&](const CoverPair& p) { return number[above ? p.first : p.second]; };
+    const auto other = [&](const CoverPair& p) { return number[above ? p.second : p.first]; };
+    resize_polled(start, layer_of.size() + 1);
     InterruptTicker tick;
     for (const CoverPair& p : covers) {
       tick();
-      ++start[(upward ? p.first : p.second) + 1];
+      if (near(p)) ++start[owner(p) + 1];
     }
-    std::partial_sum(start.begin(), start.end(), start.begin());
-    resize_polled(items, covers.size());
-    std::vector<std::size_t> fill;
-    resize_polled(fill, n);
-    for (std::size_t c = 0; c < n; ++c) {
-      tick();
-      fill[c] = start[c];
-    }
+    for (std::size_t c = 0; c < layer_of.size(); ++c) start[c + 1] += start[c];
+    resize_polled(items, start.back());
+    std::vector<std::size_t> fill(start.begin(), start.end() - 1);
     for (const CoverPair& p : covers) {
       tick();
-      if (upward) {
-        items[fill[p.first]++] = p.second;
-      } else {
-        items[fill[p.second]++] = p.first;
-      }
+      if (near(p)) items[fill[owner(p)]++] = other(p);
     }
   }
   std::size_t size(std::uint32_t c) const { return start[c + 1] - start[c]; }
   const std::uint32_t* begin(std::uint32_t c) const { return items.data() + start[c]; }
 };
 
-// Reorders `layer` by the median position of each concept's neighbours in the fixed layer
-// (`fixed_layer`); `position` holds every concept's position within its own layer.
-void reorder_by_median(std::vector<std::uint32_t>& layer, std::size_t fixed_layer,
-                       const Adjacency& neighbours, const std::vector<std::size_t>& layer_of,
-                       std::vector<std::size_t>& position, std::vector<std::size_t>& scratch,
-                       std::vector<std::pair<double, std::uint32_t>>& keyed,
-                       InterruptTicker& tick) {
-  keyed.clear();
-  for (std::size_t i = 0; i < layer.size(); ++i) {
-    tick();
-    const std::uint32_t v = layer[i];
-    scratch.clear();
-    const std::uint32_t* nb = neighbours.begin(v);
-    for (std::size_t k = 0; k < neighbours.size(v); ++k) {
-      if (layer_of[nb[k]] == fixed_layer) scratch.push_back(position[nb[k]]);
-    }
-    double key;
-    if (scratch.empty()) {
-      key = static_cast<double>(i);
-    } else if (scratch.size() == 1) {
-      key = static_cast<double>(scratch[0]);
-    } else {
-      std::sort(scratch.begin(), scratch.end());
-      const std::size_t c = scratch.size();
-      key = c % 2 == 1 ? static_cast<double>(scratch[c / 2])
-                       : static_cast<double>(scratch[c / 2 - 1] + scratch[c / 2]) * 0.5;
-    }
-    keyed.emplace_back(key, v);
+// Twice the median of `count` (at least two) positions, which it reorders.
+std::uint64_t doubled_median(std::uint32_t* p, std::size_t count) {
+  if (count <= 8) {
+    std::sort(p, p + count);
+  } else {
+    std::nth_element(p, p + count / 2, p + count);
+    if (count % 2 == 0) std::nth_element(p, p + count / 2 - 1, p + count / 2);
   }
-  std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
-    tick();
-    return a.first < b.first;
-  });
-  for (std::size_t i = 0; i < layer.size(); ++i) {
-    layer[i] = keyed[i].second;
-    position[layer[i]] = i;
-  }
+  if (count % 2 == 1) return 2 * std::uint64_t{p[count / 2]};
+  return std::uint64_t{p[count / 2 - 1]} + p[count / 2];
 }
 
-// Layers: the layer of every concept is the length of its longest cover chain to the top. Every
-// upper cover has a larger extent, so taking the concepts by extent size, largest first, reads
-// only final layers.
-std::vector<std::size_t> longest_path_layers(const Lattice& lattice, const Adjacency& upper) {
-  const std::size_t n = lattice.size();
-  std::vector<std::uint32_t> order;
-  resize_polled(order, n);
-  InterruptTicker tick;
-  for (std::uint32_t c = 0; c < n; ++c) {
-    tick();
-    order[c] = c;
-  }
-  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    tick();
-    return lattice.extents().count(a) > lattice.extents().count(b);
-  });
-  std::vector<std::size_t> layer_of;
-  resize_polled(layer_of, n);
-  for (std::uint32_t c : order) {
-    tick();
-    const std::uint32_t* up = upper.begin(c);
-    for (std::size_t k = 0; k < upper.size(c); ++k) {
-      layer_of[c] = std::max(layer_of[c], layer_of[up[k]] + 1);
-    }
-  }
-  return layer_of;
-}
-
-// Initial order: each layer lists its concepts in ascending index; `position` is each concept's
-// place in its layer.
-std::vector<std::vector<std::uint32_t>> initial_order(const std::vector<std::size_t>& layer_of,
-                                                      std::vector<std::size_t>& position) {
-  const std::size_t layers = 1 + *std::max_element(layer_of.begin(), layer_of.end());
-  std::vector<std::vector<std::uint32_t>> out(layers);
-  resize_polled(position, layer_of.size());
-  InterruptTicker tick;
-  for (std::uint32_t c = 0; c < layer_of.size(); ++c) {
-    tick();
-    position[c] = out[layer_of[c]].size();
-    out[layer_of[c]].push_back(c);
-  }
-  return out;
-}
-
-// Crossing reduction: downward sweeps (even t) against the layer above, upward sweeps (odd t)
-// against the layer below, each seeing the adjacent layer as the sweep left it.
-void median_sweeps(std::vector<std::vector<std::uint32_t>>& layers, const Adjacency& upper,
-                   const Adjacency& lower, const std::vector<std::size_t>& layer_of,
-                   std::vector<std::size_t>& position, std::uint64_t iterations) {
-  const std::size_t count = layers.size();
-  if (count < 2) return;
-  std::vector<std::size_t> scratch;
-  std::vector<std::pair<double, std::uint32_t>> keyed;
-  InterruptTicker tick;
-  for (std::uint64_t t = 0; t < iterations; ++t) {
-    if (t % 2 == 0) {
-      for (std::size_t k = 1; k < count; ++k) {
-        reorder_by_median(layers[k], k - 1, upper, layer_of, position, scratch, keyed, tick);
-      }
-    } else {
-      for (std::size_t k = count - 1; k-- > 0;) {
-        reorder_by_median(layers[k], k + 1, lower, layer_of, position, scratch, keyed, tick);
+// The median sweeps over the layers of a Layering, on the concepts renumbered. Keys are kept
+// doubled, so that every key (a position, or the mean of two) is a whole number below twice the
+// larger of the two layers, and a stable counting sort orders a layer.
+class Sweeps {
+ public:
+  Sweeps(Layering& layering, const std::vector<CoverPair>& covers)
+      : layering_(layering),
+        renumbering_(layering),
+        above_(covers, layering, renumbering_, /*above=*/true),
+        below_(covers, layering, renumbering_, /*above=*/false) {
+    const std::size_t n = layering.layer_of.size();
+    resize_polled(order_, n);
+    resize_polled(position_, n);
+    const std::vector<std::size_t>& start = renumbering_.layer_start;
+    for (std::size_t k = 0; k + 1 < start.size(); ++k) {
+      for (std::size_t c = start[k]; c < start[k + 1]; ++c) {
+        order_[c] = static_cast<std::uint32_t>(c);
+        position_[c] = static_cast<std::uint32_t>(c - start[k]);
       }
     }
+    const std::size_t widest =
+        *std::max_element(layering.layer_size.begin(), layering.layer_size.end());
+    keys_.resize(widest);
+    sorted_keys_.resize(32);
+    sorted_.resize(widest);
+    counts_.resize(2 * widest + 1);
   }
-}
 
-// Coordinates: evenly spaced rows centred on x = 0; nodes in concept-index order.
-std::vector<LayoutNode> coordinates(const std::vector<std::vector<std::uint32_t>>& layers,
-                                    std::size_t n, const LayoutConfig& config) {
-  std::vector<LayoutNode> nodes;
-  resize_polled(nodes, n);
-  InterruptTicker tick;
-  for (std::size_t k = 0; k < layers.size(); ++k) {
-    tick();
-    const std::size_t m = layers[k].size();
-    const double shift = static_cast<double>(m > 0 ? m - 1 : 0) * (-config.node_spacing) * 0.5;
-    for (std::size_t j = 0; j < m; ++j) {
-      tick();
-      const std::uint32_t id = layers[k][j];
-      nodes[id] = {static_cast<double>(j) * config.node_spacing + shift,
-                   static_cast<double>(k) * config.layer_spacing, id};
+  void run(std::uint64_t iterations) {
+    std::vector<std::uint32_t> before;
+    std::uint64_t t = 0;
+    while (t < iterations) {
+      if (t + 1 == iterations) {  // a lone downward sweep ends an odd count
+        downward();
+        break;
+      }
+      before = order_;
+      downward();
+      upward();
+      t += 2;
+      if (order_ == before) {
+        // The pair maps this order to itself, and so does every pair after it.
+        if ((iterations - t) % 2 == 1) downward();
+        break;
+      }
+    }
+    for (std::size_t c = 0; c < layering_.position.size(); ++c) {
+      layering_.position[c] = position_[renumbering_.number[c]];
     }
   }
-  return nodes;
-}
 
-// The spans of the node centres, never below 0.
-void bounding_box(LatticeLayout& layout) {
-  const auto [min_x, max_x] =
-      std::minmax_element(layout.nodes.begin(), layout.nodes.end(),
-                          [](const LayoutNode& a, const LayoutNode& b) { return a.x < b.x; });
-  const auto [min_y, max_y] =
-      std::minmax_element(layout.nodes.begin(), layout.nodes.end(),
-                          [](const LayoutNode& a, const LayoutNode& b) { return a.y < b.y; });
-  layout.width = std::max(max_x->x - min_x->x, 0.0);
-  layout.height = std::max(max_y->y - min_y->y, 0.0);
-}
+ private:
+  void downward() {
+    for (std::size_t k = 1; k < layering_.layer_size.size(); ++k) reorder(k, above_);
+    ++layering_.sweeps_run;
+  }
+  void upward() {
+    for (std::size_t k = layering_.layer_size.size() - 1; k-- > 0;) reorder(k, below_);
+    ++layering_.sweeps_run;
+  }
+
+  // Layer k reordered by the median position of each concept's neighbours in the adjacent layer
+  // that `near` lists.
+  // The keys are computed by number, so that the neighbour lists are read in the order they are
+  // stored; the sort then takes the layer in its current order, which keeps it stable.
+  void reorder(std::size_t k, const NearLists& near) {
+    const std::size_t first = renumbering_.layer_start[k];
+    std::uint32_t* layer = order_.data() + first;
+    const std::size_t len = layering_.layer_size[k];
+    std::uint64_t range = 0;
+    for (std::size_t v = first; v < first + len; ++v) {
+      tick_();
+      const std::uint64_t key = doubled_key(static_cast<std::uint32_t>(v), near);
+      keys_[v - first] = key;
+      range = std::max(range, key);
+    }
+    if (len <= 32) {
+      insertion_sort(layer, first, len);
+    } else {
+      counting_sort(layer, first, len, range);
+    }
+  }
+
+  // Twice the median of the neighbours' positions, or twice the concept's own position when it
+  // has no neighbour in the adjacent layer.
+  std::uint64_t doubled_key(std::uint32_t v, const NearLists& near) {
+    const std::size_t c = near.size(v);
+    const std::uint32_t* nb = near.begin(v);
+    if (c == 0) return 2 * std::uint64_t{position_[v]};
+    if (c == 1) return 2 * std::uint64_t{position_[nb[0]]};
+    if (scratch_.size() < c) scratch_.resize(c);
+    for (std::size_t j = 0; j < c; ++j) scratch_[j] = position_[nb[j]];
+    return doubled_median(scratch_.data(), c);
+  }
+
+  void insertion_sort(std::uint32_t* layer, std::size_t first, std::size_t len) {
+    for (std::size_t i = 0; i < len; ++i) {
+      const std::uint32_t v = layer[i];
+      const std::uint64_t key = keys_[v - first];
+      std::size_t j = i;
+      for (; j > 0 && sorted_keys_[j - 1] > key; --j) {
+        sorted_keys_[j] = sorted_keys_[j - 1];
+        sorted_[j] = sorted_[j - 1];
+      }
+      sorted_keys_[j] = key;
+      sorted_[j] = v;
+    }
+    store(layer, len);
+  }
+
+  void counting_sort(std::uint32_t* layer, std::size_t first, std::size_t len,
+                     std::uint64_t range) {
+    std::fill_n(counts_.begin(), range + 2, 0);
+    for (std::size_t i = 0; i < len; ++i) ++counts_[keys_[i] + 1];
+    for (std::uint64_t r = 0; r <= range; ++r) counts_[r + 1] += counts_[r];
+    for (std::size_t i = 0; i < len; ++i) {
+      const std::uint32_t v = layer[i];
+      sorted_[counts_[keys_[v - first]]++] = v;
+    }
+    store(layer, len);
+  }
+
+  void store(std::uint32_t* layer, std::size_t len) {
+    for (std::size_t i = 0; i < len; ++i) {
+      layer[i] = sorted_[i];
+      position_[sorted_[i]] = static_cast<std::uint32_t>(i);
+    }
+  }
+
+  Layering& layering_;
+  const Renumbering renumbering_;
+  const NearLists above_, below_;
+  std::vector<std::uint32_t> order_;        // the concepts' numbers, layer after layer, in order
+  std::vector<std::uint32_t> position_;     // per number: the place in its layer
+  std::vector<std::uint64_t> keys_;         // per number of the layer being reordered
+  std::vector<std::uint64_t> sorted_keys_;  // the insertion sort's keys, in its order
+  std::vector<std::uint32_t> sorted_, scratch_;
+  std::vector<std::size_t> counts_;
+  InterruptTicker tick_;
+};
 
 }  // namespace
 
-LatticeLayout sugiyama_layout(const Lattice& lattice, const LayoutConfig& config) {
+Layering longest_path_layering(const Lattice& lattice) {
+  Layering out;
+  const std::size_t n = lattice.size();
+  if (n == 0) return out;
+  const std::vector<CoverPair>& covers = checked_covers(lattice);
+  // The covers are sorted by lower concept: the upper covers of c are one run of the list.
+  std::vector<std::size_t> run_start;
+  resize_polled(run_start, n + 1);
+  for (const CoverPair& p : covers) ++run_start[p.first + 1];
+  for (std::size_t c = 0; c < n; ++c) run_start[c + 1] += run_start[c];
+  // Every upper cover has a larger extent: taking the concepts by extent size, largest first,
+  // reads only final layers.
+  resize_polled(out.layer_of, n);
+  InterruptTicker tick;
+  std::uint32_t deepest = 0;
+  for (std::uint32_t c : by_extent_size_descending(lattice)) {
+    tick();
+    std::uint32_t layer = 0;
+    for (std::size_t p = run_start[c]; p < run_start[c + 1]; ++p) {
+      layer = std::max(layer, out.layer_of[covers[p].second] + 1);
+    }
+    out.layer_of[c] = layer;
+    deepest = std::max(deepest, layer);
+  }
+  out.layer_size.assign(std::size_t{deepest} + 1, 0);
+  resize_polled(out.position, n);
+  for (std::uint32_t c = 0; c < n; ++c) {
+    tick();
+    out.position[c] = out.layer_size[out.layer_of[c]]++;
+  }
+  return out;
+}
+
+void reduce_crossings(Layering& layering, const Lattice& lattice, std::uint64_t iterations) {
+  if (layering.layer_size.size() < 2 || iterations == 0) return;
+  Sweeps(layering, checked_covers(lattice)).run(iterations);
+}
+
+Layering layered_order(const Lattice& lattice, const LayoutConfig& config) {
+  Layering layering = longest_path_layering(lattice);
+  reduce_crossings(layering, lattice, config.crossing_iters);
+  return layering;
+}
+
+LatticeLayout sugiyama_layout(const Lattice& lattice, const Layering& layering,
+                              const LayoutConfig& config) {
   LatticeLayout out;
   const std::size_t n = lattice.size();
   if (n == 0) return out;
+  if (layering.layer_of.size() != n) panic("the layering belongs to another lattice");
   const std::vector<CoverPair>& covers = lattice.covers();
+  std::vector<double> shift(layering.layer_size.size());
+  for (std::size_t k = 0; k < shift.size(); ++k) {
+    const std::uint32_t m = layering.layer_size[k];
+    shift[k] = static_cast<double>(m > 0 ? m - 1 : 0) * (-config.node_spacing) * 0.5;
+  }
+  resize_polled(out.nodes, n);
   InterruptTicker tick;
-  for (const CoverPair& p : covers) {
+  for (std::uint32_t c = 0; c < n; ++c) {
     tick();
-    if (p.first >= n || p.second >= n) panic("cover pair names a concept outside the lattice");
+    const std::uint32_t k = layering.layer_of[c];
+    out.nodes[c] = {static_cast<double>(layering.position[c]) * config.node_spacing + shift[k],
+                    static_cast<double>(k) * config.layer_spacing, c};
   }
-  const Adjacency upper(n, covers, /*upward=*/true);
-  const Adjacency lower(n, covers, /*upward=*/false);
-  const std::vector<std::size_t> layer_of = longest_path_layers(lattice, upper);
-  std::vector<std::size_t> position;
-  std::vector<std::vector<std::uint32_t>> layers = initial_order(layer_of, position);
-  median_sweeps(layers, upper, lower, layer_of, position, config.crossing_iters);
-  out.nodes = coordinates(layers, n, config);
-  out.edges.reserve(covers.size());
-  for (const CoverPair& p : covers) {
+  resize_polled(out.edges, covers.size());
+  for (std::size_t e = 0; e < covers.size(); ++e) {
     tick();
-    out.edges.push_back({p.second, p.first});
+    out.edges[e] = {covers[e].second, covers[e].first};
   }
-  bounding_box(out);
+  // The spans of the node centres, never below 0.
+  const auto [min_x, max_x] =
+      std::minmax_element(out.nodes.begin(), out.nodes.end(),
+                          [](const LayoutNode& a, const LayoutNode& b) { return a.x < b.x; });
+  const auto [min_y, max_y] =
+      std::minmax_element(out.nodes.begin(), out.nodes.end(),
+                          [](const LayoutNode& a, const LayoutNode& b) { return a.y < b.y; });
+  out.width = std::max(max_x->x - min_x->x, 0.0);
+  out.height = std::max(max_y->y - min_y->y, 0.0);
 
   QUORLAN_COMPLETION_SITE(kDone, "quorlan_layout::sugiyama", kLayoutFields);
-  diagnostics::completed(kDone, "sugiyama layout complete", n, covers.size(), layers.size(),
-                         config.crossing_iters);
+  diagnostics::completed(kDone, "sugiyama layout complete", n, covers.size(),
+                         layering.layer_size.size(), config.crossing_iters);
   return out;
+}
+
+LatticeLayout sugiyama_layout(const Lattice& lattice, const LayoutConfig& config) {
+  return sugiyama_layout(lattice, layered_order(lattice, config), config);
 }
 
 }  // namespace quorlan

@@ -1,100 +1,144 @@
 #include "layout/svg.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/interrupt.h"
 
 namespace quorlan {
-
-// Floating-point std::to_chars is exact by definition; where the standard library lacks it (GCC
-// 10's), the C library's printf serves, which on glibc, macOS and the UCRT also rounds the exact
-// binary value correctly, ties to even.
-#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
-
-void append_one_decimal(std::string& out, double value) {
-  char buf[400];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 1);
-  out.append(buf, r.ptr);
-}
-
-void append_shortest(std::string& out, double value) {
-  char buf[400];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-  out.append(buf, r.ptr);
-}
-
-#else
-
-void append_one_decimal(std::string& out, double value) {
-  char buf[400];
-  const int n = std::snprintf(buf, sizeof buf, "%.1f", value);
-  out.append(buf, static_cast<std::size_t>(n));
-}
-
-void append_shortest(std::string& out, double value) {
-  char buf[400];
-  for (int digits = 0;; ++digits) {
-    const int n = std::snprintf(buf, sizeof buf, "%.*f", digits, value);
-    if (std::strtod(buf, nullptr) == value || digits == 1074) {
-      out.append(buf, static_cast<std::size_t>(n));
-      return;
-    }
-  }
-}
-
-#endif
-
 namespace {
 
-// Appends ` name="value"` with the value in one-decimal form.
-void attribute(std::string& out, const char* name, double value) {
-  out += ' ';
-  out += name;
-  out += "=\"";
-  append_one_decimal(out, value);
-  out += '"';
+// Room for any number in either format: a double in fixed notation has at most 309 digits
+// before the point and 1074 after it (the shortest form of the smallest subnormal).
+constexpr std::size_t kNumberRoom = 1100;
+
+// One digit after the point, correctly rounded, ties to even. Whole numbers, which are all the
+// numbers of a standard drawing, are written directly; the rest go through the exact
+// conversion of the standard library (or, where it lacks one, of the C library, which on glibc,
+// macOS and the UCRT also rounds the exact binary value correctly, ties to even).
+char* one_decimal(char* p, double value) {
+  if (value > -1e15 && value < 1e15 &&
+      value == static_cast<double>(static_cast<std::int64_t>(value))) {
+    if (std::signbit(value)) *p++ = '-';  // also for -0.0, as the general form writes it
+    const std::int64_t whole = static_cast<std::int64_t>(value);
+    const std::uint64_t digits =
+        whole < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(whole) : whole;
+    p = std::to_chars(p, p + 20, digits).ptr;
+    *p++ = '.';
+    *p++ = '0';
+    return p;
+  }
+#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
+  return std::to_chars(p, p + kNumberRoom, value, std::chars_format::fixed, 1).ptr;
+#else
+  return p + std::snprintf(p, kNumberRoom, "%.1f", value);
+#endif
 }
 
-// Line 4 of the document, once per edge whose two ends are among the nodes (the first node
-// carrying each id, found through an index instead of a scan per edge).
-void write_edges(std::string& out, const LatticeLayout& layout, double dx, double dy) {
-  std::vector<std::int64_t> first_with_id;
-  for (std::size_t k = 0; k < layout.nodes.size(); ++k) {
-    const std::uint32_t id = layout.nodes[k].id;
-    if (id >= first_with_id.size()) first_with_id.resize(static_cast<std::size_t>(id) + 1, -1);
-    if (first_with_id[id] < 0) first_with_id[id] = static_cast<std::int64_t>(k);
+// The shortest text that reads back as the same value, without exponent.
+char* shortest(char* p, double value) {
+#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
+  return std::to_chars(p, p + kNumberRoom, value, std::chars_format::fixed).ptr;
+#else
+  for (int digits = 0;; ++digits) {
+    const int n = std::snprintf(p, kNumberRoom, "%.*f", digits, value);
+    if (std::strtod(p, nullptr) == value || digits == 1074) return p + n;
   }
-  const auto find = [&](std::uint32_t id) -> const LayoutNode* {
-    if (id >= first_with_id.size() || first_with_id[id] < 0) return nullptr;
-    return &layout.nodes[static_cast<std::size_t>(first_with_id[id])];
-  };
-  InterruptTicker tick;
-  for (const LayoutEdge& e : layout.edges) {
-    tick();
-    const LayoutNode* a = find(e.from);
-    const LayoutNode* b = find(e.to);
-    if (a == nullptr || b == nullptr) continue;
-    out += "    <line";
-    attribute(out, "x1", a->x + dx);
-    attribute(out, "y1", a->y + dy);
-    attribute(out, "x2", b->x + dx);
-    attribute(out, "y2", b->y + dy);
-    out += " />\n";
-  }
+#endif
 }
 
-}  // namespace
+std::string one_decimal_text(double value) {
+  char buf[kNumberRoom];
+  return std::string(buf, one_decimal(buf, value));
+}
 
-std::string render_svg(const LatticeLayout& layout, const SvgStyle& style) {
-  std::string out;
-  // Room for the whole document up front (a line is about 50 bytes per node and 80 per edge): a
-  // large one is then never copied to grow, a step no stop could interrupt.
-  out.reserve(4096 + 64 * layout.nodes.size() + 96 * layout.edges.size());
+// The text of the drawn x and y of every node, formatted once: each edge line then copies the
+// texts of its two ends.
+class NodeTexts {
+ public:
+  NodeTexts(const LatticeLayout& layout, double dx, double dy) {
+    resize_polled(start_, 2 * layout.nodes.size() + 1);
+    text_.reserve(16 * layout.nodes.size());
+    char buf[kNumberRoom];
+    InterruptTicker tick;
+    for (std::size_t k = 0; k < layout.nodes.size(); ++k) {
+      tick();
+      text_.append(buf, one_decimal(buf, layout.nodes[k].x + dx));
+      start_[2 * k + 1] = text_.size();
+      text_.append(buf, one_decimal(buf, layout.nodes[k].y + dy));
+      start_[2 * k + 2] = text_.size();
+    }
+  }
+  std::string_view x(std::size_t k) const { return piece(2 * k); }
+  std::string_view y(std::size_t k) const { return piece(2 * k + 1); }
+
+ private:
+  std::string_view piece(std::size_t i) const {
+    return std::string_view(text_).substr(start_[i], start_[i + 1] - start_[i]);
+  }
+  std::string text_;
+  std::vector<std::size_t> start_;
+};
+
+// The position in `nodes` of the first node carrying each id (a layout from a lattice has node
+// k carrying id k; any other is looked up in a sorted copy of the ids).
+class FirstWithId {
+ public:
+  explicit FirstWithId(const std::vector<LayoutNode>& nodes) {
+    for (std::size_t k = 0; k < nodes.size(); ++k) {
+      if (nodes[k].id != k) {
+        sorted_.reserve(nodes.size());
+        for (std::size_t j = 0; j < nodes.size(); ++j) sorted_.emplace_back(nodes[j].id, j);
+        std::sort(sorted_.begin(), sorted_.end());
+        return;
+      }
+    }
+    identity_ = nodes.size();
+  }
+  // The node's position, or -1 when no node carries the id.
+  std::int64_t find(std::uint32_t id) const {
+    if (sorted_.empty()) return id < identity_ ? static_cast<std::int64_t>(id) : -1;
+    const auto it = std::lower_bound(sorted_.begin(), sorted_.end(),
+                                     std::pair<std::uint32_t, std::size_t>(id, 0));
+    return it != sorted_.end() && it->first == id ? static_cast<std::int64_t>(it->second) : -1;
+  }
+
+ private:
+  std::size_t identity_ = 0;
+  std::vector<std::pair<std::uint32_t, std::size_t>> sorted_;
+};
+
+// Appends pieces at a cursor into a buffer sized beforehand.
+class Cursor {
+ public:
+  explicit Cursor(char* p) : p_(p) {}
+  Cursor& operator<<(std::string_view s) {
+    std::memcpy(p_, s.data(), s.size());
+    p_ += s.size();
+    return *this;
+  }
+  char* at() const { return p_; }
+
+ private:
+  char* p_;
+};
+
+constexpr std::string_view kLineOpen = "    <line x1=\"", kY1 = "\" y1=\"", kX2 = "\" x2=\"",
+                           kY2 = "\" y2=\"", kClose = "\" />\n";
+constexpr std::string_view kCircleOpen = "    <circle cx=\"", kCy = "\" cy=\"", kR = "\" r=\"";
+
+// The document between a prefix and a suffix (the caption of the HTML fragment), in one buffer.
+std::string render_document(const LatticeLayout& layout, const SvgStyle& style,
+                            std::string_view prefix, std::string_view suffix) {
   double min_x = std::numeric_limits<double>::infinity();
   double min_y = std::numeric_limits<double>::infinity();
   for (const LayoutNode& node : layout.nodes) {
@@ -103,52 +147,120 @@ std::string render_svg(const LatticeLayout& layout, const SvgStyle& style) {
   }
   const double dx = style.margin - min_x;
   const double dy = style.margin - min_y;
-  const double w = layout.width + (style.margin + style.margin);
-  const double h = layout.height + (style.margin + style.margin);
+  const std::string w = one_decimal_text(layout.width + (style.margin + style.margin));
+  const std::string h = one_decimal_text(layout.height + (style.margin + style.margin));
+  const std::string r = one_decimal_text(style.node_radius);
+  char stroke_buf[kNumberRoom];
+  const std::string_view stroke(
+      stroke_buf, static_cast<std::size_t>(shortest(stroke_buf, style.stroke_width) - stroke_buf));
+  const NodeTexts text(layout, dx, dy);
+  const FirstWithId first(layout.nodes);
 
-  out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 ";
-  append_one_decimal(out, w);
-  out += ' ';
-  append_one_decimal(out, h);
-  out += '"';
-  attribute(out, "width", w);
-  attribute(out, "height", h);
-  out += ">\n  <g stroke=\"#444\" stroke-width=\"";
-  append_shortest(out, style.stroke_width);
-  out += "\" fill=\"none\">\n";
-  write_edges(out, layout, dx, dy);
-  out += "  </g>\n  <g fill=\"white\" stroke=\"#222\" stroke-width=\"";
-  append_shortest(out, style.stroke_width);
-  out += "\">\n";
-  InterruptTicker tick;
-  for (const LayoutNode& node : layout.nodes) {
-    tick();
-    out += "    <circle";
-    attribute(out, "cx", node.x + dx);
-    attribute(out, "cy", node.y + dy);
-    attribute(out, "r", style.node_radius);
-    out += " />\n";
+  const auto write_head = [&](Cursor& out) {
+    out << prefix << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << w << " " << h
+        << "\" width=\"" << w << "\" height=\"" << h << "\">\n  <g stroke=\"#444\" stroke-width=\""
+        << stroke << "\" fill=\"none\">\n";
+  };
+  const auto write_middle = [&](Cursor& out) {
+    out << "  </g>\n  <g fill=\"white\" stroke=\"#222\" stroke-width=\"" << stroke << "\">\n";
+  };
+  const auto write_tail = [&](Cursor& out) { out << "  </g>\n</svg>\n" << suffix; };
+  // Each edge joins the first nodes carrying its two ids; one whose ends are not both there is
+  // left out.
+  const auto for_each_edge = [&](auto&& f) {
+    InterruptTicker tick;
+    for (const LayoutEdge& e : layout.edges) {
+      tick();
+      const std::int64_t a = first.find(e.from);
+      const std::int64_t b = first.find(e.to);
+      if (a >= 0 && b >= 0) f(static_cast<std::size_t>(a), static_cast<std::size_t>(b));
+    }
+  };
+
+  // The fixed pieces are measured by writing them to a scratch buffer.
+  std::string fixed(prefix.size() + suffix.size() + 8 * kNumberRoom + 512, '\0');
+  Cursor probe(fixed.data());
+  write_head(probe);
+  write_middle(probe);
+  write_tail(probe);
+  std::size_t size = static_cast<std::size_t>(probe.at() - fixed.data());
+  const std::size_t line_fixed =
+      kLineOpen.size() + kY1.size() + kX2.size() + kY2.size() + kClose.size();
+  for_each_edge([&](std::size_t a, std::size_t b) {
+    size += line_fixed + text.x(a).size() + text.y(a).size() + text.x(b).size() + text.y(b).size();
+  });
+  const std::size_t circle_fixed =
+      kCircleOpen.size() + kCy.size() + kR.size() + r.size() + kClose.size();
+  for (std::size_t k = 0; k < layout.nodes.size(); ++k) {
+    size += circle_fixed + text.x(k).size() + text.y(k).size();
   }
-  out += "  </g>\n</svg>\n";
+
+  std::string out;
+  resize_polled(out, size);
+  Cursor cursor(out.data());
+  write_head(cursor);
+  for_each_edge([&](std::size_t a, std::size_t b) {
+    cursor << kLineOpen << text.x(a) << kY1 << text.y(a) << kX2 << text.x(b) << kY2 << text.y(b)
+           << kClose;
+  });
+  write_middle(cursor);
+  InterruptTicker tick;
+  for (std::size_t k = 0; k < layout.nodes.size(); ++k) {
+    tick();
+    cursor << kCircleOpen << text.x(k) << kCy << text.y(k) << kR << r << kClose;
+  }
+  write_tail(cursor);
   return out;
 }
 
+constexpr LayoutConfig kStandardLayout{/*node_spacing=*/80.0, /*layer_spacing=*/80.0,
+                                       /*crossing_iters=*/24};
+constexpr SvgStyle kStandardStyle{/*margin=*/30.0, /*node_radius=*/6.0, /*stroke_width=*/1.5};
+
+std::string caption(const Lattice& lattice) {
+  return "<div class=\"quorlan-lattice\"><div style=\"color:#666;font-size:0.85em;"
+         "margin-bottom:0.25em;\">Lattice \xE2\x80\x94 " +  // U+2014 EM DASH
+         std::to_string(lattice.size()) +
+         " concepts</div>";
+}
+
+}  // namespace
+
+void append_one_decimal(std::string& out, double value) { out += one_decimal_text(value); }
+
+void append_shortest(std::string& out, double value) {
+  char buf[kNumberRoom];
+  out.append(buf, shortest(buf, value));
+}
+
+std::string render_svg(const LatticeLayout& layout, const SvgStyle& style) {
+  return render_document(layout, style, {}, {});
+}
+
+const Layering& DrawingCache::layering(const Lattice& lattice) {
+  if (!layering_) layering_ = layered_order(lattice, kStandardLayout);
+  return *layering_;
+}
+
 std::string lattice_svg(const Lattice& lattice) {
-  const LatticeLayout layout = sugiyama_layout(
-      lattice, LayoutConfig{/*node_spacing=*/80.0, /*layer_spacing=*/80.0, /*crossing_iters=*/24});
-  return render_svg(layout, SvgStyle{/*margin=*/30.0, /*node_radius=*/6.0, /*stroke_width=*/1.5});
+  DrawingCache once;
+  return lattice_svg(lattice, once);
+}
+
+std::string lattice_svg(const Lattice& lattice, DrawingCache& cache) {
+  return render_svg(sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout),
+                    kStandardStyle);
 }
 
 std::string lattice_html(const Lattice& lattice) {
-  std::string html =
-      "<div class=\"quorlan-lattice\"><div style=\"color:#666;font-size:0.85em;"
-      "margin-bottom:0.25em;\">Lattice \xE2\x80\x94 ";  // U+2014 EM DASH
-  html += std::to_string(lattice.size());
-  html += " concepts</div>";
-  html += lattice_svg(lattice);
-  html += "</div>";
-  return html;
+  DrawingCache once;
+  return lattice_html(lattice, once);
+}
+
+std::string lattice_html(const Lattice& lattice, DrawingCache& cache) {
+  const LatticeLayout layout = sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout);
+  return render_document(layout, kStandardStyle, caption(lattice), "</div>");
 }
 
 }  // namespace quorlan

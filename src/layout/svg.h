@@ -1,6 +1,8 @@
 // The SVG document of a lattice layout: grey edges under white circles, no text.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 #include "core/concept.h"
@@ -14,12 +16,27 @@ struct SvgStyle {
   double stroke_width;
 };
 
+// The document, written in one pass into a buffer of its exact size.
 std::string render_svg(const LatticeLayout& layout, const SvgStyle& style);
+
+// What the drawings of one lattice share: its layered order, computed by the first drawing with
+// the standard parameters and reused by every later one, which then costs only the coordinates
+// and the text. 8 bytes per concept and 4 per layer; belongs to the one lattice it was used with.
+class DrawingCache {
+ public:
+  const Layering& layering(const Lattice& lattice);
+  bool filled() const { return layering_.has_value(); }
+
+ private:
+  std::optional<Layering> layering_;
+};
 
 // The one drawing entry: standard layout and style.
 std::string lattice_svg(const Lattice& lattice);
+std::string lattice_svg(const Lattice& lattice, DrawingCache& cache);
 // The same document under a caption naming the number of concepts, as notebooks show it.
 std::string lattice_html(const Lattice& lattice);
+std::string lattice_html(const Lattice& lattice, DrawingCache& cache);
 
 // Number formats of the document, exposed for tests.
 void append_one_decimal(std::string& out, double value);

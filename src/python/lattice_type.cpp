@@ -1,6 +1,5 @@
 // quorlan.Lattice: repr, n_concepts, concepts() as a list of dicts, and the drawing as svg(),
 // _repr_svg_() and _repr_html_() for Jupyter.
-#include "layout/svg.h"
 #include "python/convert.h"
 #include "python/types.h"
 
@@ -25,11 +24,12 @@ PyObject* lattice_concepts(PyObject* self, PyObject*) {
   });
 }
 
-// Rendering takes exclusive access: the first one fills the lattice's cover cache.
-template <std::string (*Render)(const Lattice&)>
+// Rendering takes exclusive access: the first one fills the lattice's cover cache and the
+// drawing's layered order, which later renderings reuse.
+template <std::string (*Render)(const Lattice&, DrawingCache&)>
 PyObject* lattice_render(PyObject* self, PyObject*) {
-  return with_receiver<LatticeState>(self, AccessMode::kExclusive, [](const LatticeState& s) {
-    return str_result(Render(s.lattice));
+  return with_receiver<LatticeState>(self, AccessMode::kExclusive, [](LatticeState& s) {
+    return str_result(Render(s.lattice, s.drawing));
   });
 }
 

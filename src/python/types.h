@@ -11,6 +11,7 @@
 
 #include "core/concept.h"
 #include "core/context.h"
+#include "layout/svg.h"
 #include "python/arguments.h"
 #include "python/ref.h"
 
@@ -82,6 +83,9 @@ struct LatticeState {
   // The record it was computed from, immutable and shared with the Context object: it outlives
   // that object as long as the lattice needs its names.
   std::shared_ptr<const Context> context;
+  // The layered order of the drawing, filled by the first rendering beside the lattice's cover
+  // cache and under the same exclusive access.
+  DrawingCache drawing;
 };
 
 template <class State>

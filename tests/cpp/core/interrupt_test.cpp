@@ -56,6 +56,17 @@ TEST(Interrupt, EveryLongComputationStopsAndLeavesNothingHalfBuilt) {
       {"covers", [&](const Lattice& fresh) { fresh.covers(); }},
       {"layout and svg", [&](const Lattice& fresh) { lattice_svg(fresh); }, true},
       {"html", [&](const Lattice& fresh) { lattice_html(fresh); }, true},
+      {"kept order",
+       [&](const Lattice& fresh) {
+         DrawingCache cache;
+         try {
+           lattice_svg(fresh, cache);
+         } catch (const Interrupted&) {
+           EXPECT_FALSE(cache.filled());  // no half-made order is kept
+           throw;
+         }
+       },
+       true},
   };
   for (const Case& c : cases) {
     for (int at : {1, 3}) {

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <sstream>
 
+#include "core/covers.h"
 #include "engine/algorithm.h"
 #include "engine/canonical_base.h"
 #include "engine/enumerate.h"
 #include "formats/read.h"
 #include "support/ganter_base.h"
+#include "support/plain_drawing.h"
 #include "support/random_context.h"
 #include "support/reference.h"
 
@@ -29,23 +33,93 @@ TEST(Covers, WorkedExamples) {
   EXPECT_EQ(&chain.covers(), &chain.covers());
 }
 
+// Every way of taking the neighbour step: from either side, with either gathering, and with keys
+// that all collide, so that every look-up rests on the exact check.
+std::vector<CoverOptions> every_option(bool colliding) {
+  std::vector<CoverOptions> out;
+  for (CoverSide side : {CoverSide::kAttributes, CoverSide::kObjects}) {
+    for (CoverGathering gathering : {CoverGathering::kScan, CoverGathering::kList}) {
+      out.push_back({side, gathering, false});
+      if (colliding) out.push_back({side, gathering, true});
+    }
+  }
+  return out;
+}
+
+std::string describe(const CoverOptions& o) {
+  return std::string(o.side == CoverSide::kAttributes ? "attributes" : "objects") +
+         (o.gathering == CoverGathering::kScan ? " scanned" : " listed") +
+         (o.colliding_keys ? " colliding" : "");
+}
+
+// The concepts of the lattice in another order (the top stays first).
+Lattice shuffled(const Lattice& l, std::uint64_t seed) {
+  std::vector<std::size_t> order(l.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::mt19937_64 rng(seed);
+  if (order.size() > 2) std::shuffle(order.begin() + 1, order.end(), rng);
+  Lattice out(l.n_objects(), l.n_attributes());
+  std::vector<std::uint32_t> extent, intent;
+  for (std::size_t i : order) {
+    extent.clear();
+    intent.clear();
+    l.extents().to_list(i, extent);
+    l.intents().to_list(i, intent);
+    out.push_lists(extent.data(), extent.size(), intent.data(), intent.size());
+  }
+  return out;
+}
+
+// The lists of all three algorithms (the order decides which earlier concept a concept's keys
+// are derived from), and a shuffled one.
 TEST(Covers, EqualTripleLoopOnRandomLattices) {
   for (std::uint64_t k = 0; k < 300; ++k) {
     const Context ctx = testing::sweep_context(k, 9);
-    for (const ConceptAlgorithm* a :
-         {algorithm_by_name("next-closure"), algorithm_by_name("fcbo")}) {
-      const Lattice l = a->compute(ctx);
-      ASSERT_EQ(l.covers(), reference::covers(l.concepts())) << "case " << k << " " << a->name();
+    std::vector<Lattice> lattices;
+    for (const char* name : {"next-closure", "fcbo", "in-close-5"}) {
+      lattices.push_back(algorithm_by_name(name)->compute(ctx));
+    }
+    lattices.push_back(shuffled(lattices[0], k));
+    for (const Lattice& l : lattices) {
+      const std::vector<CoverPair> want = reference::covers(l.concepts());
+      ASSERT_EQ(l.covers(), want) << "case " << k;
+      for (const CoverOptions& o : every_option(true)) {
+        ASSERT_EQ(compute_covers(l, o), want) << "case " << k << " " << describe(o);
+      }
     }
   }
 }
 
-// Sparse contexts: most attributes miss every object of a given extent.
-TEST(Covers, EqualTripleLoopOnSparseLattices) {
-  for (std::uint64_t seed = 0; seed < 8; ++seed) {
-    const Context ctx = testing::random_context(seed, 60 + 20 * (seed % 3), 300, 0.01);
-    const Lattice l = algorithm_by_name("fcbo")->compute(ctx);
-    ASSERT_EQ(l.covers(), reference::covers(l.concepts())) << "seed " << seed;
+// Larger lattices against the procedure the module used before (Lindig's step with a scan of
+// each candidate's intent): dense, sparse (most attributes miss a given extent), wide and tall.
+TEST(Covers, EqualPlainStepOnLargerLattices) {
+  struct Shape {
+    std::size_t n, m;
+    double density;
+  };
+  const Shape shapes[] = {{200, 30, 0.1},  {200, 30, 0.3}, {60, 18, 0.5}, {80, 300, 0.01},
+                          {60, 300, 0.01}, {15, 400, 0.3}, {400, 12, 0.5}};
+  for (std::uint64_t seed = 0; seed < 7; ++seed) {
+    const Shape& s = shapes[seed];
+    const Context ctx = testing::random_context(seed, s.n, s.m, s.density);
+    for (const char* name : {"next-closure", "fcbo"}) {
+      const Lattice l = algorithm_by_name(name)->compute(ctx);
+      const std::vector<CoverPair> want = reference::lindig_covers(l);
+      ASSERT_EQ(l.covers(), want) << "shape " << seed << " " << name;
+      for (const CoverOptions& o : every_option(l.size() < 2000)) {
+        ASSERT_EQ(compute_covers(l, o), want) << "shape " << seed << " " << describe(o);
+      }
+    }
+  }
+  for (const char* name : {"animals_en.cxt", "tealady.cxt"}) {
+    std::ifstream in(std::string(QUORLAN_TEST_DATA) + "/cxt/" + name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const Lattice l = NextClosure().compute(read_context(ss.str(), name).value());
+    const std::vector<CoverPair> want = reference::covers(l.concepts());
+    for (const CoverOptions& o : every_option(true)) {
+      ASSERT_EQ(compute_covers(l, o), want) << name << " " << describe(o);
+    }
   }
 }
 

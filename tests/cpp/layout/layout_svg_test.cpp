@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <random>
 #include <sstream>
 
 #include "diagnostics/events.h"
 #include "engine/algorithm.h"
 #include "layout/svg.h"
+#include "support/plain_drawing.h"
 #include "support/random_context.h"
 #include "support/recorder.h"
 
@@ -96,6 +100,48 @@ TEST(Sugiyama, InvariantsOnRandomLattices) {
   }
 }
 
+// The layout against the plain procedure (every sweep run, neighbours filtered in each step) on
+// lattices of many shapes, for sweep counts even and odd, short and long: the sweeps that are
+// skipped once a pair of them changes nothing must not change the result.
+TEST(Sugiyama, SameLayoutAsThePlainSweeps) {
+  std::vector<Lattice> lattices;
+  for (std::uint64_t k = 0; k < 150; ++k) {
+    lattices.push_back(FCbO().compute(testing::sweep_context(k, 8)));
+  }
+  for (std::uint64_t k = 0; k < 6; ++k) {
+    lattices.push_back(NextClosure().compute(
+        testing::random_context(k, 30 + 10 * k, 10, 0.2 + 0.1 * static_cast<double>(k))));
+  }
+  std::size_t stopped_early = 0, ran_all = 0;
+  for (const Lattice& l : lattices) {
+    for (std::uint64_t sweeps : {0, 1, 2, 3, 4, 5, 24, 25}) {
+      const LayoutConfig config{80.0, 80.0, sweeps};
+      const LatticeLayout want = reference::plain_layout(l, l.covers(), config);
+      const Layering layering = layered_order(l, config);
+      const LatticeLayout got = sugiyama_layout(l, layering, config);
+      ASSERT_EQ(got.nodes.size(), want.nodes.size());
+      for (std::size_t i = 0; i < want.nodes.size(); ++i) {
+        ASSERT_EQ(got.nodes[i].id, want.nodes[i].id);
+        ASSERT_EQ(got.nodes[i].x, want.nodes[i].x) << "node " << i << ", " << sweeps << " sweeps";
+        ASSERT_EQ(got.nodes[i].y, want.nodes[i].y) << "node " << i << ", " << sweeps << " sweeps";
+      }
+      ASSERT_EQ(got.edges.size(), want.edges.size());
+      for (std::size_t e = 0; e < want.edges.size(); ++e) {
+        ASSERT_EQ(got.edges[e].from, want.edges[e].from);
+        ASSERT_EQ(got.edges[e].to, want.edges[e].to);
+      }
+      ASSERT_EQ(got.width, want.width);
+      ASSERT_EQ(got.height, want.height);
+      if (layering.layer_size.size() > 1 && sweeps > 3) {
+        (layering.sweeps_run < sweeps ? stopped_early : ran_all) += 1;
+      }
+    }
+  }
+  // Both ways were taken.
+  EXPECT_GT(stopped_early, 0u);
+  EXPECT_GT(ran_all, 0u);
+}
+
 TEST(Sugiyama, EventFields) {
   testing::Recorder recorder;
   diagnostics::set_subscriber(&recorder);
@@ -118,8 +164,9 @@ TEST(Sugiyama, EventFields) {
 }
 
 TEST(Svg, Numbers) {
-  const std::pair<double, const char*> one[] = {{30, "30.0"},   {0.25, "0.2"}, {0.35, "0.3"},
-                                                {-40, "-40.0"}, {2.5, "2.5"},  {0.05, "0.1"}};
+  const std::pair<double, const char*> one[] = {
+      {30, "30.0"}, {0.25, "0.2"}, {0.35, "0.3"},  {-40, "-40.0"},
+      {2.5, "2.5"}, {0.05, "0.1"}, {-0.0, "-0.0"}, {1e21, "1000000000000000000000.0"}};
   for (auto [v, s] : one) {
     std::string out;
     append_one_decimal(out, v);
@@ -132,6 +179,13 @@ TEST(Svg, Numbers) {
     append_shortest(out, v);
     EXPECT_EQ(out, s) << v;
   }
+  // The longest forms a double has: 309 digits before the point, 1074 after it.
+  std::string huge, tiny;
+  append_one_decimal(huge, -1.7976931348623157e308);
+  append_shortest(tiny, 4.9406564584124654e-324);
+  EXPECT_EQ(huge.size(), 1 + 309 + 2u);
+  EXPECT_EQ(tiny.size(), 2 + 324u);
+  EXPECT_EQ(tiny.substr(tiny.size() - 2), "05");
 }
 
 TEST(Svg, MissingAndDuplicateIds) {
@@ -144,6 +198,73 @@ TEST(Svg, MissingAndDuplicateIds) {
             std::string::npos)
       << svg;
   EXPECT_EQ(svg.find("50.0\" y2"), std::string::npos);
+}
+
+// Layouts of every kind the writer may get: coordinates whole or not, negative, -0.0, huge or
+// tiny, ids out of order, repeated or missing, edges to missing ids; and styles of any value.
+TEST(Svg, SameTextAsThePlainWriter) {
+  std::mt19937_64 rng(11);
+  const double specials[] = {0.0,   -0.0,   0.05, 0.25,   0.35,   -2.5,   1e15,
+                             -1e15, 9.5e14, 1e21, -1e300, 1e-300, 4e-320, 123456789.25};
+  const auto coordinate = [&]() -> double {
+    switch (rng() % 4) {
+      case 0:
+        return specials[rng() % std::size(specials)];
+      case 1:
+        return static_cast<double>(static_cast<std::int64_t>(rng() % 4001) - 2000) * 40.0;
+      case 2:
+        return std::ldexp(static_cast<double>(rng() % 1000000), -static_cast<int>(rng() % 40));
+      default:
+        return static_cast<double>(static_cast<std::int64_t>(rng() % 200001) - 100000) / 7.0;
+    }
+  };
+  for (int k = 0; k < 400; ++k) {
+    LatticeLayout layout;
+    const std::size_t n = rng() % 12;
+    const bool identity = k % 2 == 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint32_t id =
+          identity ? static_cast<std::uint32_t>(i) : static_cast<std::uint32_t>(rng() % (n + 3));
+      layout.nodes.push_back({coordinate(), coordinate(), id});
+    }
+    for (std::size_t e = rng() % 20; e > 0; --e) {
+      layout.edges.push_back({static_cast<std::uint32_t>(rng() % (n + 2)),
+                              static_cast<std::uint32_t>(rng() % (n + 2))});
+    }
+    layout.width = std::abs(coordinate());
+    layout.height = std::abs(coordinate());
+    const SvgStyle style{coordinate(), coordinate(), k % 3 == 0 ? 1.5 : std::abs(coordinate())};
+    ASSERT_EQ(render_svg(layout, style), reference::plain_svg(layout, style)) << "case " << k;
+  }
+}
+
+// A lattice drawn again from its kept layered order: the same document and the same fragment as
+// a drawing from scratch, and one layout event per drawing, as before.
+TEST(Svg, DrawingsFromTheKeptOrderRepeatTheFirst) {
+  const Lattice l = FCbO().compute(testing::random_context(5, 40, 12, 0.35));
+  const std::string svg = lattice_svg(l);
+  const std::string html = lattice_html(l);
+  testing::Recorder recorder;
+  diagnostics::set_subscriber(&recorder);
+  DrawingCache cache;
+  const std::string first = lattice_svg(l, cache);
+  EXPECT_TRUE(cache.filled());
+  const std::string again = lattice_svg(l, cache);
+  const std::string fragment = lattice_html(l, cache);
+  diagnostics::set_subscriber(nullptr);
+  EXPECT_EQ(first, svg);
+  EXPECT_EQ(again, svg);
+  EXPECT_EQ(fragment, html);
+  const std::string caption =
+      "Lattice \xE2\x80\x94 " + std::to_string(l.size()) + " concepts</div>";
+  EXPECT_EQ(html.substr(html.find(caption) + caption.size()), svg + "</div>");
+  const auto events = recorder.at("quorlan_layout::sugiyama");
+  ASSERT_EQ(events.size(), 3u);
+  for (const auto& e : events) {
+    EXPECT_EQ(std::get<std::uint64_t>(e.values[1]), l.size());
+    EXPECT_EQ(std::get<std::uint64_t>(e.values[2]), l.covers().size());
+    EXPECT_EQ(std::get<std::uint64_t>(e.values[4]), 24u);
+  }
 }
 
 std::string read_file(const std::string& path) {
