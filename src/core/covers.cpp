@@ -14,7 +14,7 @@
 #include "core/covers.h"
 
 #include <algorithm>
-#include <deque>
+#include <span>
 
 #include "core/interrupt.h"
 #include "core/panic.h"
@@ -196,6 +196,7 @@ class NeighbourStep {
       tally_[k].candidates = static_cast<std::uint32_t>(side.candidates.count(k));
     }
     next_.resize(side.candidates.capacity());
+    met_.resize(side.candidates.capacity());
   }
 
   // The neighbours of concept i on this side, in no particular order.
@@ -223,14 +224,14 @@ class NeighbourStep {
       }
     }
     if (!scanned_) {
-      for (std::uint32_t x : met_) key[x] = 0;
+      for (std::uint32_t x : met()) key[x] = 0;
     }
     for (std::uint32_t k : distinct_) {
       if (tally_[k].generators == tally_[k].candidates - own_.size()) neighbours.push_back(k);
     }
     // Candidates met on no line all give the empty key set; that concept is a neighbour when
     // there are such candidates and no other.
-    if (met_.empty() && own_.size() < side_.candidates.capacity()) {
+    if (met_count_ == 0 && own_.size() < side_.candidates.capacity()) {
       bool shared = false;
       neighbours.push_back(index_.find(0, shared, [](std::uint32_t) { return true; }));
     }
@@ -239,8 +240,10 @@ class NeighbourStep {
 
  private:
   // Every candidate's key is kept, and the candidates met found by a scan, when they are few
-  // (up to kScanned) and the lines of a concept's key set are many more (on average, by the
+  // (up to kScanned) and the lines of a concept's key set are not far fewer (on average, by the
   // sizes of the key sets and of the lines): then a scan costs less than listing them as met.
+  // Measured: a scan wins on mushroom (17 line items per candidate), random contexts (0.4 and
+  // more) and bob-ross (1.5); listing wins on T10I4D100K (0.08).
   static constexpr std::size_t kScanned = 1024;
   static bool worth_scanning(const Side& side) {
     const std::size_t candidates = side.candidates.capacity();
@@ -253,7 +256,7 @@ class NeighbourStep {
         static_cast<double>(side.lines.items.size()) / static_cast<double>(side.keys.capacity());
     const double lines_per_concept =
         key_elements / static_cast<double>(side.keys.size()) * line_items;
-    return lines_per_concept >= 4.0 * static_cast<double>(candidates);
+    return lines_per_concept >= 0.2 * static_cast<double>(candidates);
   }
 
   // The keys of every candidate, in a full array per concept of a chain: the concepts met in
@@ -278,9 +281,10 @@ class NeighbourStep {
       side_.keys.for_each(i, [&](std::uint32_t g) { add_line(g, index_.tag(g), key.data()); });
     }
     chain_.push_back(i);
-    met_.clear();
+    met_count_ = 0;
     for (std::uint32_t x = 0; x < key.size(); ++x) {
-      if (key[x] != 0 && !in_own_[x]) met_.push_back(x);
+      met_[met_count_] = x;
+      met_count_ += static_cast<std::size_t>(key[x] != 0) & static_cast<std::size_t>(!in_own_[x]);
     }
     return key.data();
   }
@@ -321,7 +325,7 @@ class NeighbourStep {
 
   // Many candidates: the keys of those met only, gathered in one array and cleared after use.
   std::uint64_t* keys_listed(std::uint32_t i) {
-    met_.clear();
+    met_count_ = 0;
     std::uint64_t* const key = key_.data();
     side_.keys.for_each(i, [&](std::uint32_t g) {
       tick_();
@@ -330,7 +334,7 @@ class NeighbourStep {
       for (const std::uint32_t* p = side_.lines.begin(g); p != end; ++p) {
         const std::uint32_t x = *p;
         if (in_own_[x]) continue;
-        if (key[x] == 0) met_.push_back(x);
+        if (key[x] == 0) met_[met_count_++] = x;
         key[x] += tag;
       }
     });
@@ -360,10 +364,10 @@ class NeighbourStep {
   void group_by_key(const std::uint64_t* key) {
     groups_.clear();
     std::size_t size = 16;
-    while (size < 2 * met_.size()) size *= 2;
+    while (size < 2 * met_count_) size *= 2;
     if (table_.size() < size) table_.resize(size);
     std::fill_n(table_.begin(), size, kNone);
-    for (std::uint32_t x : met_) {
+    for (std::uint32_t x : met()) {
       std::size_t s = (key[x] >> 32) & (size - 1);  // random bits of the key
       for (; table_[s] != kNone && groups_[table_[s]].key != key[x]; s = (s + 1) & (size - 1)) {
       }
@@ -379,6 +383,8 @@ class NeighbourStep {
       ++groups_[table_[s]].size;
     }
   }
+
+  std::span<const std::uint32_t> met() const { return {met_.data(), met_count_}; }
 
   bool member(std::uint32_t k, std::uint32_t x) const {
     const PackedSets& c = side_.candidates;
@@ -404,9 +410,11 @@ class NeighbourStep {
   KeyIndex index_;
   bool scanned_;
   InterruptTicker tick_;
-  std::vector<std::uint8_t> in_own_;      // marks the concept's own candidate set
-  std::vector<std::uint32_t> own_, met_;  // that set as a list; the other candidates met
-  std::vector<std::uint32_t> chain_;      // scanned: the chain of concepts, latest last
+  std::vector<std::uint8_t> in_own_;  // marks the concept's own candidate set
+  std::vector<std::uint32_t> own_;    // that set as a list
+  std::vector<std::uint32_t> met_;    // the other candidates met: the first met_count_
+  std::size_t met_count_ = 0;
+  std::vector<std::uint32_t> chain_;  // scanned: the chain of concepts, latest last
   std::vector<std::vector<std::uint64_t>> chain_keys_;  // scanned: the keys of each
   std::vector<std::uint64_t> key_;                      // listed: per candidate, 0 when not met
   static constexpr std::uint32_t kNone = 0xffffffffu;
@@ -429,38 +437,51 @@ class NeighbourStep {
   std::vector<std::uint32_t> distinct_;  // the concepts given while at i
 };
 
-// Lower neighbours come grouped by upper concept, ascending; bucketing them by lower concept keeps
-// that order within each bucket, so the result is sorted by lower, then upper, in two passes.
-std::vector<CoverPair> sorted_by_lower(const std::deque<CoverPair>& pairs, std::size_t concepts) {
-  std::vector<std::size_t> start;
-  resize_polled(start, concepts + 1);
-  InterruptTicker tick;
-  for (const CoverPair& p : pairs) {
-    tick();
-    ++start[p.first + 1];
+// Pairs as they are found, packed in one word each: lower concept in the high half.
+class FoundPairs {
+ public:
+  void add(std::uint32_t lower, std::uint32_t upper) {
+    pairs_.push_back((std::uint64_t{lower} << 32) | upper);
   }
-  for (std::size_t c = 0; c < concepts; ++c) start[c + 1] += start[c];
-  std::vector<CoverPair> out;
-  resize_polled(out, pairs.size());
-  for (const CoverPair& p : pairs) {
-    tick();
-    out[start[p.first]++] = p;
-  }
-  return out;
-}
 
-// Upper neighbours come grouped by lower concept, ascending, and are sorted within each group.
-std::vector<CoverPair> in_order(const std::deque<CoverPair>& pairs) {
-  std::vector<CoverPair> out;
-  resize_polled(out, pairs.size());
-  InterruptTicker tick;
-  std::size_t k = 0;
-  for (const CoverPair& p : pairs) {
-    tick();
-    out[k++] = p;
+  // Lower neighbours come grouped by upper concept, ascending; bucketing them by lower concept
+  // keeps that order within each bucket, so the result is sorted by lower, then upper.
+  std::vector<CoverPair> sorted_by_lower(std::size_t concepts) const {
+    std::vector<std::size_t> start;
+    resize_polled(start, concepts + 1);
+    InterruptTicker tick;
+    for (std::size_t k = 0; k < pairs_.size(); ++k) {
+      tick();
+      ++start[lower(k) + 1];
+    }
+    for (std::size_t c = 0; c < concepts; ++c) start[c + 1] += start[c];
+    std::vector<CoverPair> out;
+    resize_polled(out, pairs_.size());
+    for (std::size_t k = 0; k < pairs_.size(); ++k) {
+      tick();
+      out[start[lower(k)]++] = {lower(k), upper(k)};
+    }
+    return out;
   }
-  return out;
-}
+
+  // Upper neighbours come grouped by lower concept, ascending, and sorted within each group.
+  std::vector<CoverPair> in_order() const {
+    std::vector<CoverPair> out;
+    resize_polled(out, pairs_.size());
+    InterruptTicker tick;
+    for (std::size_t k = 0; k < pairs_.size(); ++k) {
+      tick();
+      out[k] = {lower(k), upper(k)};
+    }
+    return out;
+  }
+
+ private:
+  std::uint32_t lower(std::size_t k) const { return static_cast<std::uint32_t>(pairs_[k] >> 32); }
+  std::uint32_t upper(std::size_t k) const { return static_cast<std::uint32_t>(pairs_[k]); }
+
+  GrowArray<std::uint64_t> pairs_;  // grows by remapping its pages, not by copying them
+};
 
 }  // namespace
 
@@ -470,7 +491,7 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice, const CoverOptions
       options.side == CoverSide::kAttributes ||
       (options.side == CoverSide::kAuto && lattice.n_attributes() <= lattice.n_objects());
   const Lines by_attribute = columns(lattice);
-  std::deque<CoverPair> pairs;  // grows without moving what it holds
+  FoundPairs pairs;
   std::vector<std::uint32_t> neighbours;
   InterruptTicker tick;
   if (from_attributes) {
@@ -480,9 +501,9 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice, const CoverOptions
       tick();
       neighbours.clear();
       step.run(i, neighbours);
-      for (std::uint32_t k : neighbours) pairs.emplace_back(k, i);
+      for (std::uint32_t k : neighbours) pairs.add(k, i);
     }
-    return sorted_by_lower(pairs, lattice.size());
+    return pairs.sorted_by_lower(lattice.size());
   }
   NeighbourStep step({lattice.intents(), lattice.extents(), by_attribute}, options);
   for (std::uint32_t i = 0; i < lattice.size(); ++i) {
@@ -490,9 +511,9 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice, const CoverOptions
     neighbours.clear();
     step.run(i, neighbours);
     std::sort(neighbours.begin(), neighbours.end());
-    for (std::uint32_t k : neighbours) pairs.emplace_back(i, k);
+    for (std::uint32_t k : neighbours) pairs.add(i, k);
   }
-  return in_order(pairs);
+  return pairs.in_order();
 }
 
 }  // namespace quorlan
