@@ -6,7 +6,8 @@ them, each as a ratio to compute_concepts of the same context, in CPU time of on
 
 A DIR holds a built module (quorlan.abi3.so). Every measurement runs in a fresh child process;
 the builds take turns shape by shape, so that a busy machine slows them alike. Shapes whose
-file is absent from DATA are skipped. Peak is the child's resident peak after the first drawing.
+file is absent from DATA are skipped. Peak is the child's resident peak after the first drawing
+(the parse, the lattice and the document).
 """
 import json
 import os
@@ -30,10 +31,9 @@ def cpu(f):
     return time.process_time() - t, out
 
 ctx = quorlan.parse_context(content, name)
-enum = min(cpu(lambda: quorlan.compute_concepts(ctx))[0] for _ in range(3))
 lattice = quorlan.compute_lattice(ctx)
 first, doc = cpu(lattice.svg)
-peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024
+peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024  # before any list of dicts
 digest = hash(doc), len(doc)
 del doc
 second, doc = cpu(lattice.svg)
@@ -41,6 +41,7 @@ same = (hash(doc), len(doc)) == digest
 del doc
 html, doc = cpu(lattice._repr_html_)
 del doc
+enum = min(cpu(lambda: quorlan.compute_concepts(ctx))[0] for _ in range(3))
 print(json.dumps({"concepts": lattice.n_concepts, "enum": enum, "first": first,
                   "second": second, "html": html, "peak": peak, "same": same,
                   "bytes": digest[1]}))

@@ -208,7 +208,14 @@ class Sweeps {
     const std::size_t c = near.size(v);
     const std::uint32_t* nb = near.begin(v);
     if (c == 0) return 2 * std::uint64_t{position_[v]};
-    if (c == 1) return 2 * std::uint64_t{position_[nb[0]]};
+    const std::uint64_t a = position_[nb[0]];
+    if (c == 1) return 2 * a;
+    const std::uint64_t b = position_[nb[1]];
+    if (c == 2) return a + b;  // the mean of two, doubled
+    if (c == 3) {              // twice the middle one
+      const std::uint64_t d = position_[nb[2]];
+      return 2 * std::max(std::min(a, b), std::min(std::max(a, b), d));
+    }
     if (scratch_.size() < c) scratch_.resize(c);
     for (std::size_t j = 0; j < c; ++j) scratch_[j] = position_[nb[j]];
     return doubled_median(scratch_.data(), c);

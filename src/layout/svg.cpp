@@ -14,6 +14,10 @@
 
 #include "core/interrupt.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace quorlan {
 namespace {
 
@@ -225,6 +229,16 @@ std::string caption(const Lattice& lattice) {
          " concepts</div>";
 }
 
+// The scratch arrays of a drawing (tens of megabytes for a large lattice: the covers' index, the
+// sweeps' neighbour lists, the layout) partly come from the C library's heap, where glibc keeps
+// them after they are freed. Handed back to the system before the document goes to the caller,
+// who copies it, they do not add to the peak of that copy.
+void hand_back_free_heap() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
+
 }  // namespace
 
 void append_one_decimal(std::string& out, double value) { out += one_decimal_text(value); }
@@ -249,8 +263,10 @@ std::string lattice_svg(const Lattice& lattice) {
 }
 
 std::string lattice_svg(const Lattice& lattice, DrawingCache& cache) {
-  return render_svg(sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout),
-                    kStandardStyle);
+  std::string document = render_svg(
+      sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout), kStandardStyle);
+  hand_back_free_heap();
+  return document;
 }
 
 std::string lattice_html(const Lattice& lattice) {
@@ -259,8 +275,11 @@ std::string lattice_html(const Lattice& lattice) {
 }
 
 std::string lattice_html(const Lattice& lattice, DrawingCache& cache) {
-  const LatticeLayout layout = sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout);
-  return render_document(layout, kStandardStyle, caption(lattice), "</div>");
+  std::string fragment =
+      render_document(sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout),
+                      kStandardStyle, caption(lattice), "</div>");
+  hand_back_free_heap();
+  return fragment;
 }
 
 }  // namespace quorlan
