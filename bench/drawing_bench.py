@@ -94,7 +94,7 @@ def measure(build, content, name, scratch):
 
 
 def main():
-    data = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else HERE.parent.parent / "shared" / "data"
+    data = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else HERE.parent.parent / "shared" / "data")
     builds = [arg.split("=", 1) for arg in sys.argv[2:]] or [["module", ""]]
     scratch = pathlib.Path(os.environ.get("TMPDIR", "/tmp")) / f"quorlan-drawing-{os.getpid()}"
     print(f"{'shape':<15} {'build':<8} {'concepts':>9} {'enum s':>8} {'first s':>8} "

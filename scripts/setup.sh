@@ -32,7 +32,7 @@ packages=(ca-certificates g++ make cmake ninja-build pkg-config
           python3 python3-dev python3-venv python3-pip
           libutf8proc-dev libcsv-dev libpugixml-dev nlohmann-json3-dev)
 if [ "$tests" = 1 ]; then
-  packages+=(git libgtest-dev dpkg-dev fonts-dejavu-core)
+  packages+=(git libgtest-dev dpkg-dev fonts-dejavu-core libcairo2)
   # The newest clang with its libFuzzer and sanitizer runtime (libclang-rt-N-dev; Ubuntu 22.04
   # ships it in libclang-common-N-dev). One already installed with its runtime is kept.
   clang=""

@@ -66,7 +66,8 @@ stage_fuzz() {
 
 stage_python() {
   native_build
-  PYTHONPATH="$(pwd)/build/test" "$py" -m pytest -q -p no:cacheprovider tests/python
+  # The native build's module, and the pure-Python companion module from its sources.
+  PYTHONPATH="$(pwd)/build/test:$(pwd)/src" "$py" -m pytest -q -p no:cacheprovider tests/python
 }
 
 stage_wheel() {

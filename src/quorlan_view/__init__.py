@@ -1,0 +1,12 @@
+"""Readable pictures of quorlan's lattices in a notebook.
+
+`labelled(lattice)` draws a lattice as quorlan does, with the names of its objects and
+attributes written on it; `part(lattice, ...)` draws part of a large one (an iceberg, or the
+concepts around one). Both return a `View`, which Jupyter shows fitted to the width of the
+output, and which `save()` writes as SVG (or as PNG or PDF with the package cairosvg). The
+module is pure Python and reads only quorlan's public API: `Lattice.concepts()` and the
+drawing of `Lattice.svg()`, whose circle i is concept i and which has one line per cover.
+"""
+from ._view import View, labelled, part
+
+__all__ = ["View", "labelled", "part"]

@@ -1,0 +1,227 @@
+"""Views of a lattice: labelled drawings of the whole or of a part, and their documents."""
+from __future__ import annotations
+
+import html
+import math
+import os
+import zlib
+from typing import TYPE_CHECKING, Dict, List, Optional, Sequence, Set, Tuple, Union
+
+from ._arrange import Arrangement, Node, arrange
+from ._drawing import Layered, read_drawing
+from ._labels import FONT_SIZE, introduced, listed, shortened, text_width
+from ._layered import layer_part
+
+if TYPE_CHECKING:
+    import quorlan
+    from quorlan import _Concept as Concept
+
+# Scaled down to the width of a narrower page, never wider than drawn.
+_FIT = ' style="max-width:100%;height:auto"'
+RADIUS = 6.0
+STROKE = 1.5
+FONT = "DejaVu Sans Mono, Menlo, Consolas, monospace"
+
+Concepts = Sequence["Concept"]
+
+
+class View:
+    """A labelled drawing of a lattice or of part of one, made by `labelled` or `part`.
+
+    Jupyter shows it through `_repr_html_` (or `_repr_svg_`), scaled down to the width of the
+    output when it is wider. `svg()` gives the standalone document and `save(path)` writes it.
+    """
+
+    def __init__(self, body: str, width: float, height: float, concepts: int, labels: int):
+        self._body = body
+        self.width = width  #: the drawing's natural width, in pixels
+        self.height = height  #: the drawing's natural height, in pixels
+        self.n_concepts = concepts  #: how many concepts the view shows
+        self.n_labels = labels  #: how many labels it writes
+
+    def __repr__(self) -> str:
+        return (f"View(concepts={self.n_concepts}, labels={self.n_labels}, "
+                f"width={self.width:.0f}, height={self.height:.0f})")
+
+    def svg(self) -> str:
+        """The standalone SVG document."""
+        return '<?xml version="1.0" encoding="UTF-8"?>\n' + self._body
+
+    def _repr_svg_(self) -> str:
+        return self.svg()
+
+    def _repr_html_(self) -> str:
+        # Fitted to the output's width; a drawing wider than a notebook's column gets a switch
+        # (a check box, no script) between fitted and actual size, which then scrolls.
+        fitted = '<div style="max-width:100%;overflow-x:auto">' + self._body + "</div>"
+        if self.width <= 900:
+            return '<div class="quorlan-view">' + fitted + "</div>"
+        View._shown += 1  # ids unique in a page, and the same when a notebook is run again
+        switch = f"quorlan-view-{zlib.crc32(self._body.encode()):08x}-{View._shown}"
+        return ('<div class="quorlan-view">'
+                f"<style>#{switch}:checked ~ div svg{{max-width:none!important}}</style>"
+                f'<input type="checkbox" id="{switch}" style="vertical-align:middle">'
+                f'<label for="{switch}" style="color:#666;font-size:0.85em"> actual size '
+                f"({self.width:.0f} px)</label>" + fitted + "</div>")
+
+    _shown = 0  # views shown with a size switch in this process, for unique ids
+
+    def save(self, path: Union[str, "os.PathLike[str]"]) -> None:
+        """Writes the view to `path`: an SVG document for a name ending in .svg, a PNG image or
+        a PDF document for .png or .pdf (these need the package cairosvg)."""
+        suffix = os.path.splitext(os.fspath(path))[1].lower()
+        if suffix == ".svg":
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(self.svg())
+            return
+        if suffix not in (".png", ".pdf"):
+            raise ValueError(f"cannot save a view as {suffix or 'a file without a suffix'}: "
+                             "the name must end in .svg, .png or .pdf")
+        try:
+            import cairosvg  # type: ignore[import-untyped,import-not-found,unused-ignore]
+        except ImportError as e:
+            raise ImportError(f"saving a view as {suffix[1:].upper()} needs the package "
+                              "cairosvg (pip install cairosvg); .svg needs nothing") from e
+        write = cairosvg.svg2png if suffix == ".png" else cairosvg.svg2pdf
+        # At its own size: cairosvg takes the fit to the page for a height of nothing.
+        write(bytestring=self.svg().replace(_FIT, "", 1).encode(), write_to=os.fspath(path))
+
+
+def _number(v: float) -> str:
+    return f"{v:.1f}"
+
+
+def _concept_title(concept: "Concept") -> str:
+    extent, intent = concept["extent"], concept["intent"]
+    return (f"{len(extent)} object{'' if len(extent) == 1 else 's'}: {listed(extent)}\n"
+            f"{len(intent)} attribute{'' if len(intent) == 1 else 's'}: {listed(intent)}")
+
+
+def _document(arranged: Arrangement, concepts: Concepts, full: Dict[Tuple[int, str], List[str]]) \
+        -> Tuple[str, float, float]:
+    left, top, right, bottom = arranged.box
+    width, height = right - left, bottom - top
+    out = [f'<svg xmlns="http://www.w3.org/2000/svg" viewBox="{_number(left)} {_number(top)} '
+           f'{_number(width)} {_number(height)}" width="{_number(width)}" '
+           f'height="{_number(height)}"{_FIT}>\n',
+           f'  <g stroke="#444" stroke-width="{STROKE}" fill="none">\n']
+    for line in arranged.lines:
+        if len(line) == 2:
+            (x1, y1), (x2, y2) = line
+            out.append(f'    <line x1="{_number(x1)}" y1="{_number(y1)}" x2="{_number(x2)}" '
+                       f'y2="{_number(y2)}" />\n')
+        else:
+            points = " ".join(f"{_number(x)},{_number(y)}" for x, y in line)
+            out.append(f'    <polyline points="{points}" />\n')
+    out.append(f'  </g>\n  <g fill="white" stroke="#222" stroke-width="{STROKE}">\n')
+    for node in arranged.nodes:
+        title = html.escape(_concept_title(concepts[node.concept]), quote=False)
+        out.append(f'    <circle cx="{_number(node.x)}" cy="{_number(node.y)}" '
+                   f'r="{_number(node.radius)}" data-concept="{node.concept}">'
+                   f'<title>{title}</title></circle>\n')
+    # Each label over a white halo of itself, which hides the lines behind it.
+    out.append(f'  </g>\n  <g font-family="{FONT}" font-size="{FONT_SIZE:g}" '
+               'text-anchor="middle">\n    <g fill="none" stroke="white" stroke-width="3" '
+               'stroke-linejoin="round">\n')
+    for label in arranged.labels:
+        out.append(f'      <text x="{_number(label.x)}" y="{_number(label.baseline)}">'
+                   f'{html.escape(label.text, quote=False)}</text>\n')
+    out.append('    </g>\n    <g fill="#111">\n')
+    for label in arranged.labels:
+        node = arranged.nodes[label.node]
+        names = full[(node.concept, label.kind)]
+        title = html.escape(listed(names, separator="\n"), quote=False)  # a name a line
+        out.append(f'      <text x="{_number(label.x)}" y="{_number(label.baseline)}" '
+                   f'class="{label.kind}" data-concept="{node.concept}">'
+                   f'{html.escape(label.text, quote=False)}<title>{title}</title></text>\n')
+    out.append("    </g>\n  </g>\n</svg>\n")
+    return "".join(out), width, height
+
+
+def _view(concepts: Concepts, layered: Layered, lattice_covers: Sequence[Tuple[int, int]],
+          sizes: bool) -> View:
+    shown = [c for layer in layered.layers for c in layer]
+    above, below = introduced(concepts, lattice_covers, shown)
+    top = max((len(concepts[c]["extent"]) for c in shown), default=0)
+    full: Dict[Tuple[int, str], List[str]] = {}
+    layers: List[List[Node]] = []
+    index: Dict[int, int] = {}
+    for k, layer in enumerate(layered.layers):
+        row = []
+        for c in layer:
+            radius = RADIUS
+            if sizes:
+                radius = 4.0 + 12.0 * math.sqrt(len(concepts[c]["extent"]) / max(top, 1))
+            node = Node(c, k, radius)
+            if above[c]:
+                node.above = shortened(above[c])
+                node.above_width = text_width(node.above)
+                full[(c, "attribute")] = above[c]
+            if below[c]:
+                node.below = shortened(below[c])
+                node.below_width = text_width(node.below)
+                full[(c, "object")] = below[c]
+            index[c] = len(index)
+            row.append(node)
+        layers.append(row)
+    edges = [(index[u], index[v]) for u, v in layered.covers]
+    arranged = arrange(layers, edges)
+    body, width, height = _document(arranged, concepts, full)
+    return View(body, width, height, len(shown), len(arranged.labels))
+
+
+def labelled(lattice: "quorlan.Lattice", *, sizes: bool = False) -> View:
+    """The lattice drawn as quorlan draws it (the same layers, the same order within each
+    layer), with its reduced labelling: each attribute above the concept that introduces it,
+    each object below the concept that introduces it. No two labels overlap, no label covers a
+    circle, and no line passes through a circle other than its two ends. Every concept has a
+    hover title; with sizes=True a circle's area follows the size of its extent."""
+    concepts = lattice.concepts()
+    drawing = read_drawing(lattice.svg())
+    return _view(concepts, drawing, drawing.covers, sizes)
+
+
+def part(lattice: "quorlan.Lattice", *, min_extent: Optional[int] = None,
+         around: Optional[int] = None, depth: int = 1, sizes: bool = False) -> View:
+    """Part of a large lattice, labelled as `labelled` does: the iceberg of the concepts with at
+    least `min_extent` objects, or the concepts at most `depth` covers away from the concept
+    at index `around` (of `lattice.concepts()`). The part is laid out by the rules of quorlan's
+    own drawing, on the part alone; its lines are the lattice's covers between its concepts."""
+    if (min_extent is None) == (around is None):
+        raise TypeError("part() takes either min_extent or around, and one of them")
+    concepts = lattice.concepts()
+    for name, value in (("min_extent", min_extent), ("around", around), ("depth", depth)):
+        if value is not None and (isinstance(value, bool) or not isinstance(value, int)):
+            raise TypeError(f"{name} must be an int, not {type(value).__name__}")
+    whole = read_drawing(lattice.svg())
+    if min_extent is not None:
+        chosen = [i for i, c in enumerate(concepts) if len(c["extent"]) >= min_extent]
+        if not chosen:
+            raise ValueError(f"no concept has {min_extent} objects or more: the lattice's "
+                             f"largest extent has {len(concepts[0]['extent'])}")
+    else:
+        assert around is not None
+        if not 0 <= around < len(concepts):
+            raise ValueError(f"around must be the index of a concept, from 0 to "
+                             f"{len(concepts) - 1}; got {around}")
+        if depth < 0:
+            raise ValueError(f"depth must be 0 or more; got {depth}")
+        chosen = sorted(_within(around, depth, whole.covers))
+    kept: Set[int] = set(chosen)
+    covers = [(u, v) for u, v in whole.covers if u in kept and v in kept]
+    sizes_of = [len(c["extent"]) for c in concepts]
+    return _view(concepts, layer_part(chosen, sizes_of, covers), whole.covers, sizes)
+
+
+def _within(start: int, depth: int, covers: Sequence[Tuple[int, int]]) -> Set[int]:
+    """The concepts at most `depth` covers away from `start`, up or down."""
+    neighbours: Dict[int, List[int]] = {}
+    for u, v in covers:
+        neighbours.setdefault(u, []).append(v)
+        neighbours.setdefault(v, []).append(u)
+    seen, frontier = {start}, [start]
+    for _ in range(depth):
+        frontier = [n for c in frontier for n in neighbours.get(c, ()) if n not in seen]
+        seen.update(frontier)
+    return seen
+

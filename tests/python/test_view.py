@@ -1,0 +1,262 @@
+"""quorlan_view: its pictures keep their promises (checked on the rendered geometry), they are
+labelled as the reduced labelling says, parts are laid out by the module's own rules, and a
+View shows, saves and refuses as documented."""
+import importlib.util
+import pathlib
+import sys
+
+import pytest
+from hypothesis import HealthCheck, given, settings
+from hypothesis import strategies as st
+
+import quorlan
+import quorlan_view
+from conftest import DATA, contexts, cxt
+from quorlan_view._drawing import read_drawing
+from quorlan_view._layered import layer_part
+from view_geometry import Geometry
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
+
+
+def lattice_of(path):
+    return quorlan.compute_lattice(quorlan.parse_context(path.read_bytes(), path.name))
+
+
+CLASSIC = {
+    "polygons": ROOT / "examples" / "polygons.cxt",
+    "animals": DATA / "cxt" / "animals_en.cxt",
+    "music": DATA / "cxt" / "music_en.cxt",
+}
+
+
+def expected_labels(lattice, shown):
+    """Reduced labelling by its definition: each attribute at the largest extent whose intent
+    holds it, each object at the smallest extent that holds it, where that concept is shown."""
+    concepts = lattice.concepts()
+    size = [len(c["extent"]) for c in concepts]
+    at = {}
+    for i, c in enumerate(concepts):
+        for a in c["intent"]:
+            if ("attribute", a) not in at or size[i] > size[at[("attribute", a)]]:
+                at[("attribute", a)] = i
+        for o in c["extent"]:
+            if ("object", o) not in at or size[i] < size[at[("object", o)]]:
+                at[("object", o)] = i
+    out = {}
+    for (kind, name), i in at.items():
+        if i in shown:
+            out.setdefault((i, kind), []).append(name)
+    return {k: sorted(v) for k, v in out.items()}
+
+
+def written_labels(geometry):
+    return {(c, kind): sorted(title.split("\n")) for _, kind, c, _, title in geometry.labels}
+
+
+def check(view, lattice, shown):
+    g = Geometry(view.svg())
+    assert g.problems() == []
+    assert sorted(c for *_, c, _ in g.circles) == sorted(shown)
+    assert written_labels(g) == expected_labels(lattice, set(shown))
+    # A hover title per concept with both sizes, and a fit to the output's width.
+    concepts = lattice.concepts()
+    for *_, c, title in g.circles:
+        n, m = len(concepts[c]["extent"]), len(concepts[c]["intent"])
+        assert title.startswith(f"{n} object") and f"\n{m} attribute" in title
+    assert 'style="max-width:100%;height:auto"' in g.svg
+    return g
+
+
+@pytest.mark.parametrize("name", sorted(CLASSIC))
+@pytest.mark.parametrize("sizes", [False, True])
+def test_classic_lattices_labelled(name, sizes):
+    lattice = lattice_of(CLASSIC[name])
+    view = quorlan_view.labelled(lattice, sizes=sizes)
+    g = check(view, lattice, range(lattice.n_concepts))
+    # The module's layers and the order within each layer are kept.
+    module = read_drawing(lattice.svg())
+    y = {c: cy for _, cy, _, c, _ in g.circles}
+    x = {c: cx for cx, _, _, c, _ in g.circles}
+    for layer, below in zip(module.layers, module.layers[1:]):
+        assert len({y[c] for c in layer}) == 1 and y[layer[0]] < y[below[0]]
+    for layer in module.layers:
+        assert [x[c] for c in layer] == sorted(x[c] for c in layer)
+    assert view.n_labels == len(g.labels) > 0
+
+
+def test_bob_ross_iceberg():
+    lattice = lattice_of(ROOT / "docs" / "data" / "bob-ross.cxt")
+    view = quorlan_view.part(lattice, min_extent=60)
+    shown = [i for i, c in enumerate(lattice.concepts()) if len(c["extent"]) >= 60]
+    assert view.n_concepts == len(shown) == 99
+    g = check(view, lattice, shown)
+    # Its lines are the lattice's covers among the iceberg's concepts.
+    covers = {(u, v) for u, v in read_drawing(lattice.svg()).covers if u in shown and v in shown}
+    drawn = {(g.at(line[0])[3], g.at(line[-1])[3]) for line in g.lines}
+    assert drawn == covers
+
+
+NAMES = st.text(st.sampled_from("ab<&\"' xyzé日本\u0301-"), min_size=1, max_size=30)
+
+
+@settings(max_examples=40, deadline=None, suppress_health_check=[HealthCheck.too_slow])
+@given(contexts(NAMES, (0, 9), (0, 8)), st.booleans())
+def test_random_lattices_keep_the_promises(context, sizes):
+    objects, attributes, rows = context
+    # Names must be distinct within each kind for the labels to say what they mean.
+    objects = [f"{o}{i}" for i, o in enumerate(objects)]
+    attributes = [f"{a}{j}" for j, a in enumerate(attributes)]
+    marks = ["".join("X" if b else "." for b in row) for row in rows]
+    lattice = quorlan.compute_lattice(quorlan.parse_context(cxt(objects, attributes, marks)))
+    check(quorlan_view.labelled(lattice, sizes=sizes), lattice, range(lattice.n_concepts))
+    top = lattice.concepts()[0]
+    iceberg = [i for i, c in enumerate(lattice.concepts())
+               if len(c["extent"]) * 2 >= len(top["extent"])]
+    check(quorlan_view.part(lattice, min_extent=(len(top["extent"]) + 1) // 2), lattice, iceberg)
+
+
+@settings(max_examples=60, deadline=None)
+@given(contexts(st.just("n"), (0, 12), (0, 7)))
+def test_a_whole_part_is_laid_out_as_the_module_lays_out(context):
+    _, _, rows = context
+    marks = ["".join("X" if b else "." for b in row) for row in rows]
+    m = len(rows[0]) if rows else 0
+    lattice = quorlan.compute_lattice(quorlan.parse_context(
+        cxt([f"o{i}" for i in range(len(rows))], [f"a{j}" for j in range(m)], marks)))
+    module = read_drawing(lattice.svg())
+    sizes = [len(c["extent"]) for c in lattice.concepts()]
+    assert layer_part(range(lattice.n_concepts), sizes, module.covers) == module
+
+
+def test_neighbourhood_of_a_concept():
+    lattice = lattice_of(CLASSIC["animals"])
+    covers = read_drawing(lattice.svg()).covers
+    around = 7
+    one = {around} | {v for u, v in covers if u == around} | {u for u, v in covers if v == around}
+    view = quorlan_view.part(lattice, around=around)
+    g = check(view, lattice, sorted(one))
+    two = set(one)
+    for c in one:
+        two |= {v for u, v in covers if u == c} | {u for u, v in covers if v == c}
+    check(quorlan_view.part(lattice, around=around, depth=2), lattice, sorted(two))
+    assert quorlan_view.part(lattice, around=around, depth=0).n_concepts == 1
+    assert len(g.lines) == sum(1 for u, v in covers if u in one and v in one)
+
+
+def test_view_shows_and_saves(tmp_path, monkeypatch):
+    view = quorlan_view.labelled(lattice_of(CLASSIC["polygons"]))
+    doc = view.svg()
+    assert doc.startswith('<?xml version="1.0" encoding="UTF-8"?>\n<svg ')
+    assert view._repr_svg_() == doc
+    html = view._repr_html_()
+    assert html.startswith('<div class="quorlan-view">') and doc.split("\n", 1)[1] in html
+    assert "actual size" not in html  # narrow enough: no size switch
+    assert "actual size" in quorlan_view.labelled(lattice_of(CLASSIC["music"]))._repr_html_()
+    assert repr(view).startswith("View(concepts=16, labels=15, width=")
+    view.save(tmp_path / "p.svg")
+    assert (tmp_path / "p.svg").read_text(encoding="utf-8") == doc
+    if importlib.util.find_spec("cairosvg") is not None:  # the test set-up installs it
+        from PIL import Image
+        view.save(tmp_path / "p.png")
+        view.save(tmp_path / "p.pdf")
+        image = Image.open(tmp_path / "p.png").convert("RGBA")
+        assert image.size == (round(view.width), round(view.height))
+        # Drawn, names included: pixels as dark as the text (#111), darker than every line and
+        # circle (#444, #222).
+        page = Image.new("RGBA", image.size, "white")
+        page.alpha_composite(image)
+        assert page.convert("L").getextrema()[0] < 25
+        assert (tmp_path / "p.pdf").read_bytes().startswith(b"%PDF")
+    monkeypatch.setitem(sys.modules, "cairosvg", None)  # as when it is not installed
+    for suffix in (".png", ".pdf"):
+        with pytest.raises(ImportError, match="needs the package cairosvg"):
+            view.save(tmp_path / f"p{suffix}")
+    with pytest.raises(ValueError, match="must end in .svg, .png or .pdf"):
+        view.save(tmp_path / "p.txt")
+
+
+@pytest.mark.parametrize("kwargs, error, message", [
+    ({}, TypeError, "either min_extent or around"),
+    ({"min_extent": 1, "around": 0}, TypeError, "either min_extent or around"),
+    ({"min_extent": True}, TypeError, "min_extent must be an int"),
+    ({"around": 1.0}, TypeError, "around must be an int"),
+    ({"min_extent": 10}, ValueError, "no concept has 10 objects or more"),
+    ({"around": 16}, ValueError, "from 0 to 15; got 16"),
+    ({"around": 0, "depth": -1}, ValueError, "depth must be 0 or more"),
+])
+def test_part_refuses_what_it_cannot_draw(kwargs, error, message):
+    with pytest.raises(error, match=message):
+        quorlan_view.part(lattice_of(CLASSIC["polygons"]), **kwargs)
+
+
+@pytest.mark.parametrize("seed, n, m, density", [(1, 40, 12, 0.3), (2, 25, 16, 0.2),
+                                                 (3, 60, 10, 0.45), (4, 12, 30, 0.3)])
+def test_larger_random_lattices_keep_the_promises(seed, n, m, density):
+    import random
+    rng = random.Random(seed)
+    rows = [" ".join(str(j) for j in range(m) if rng.random() < density) for _ in range(n)]
+    lattice = quorlan.compute_lattice(quorlan.parse_context("\n".join(rows).encode(), "r.dat"))
+    for sizes in (False, True):
+        check(quorlan_view.labelled(lattice, sizes=sizes), lattice, range(lattice.n_concepts))
+
+
+# The promises in a real browser, with the fonts it picks: text boxes measured by the browser.
+BROWSER_CHECK = r"""
+<script>
+const svg = document.querySelector('.quorlan-view svg');
+const texts = [...svg.querySelectorAll('text[class]')].map(t => t.getBBox());
+const circles = [...svg.querySelectorAll('circle')].map(
+  c => [+c.getAttribute('cx'), +c.getAttribute('cy'), +c.getAttribute('r')]);
+const problems = [];
+texts.forEach((a, i) => {
+  texts.slice(i + 1).forEach(b => {
+    if (a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height)
+      problems.push('labels overlap');
+  });
+  circles.forEach(([x, y, r]) => {
+    const nx = Math.min(Math.max(x, a.x), a.x + a.width);
+    const ny = Math.min(Math.max(y, a.y), a.y + a.height);
+    if (Math.hypot(x - nx, y - ny) < r) problems.push('label covers a circle');
+  });
+});
+const shown = svg.getBoundingClientRect();
+document.title = JSON.stringify({problems, texts: texts.length, width: shown.width,
+                                 page: document.body.getBoundingClientRect().width});
+</script>"""
+
+
+@pytest.mark.parametrize("name", ["polygons", "music"])
+def test_promises_hold_in_a_browser(tmp_path, name):
+    import json
+    import re
+    import subprocess
+    from test_notebook import chromium
+    browser = chromium()
+    view = quorlan_view.labelled(lattice_of(CLASSIC[name]))
+    page = tmp_path / "page.html"
+    page.write_text("<!DOCTYPE html><html><head><meta charset='utf-8'><style>body{margin:0}"
+                    "</style></head><body style='width:1000px'>" + view._repr_html_() +
+                    BROWSER_CHECK + "</body></html>", encoding="utf-8")
+    flags = ["--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
+             "--force-device-scale-factor=1", "--window-size=1200,900"]
+    dom = subprocess.run([browser, *flags, "--dump-dom", page.as_uri()], capture_output=True,
+                         text=True, timeout=120).stdout
+    seen = json.loads(re.search(r"<title>(.*?)</title>", dom).group(1))
+    assert seen["problems"] == [] and seen["texts"] == view.n_labels
+    assert seen["width"] <= 1000 and seen["page"] == 1000
+    assert seen["width"] == pytest.approx(min(view.width, 1000), abs=1)
+
+
+def test_typed_throughout():
+    # py.typed is shipped, and the module passes mypy's strict mode against quorlan's stubs.
+    import os
+    import subprocess
+    package = pathlib.Path(quorlan_view.__file__).parent
+    assert (package / "py.typed").exists()
+    env = dict(os.environ, MYPYPATH=os.pathsep.join([str(ROOT / "src" / "python"),
+                                                     str(package.parent)]))
+    done = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-incremental",
+                           "-p", "quorlan_view"], capture_output=True, text=True, env=env,
+                          cwd=package.parent, timeout=300)
+    assert done.returncode == 0, done.stdout + done.stderr
