@@ -1,5 +1,5 @@
 """The main job: parse a context file, print its concepts and implications, and write the
-lattice drawing as SVG and as the HTML fragment a notebook shows.
+lattice drawing as SVG and as the HTML fragment a notebook shows, and the labelled picture.
 
     python examples/main.py [context-file] [output-dir]
 """
@@ -7,6 +7,7 @@ import pathlib
 import sys
 
 import quorlan
+import quorlan_view
 
 
 def main() -> None:
@@ -36,7 +37,9 @@ def main() -> None:
         "<!DOCTYPE html>\n<meta charset=\"utf-8\">\n" + lattice._repr_html_() + "\n",
         encoding="utf-8",
     )
-    print(f"\nwrote {out / (stem + '.svg')} and {out / (stem + '.html')}")
+    quorlan_view.labelled(lattice).save(out / f"{stem}-labelled.svg")
+    print(f"\nwrote {out / (stem + '.svg')}, {out / (stem + '.html')} and "
+          f"{out / (stem + '-labelled.svg')} (with the names)")
 
 
 if __name__ == "__main__":

@@ -1,0 +1,66 @@
+"""Brings the documentation's generated parts up to date: runs the guide notebook in place, so
+that its outputs (the pictures among them) are committed with it, and takes the screenshots of
+docs/images in a headless Chromium, 1,000 pixels wide, as a notebook column shows them.
+
+    python scripts/build_docs.py    # with quorlan and quorlan_view importable, chromium on PATH
+"""
+import pathlib
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import nbclient
+import nbformat
+
+import quorlan
+import quorlan_view
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+DOCS = ROOT / "docs"
+
+
+def read(path):
+    return quorlan.compute_lattice(quorlan.parse_context(path.read_bytes(), path.name))
+
+
+def screenshot(view, png, width=1000):
+    """The view as a notebook's HTML output shows it, in a column `width` pixels wide."""
+    browser = next(filter(None, map(shutil.which, ("chromium", "chromium-browser"))), None)
+    if browser is None:
+        sys.exit("build_docs: no chromium on PATH")
+    scale = min(1.0, width / view.width)
+    height = int(view.height * scale) + 40  # the size switch's line above wide pictures
+    with tempfile.TemporaryDirectory() as tmp:
+        page = pathlib.Path(tmp) / "page.html"
+        page.write_text("<!DOCTYPE html><html><head><meta charset='utf-8'><style>"
+                        "body{margin:0;background:white}</style></head><body>"
+                        f"<div style='width:{width}px;padding:4px'>{view._repr_html_()}</div>"
+                        "</body></html>", encoding="utf-8")
+        subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu",
+                        "--hide-scrollbars", "--force-device-scale-factor=1",
+                        f"--window-size={width + 8},{height}", f"--screenshot={png}",
+                        page.as_uri()], check=True, capture_output=True, timeout=120)
+
+
+def main():
+    guide = DOCS / "guide.ipynb"
+    nb = nbformat.read(guide, as_version=4)
+    nbclient.NotebookClient(nb, timeout=300, kernel_name="python3",
+                            resources={"metadata": {"path": str(DOCS)}}).execute()
+    nbformat.write(nb, guide)
+    images = DOCS / "images"
+    images.mkdir(exist_ok=True)
+    bob = read(DOCS / "data" / "bob-ross.cxt")
+    for name, view in [
+        ("polygons", quorlan_view.labelled(read(ROOT / "examples" / "polygons.cxt"))),
+        ("animals", quorlan_view.labelled(read(ROOT / "tests" / "data" / "cxt" / "animals_en.cxt"))),
+        ("music", quorlan_view.labelled(read(ROOT / "tests" / "data" / "cxt" / "music_en.cxt"))),
+        ("bob-ross-iceberg", quorlan_view.part(bob, min_extent=60)),
+    ]:
+        screenshot(view, images / f"{name}.png")
+        print(f"docs/images/{name}.png: {view!r}")
+
+
+if __name__ == "__main__":
+    main()
