@@ -91,6 +91,44 @@ def wide(n, m):
     return data.encode(), "w.cxt"
 
 
+def ordinary_cxt(size):
+    """Objects named "object 17" over 100 attributes, a third of the cells marked."""
+    rng = __import__("random").Random(7)
+    m = 100
+    row_bytes = len("object 0000000\n") + m + 1
+    n = size // row_bytes
+    rows = ["".join("X" if rng.random() < 0.33 else "." for _ in range(m)) for _ in range(997)]
+    data = ("B\n\n%d\n%d\n\n" % (n, m) + "".join("object %d\n" % i for i in range(n)) +
+            "".join("attribute %d\n" % j for j in range(m)) +
+            "".join(rows[i % 997] + "\n" for i in range(n)))
+    return data.encode(), "h.cxt"
+
+
+def ordinary_fimi(size):
+    """Transactions of 20 items out of 1,000."""
+    rng = __import__("random").Random(8)
+    lines = [" ".join(map(str, sorted(rng.sample(range(1000), 20)))) + "\n" for _ in range(997)]
+    out, total, i = [], 0, 0
+    while total < size:
+        out.append(lines[i % 997])
+        total += len(out[-1])
+        i += 1
+    return "".join(out).encode(), "h.dat"
+
+
+def ordinary_csv(size):
+    """A header of 100 attributes, rows of 0 and 1 named "object 17"."""
+    rng = __import__("random").Random(9)
+    rows = [",".join("1" if rng.random() < 0.33 else "0" for _ in range(100)) for _ in range(997)]
+    out = ["name," + ",".join("attribute %d" % j for j in range(100)) + "\n"]
+    total, i = len(out[0]), 0
+    while total < size:
+        out.append("object %d,%s\n" % (i, rows[i % 997]))
+        total += len(out[-1])
+        i += 1
+    return "".join(out).encode(), "h.csv"
+
+
 ALGORITHMS = ["next-closure", "fcbo", "in-close-5"]
 
 # (name, builder of (bytes, file name), operations)
@@ -127,6 +165,17 @@ CASES = [
     ("fimi 50 MB", lambda: (b"1 2 3 4 5 6 7 8 9 10 11 12\n" * 2_000_000, "h.dat"), ["sigint"]),
     ("wide 1 x 10^5", lambda: wide(1, 100_000), ALGORITHMS),
     ("wide 3 x 10^6", lambda: wide(3, 1_000_000), ALGORITHMS),
+    ("cxt 100 MB", lambda: ordinary_cxt(100_000_000), ["parse"]),
+    ("fimi 100 MB", lambda: ordinary_fimi(100_000_000), ["parse"]),
+    ("csv 100 MB", lambda: ordinary_csv(100_000_000), ["parse"]),
+    ("json 100 MB string", lambda: (
+        b'{"quorlan_version": "1", "context": {"objects": ["' + b"n" * 100_000_000 +
+        b'"], "attributes": ["a"], "incidence": [[true]]}}', "h.json"), ["parse"]),
+    ("xml 100 MB name", lambda: (b'<C><Attribute Name="a"/><Object><Name>' + b"n" * 100_000_000 +
+                                 b"</Name></Object></C>", "h.xml"), ["parse"]),
+    ("xml 100 MB attribute", lambda: (b'<C><Attribute Name="' + b"a" * 100_000_000 +
+                                      b'"/><Object><Name>o</Name></Object></C>', "h.xml"),
+     ["parse"]),
     ("10^6 short fimi rows", lambda: (b"1 2\n" * 1_000_000, "h.dat"), ["parse"]),
     ("10^6 short cxt rows", lambda: (
         ("B\n\n%d\n2\n\n" % 1_000_000 + "".join("o%d\n" % i for i in range(1_000_000)) +

@@ -126,7 +126,7 @@ class Cursor {
  public:
   explicit Cursor(char* p) : p_(p) {}
   Cursor& operator<<(std::string_view s) {
-    std::memcpy(p_, s.data(), s.size());
+    if (!s.empty()) std::memcpy(p_, s.data(), s.size());  // an empty view may hold no address
     p_ += s.size();
     return *this;
   }
