@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/panic.h"
+
 namespace quorlan {
 
 std::string ContextError::display() const {
@@ -17,19 +19,38 @@ std::string ContextError::display() const {
   return {};
 }
 
-void IncidenceBuilder::end_row(std::size_t length) {
-  if (first_row_ == SIZE_MAX) {
-    first_row_ = rows();
-    first_length_ = length;
-  } else if (length != first_length_ && other_row_ == SIZE_MAX) {
-    other_row_ = rows();
-    other_length_ = length;
-  }
-  starts_.push_back(items_.size());
+void IncidenceBuilder::enter(Mode mode) {
+  if (mode_ == Mode::kUnknown) mode_ = mode;
+  if (mode_ != mode) panic("incidence rows ended both with and without a length");
 }
 
-Result<Context, ContextError> IncidenceBuilder::build(NameList objects, NameList attributes,
-                                                      SetForm form) && {
+void IncidenceBuilder::end_row(std::size_t length) {
+  enter(Mode::kStored);
+  const std::size_t count = items_.size();
+  if (first_row_ == SIZE_MAX) {
+    first_row_ = rows_;
+    first_length_ = length;
+    store_ = std::make_unique<PackedSets>(length);
+  }
+  if (length == first_length_) {
+    store_->push_list(items_.data(), count);
+    incidences_ += count;
+  } else if (other_row_ == SIZE_MAX) {
+    // The context cannot be built; only this row's number and length are kept for the error.
+    other_row_ = rows_;
+    other_length_ = length;
+  }
+  items_.truncate(0);
+  ++rows_;
+}
+
+void IncidenceBuilder::end_row() {
+  enter(Mode::kLists);
+  starts_.push_back(items_.size());
+  ++rows_;
+}
+
+Result<Context, ContextError> IncidenceBuilder::build(NameList objects, NameList attributes) && {
   const std::size_t m = attributes.size();
   // Every row with a length before other_row_ has the first one's.
   if (first_row_ != SIZE_MAX && first_length_ != m) {
@@ -38,8 +59,11 @@ Result<Context, ContextError> IncidenceBuilder::build(NameList objects, NameList
   if (other_row_ != SIZE_MAX) {
     return fail(ContextError::incidence_row_length(other_row_, other_length_, m));
   }
-  PackedSets rows(m, form);
-  rows.push_lists(std::move(items_), std::move(starts_));
+  if (mode_ == Mode::kStored) {
+    return Context(std::move(objects), std::move(attributes), std::move(*store_));
+  }
+  PackedSets rows(m);
+  if (mode_ == Mode::kLists) rows.push_lists(std::move(items_), std::move(starts_));
   return Context(std::move(objects), std::move(attributes), std::move(rows));
 }
 

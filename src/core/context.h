@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,35 +33,48 @@ struct ContextError {
 
 class Context;
 
-// Collects the incidence row by row, each row as ascending attribute indices, most with the
-// number of attributes they were given for; those are checked against the attribute count when
-// the context is built. Rows go into one buffer, with no allocation per row.
+// Collects the incidence row by row, each row as ascending attribute indices. Rows made for a
+// number of attributes (end_row(length)) go into the context's store as they end, so that only
+// the row being built is held as a list; those lengths are checked against the attribute count
+// when the context is built. Rows made for whatever number there will be (end_row(), FIMI) are
+// kept as lists in one growing buffer, which the store then takes over.
 class IncidenceBuilder {
  public:
   IncidenceBuilder() = default;
   // Rows already laid out, handed over whole: row r is items[starts[r], starts[r + 1]),
   // ascending, with starts[0] = 0; each made for whatever number of attributes there will be.
-  IncidenceBuilder(std::vector<std::uint32_t> items, GrowArray<std::uintptr_t> starts)
-      : items_(std::move(items)), starts_(std::move(starts)) {}
+  IncidenceBuilder(GrowArray<std::uint32_t> items, GrowArray<std::uintptr_t> starts)
+      : items_(std::move(items)),
+        starts_(std::move(starts)),
+        rows_(starts_.size() - 1),
+        mode_(Mode::kLists) {}
 
   // Appends attribute j to the row being built (ascending and distinct within a row).
   void add(std::uint32_t j) { items_.push_back(j); }
   // Ends the row being built, made for `length` attributes.
   void end_row(std::size_t length);
   // Ends a row made for whatever number of attributes the context will have.
-  void end_row() { starts_.push_back(items_.size()); }
-  std::size_t rows() const { return starts_.size() - 1; }
-  std::size_t incidences() const { return items_.size(); }
+  void end_row();
+  std::size_t rows() const { return rows_; }
+  std::size_t incidences() const {
+    return mode_ == Mode::kLists ? items_.size() : incidences_ + items_.size();
+  }
 
   // The first row whose length differs from the attribute count is reported, as Context::create
-  // does; rows are stored in `form`.
-  Result<Context, ContextError> build(NameList objects, NameList attributes,
-                                      SetForm form = SetForm::kBySize) &&;
+  // does.
+  Result<Context, ContextError> build(NameList objects, NameList attributes) &&;
 
  private:
-  std::vector<std::uint32_t> items_;
-  // Where each row begins in items_, and where the one being built begins.
+  enum class Mode { kUnknown, kStored, kLists };
+  void enter(Mode mode);
+
+  // The row being built; with kLists, every row, row r at [starts_[r], starts_[r + 1]).
+  GrowArray<std::uint32_t> items_;
   GrowArray<std::uintptr_t> starts_ = GrowArray<std::uintptr_t>(1);
+  std::unique_ptr<PackedSets> store_;  // kStored: the rows of the first row's length
+  std::size_t rows_ = 0;
+  std::size_t incidences_ = 0;  // kStored: of the rows stored
+  Mode mode_ = Mode::kUnknown;
   // Rows given with a length mostly share one; only the first such row and the first of
   // another length are kept.
   std::size_t first_row_ = SIZE_MAX, first_length_ = 0;

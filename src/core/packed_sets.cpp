@@ -83,7 +83,7 @@ T* BlockBuffer<T>::append(std::size_t count) {
 }
 
 template <class T>
-const T* BlockBuffer<T>::adopt(std::vector<T>&& items) {
+const T* BlockBuffer<T>::adopt(GrowArray<T>&& items) {
   Block b;
   b.adopted = std::move(items);
   b.data = b.adopted.data();
@@ -134,14 +134,11 @@ void PackedSets::push_words(const Word* words, std::size_t count) {
   places_.push_back(place(w));
 }
 
-void PackedSets::push_lists(std::vector<std::uint32_t>&& items,
-                            GrowArray<std::uintptr_t>&& starts) {
+void PackedSets::push_lists(GrowArray<std::uint32_t>&& items, GrowArray<std::uintptr_t>&& starts) {
   const std::size_t sets = starts.size() == 0 ? 0 : starts.size() - 1;
   const auto length = [&](std::size_t k) { return starts[k + 1] - starts[k]; };
-  bool all_lists = size() == 0;
-  for (std::size_t k = 0; k < sets && all_lists; ++k) all_lists = as_list(length(k));
-  if (!all_lists) {
-    InterruptTicker tick;
+  InterruptTicker tick;
+  if (size() != 0) {
     for (std::size_t k = 0; k < sets; ++k) {
       tick();
       push_list(items.data() + starts[k], length(k));
@@ -150,10 +147,23 @@ void PackedSets::push_lists(std::vector<std::uint32_t>&& items,
   }
   const std::uint32_t* first = lists_.adopt(std::move(items));
   counts_.reserve(sets);
+  // Each offset becomes the place of its set where it stands: a list's place is its address in
+  // the adopted items; a set kept as words gets words of its own. starts[k + 1] is read before
+  // starts[k + 1] itself is replaced, on the next turn.
   std::uintptr_t* at = starts.data();
   for (std::size_t k = 0; k < sets; ++k) {
-    counts_.push_back(static_cast<std::uint32_t>(length(k)));
-    at[k] = place(first + at[k]) | kListBit;
+    tick();
+    const std::size_t count = length(k);
+    const std::uint32_t* members = first + at[k];
+    counts_.push_back(static_cast<std::uint32_t>(count));
+    if (as_list(count)) {
+      at[k] = place(members) | kListBit;
+      continue;
+    }
+    Word* w = words_.append(words_per_set_);
+    std::fill(w, w + words_per_set_, Word{0});
+    for (std::size_t i = 0; i < count; ++i) set_bit(w, members[i]);
+    at[k] = place(w);
   }
   starts.pop_back();
   places_ = std::move(starts);

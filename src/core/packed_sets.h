@@ -23,38 +23,6 @@ namespace quorlan {
 // How the sets of a store are kept: each by its size (the default), or all in one form.
 enum class SetForm { kBySize, kList, kWords };
 
-// Items appended in runs that each stay in one block, found again by their address: blocks
-// never move.
-template <class T>
-class BlockBuffer {
- public:
-  // Room for `count` items in one block. The items are not initialised.
-  T* append(std::size_t count);
-  // Takes over a vector's items as the first block (the buffer must be empty); returns them.
-  const T* adopt(std::vector<T>&& items);
-
-  BlockBuffer() = default;
-  BlockBuffer(BlockBuffer&&) noexcept = default;
-  BlockBuffer& operator=(BlockBuffer&&) noexcept = default;
-
- private:
-  // Large blocks are mapped from the system directly (so that their pages go back to it when
-  // freed) and aligned to huge pages; the others come from malloc.
-  struct Free {
-    std::size_t mapped = 0;  // bytes mapped, or 0 for malloc
-    void operator()(T* p) const;
-  };
-  struct Block {
-    std::unique_ptr<T[], Free> owned;  // a fresh block; empty for an adopted vector
-    std::vector<T> adopted;
-    T* data = nullptr;
-    std::size_t capacity = 0, used = 0;
-  };
-  void add_block(std::size_t capacity);
-  std::vector<Block> blocks_;
-  std::size_t total_ = 0;  // the capacity of all blocks
-};
-
 // A growing array of plain integers on malloc and realloc: indexing is a vector's, and where
 // the C library grows large allocations by remapping their pages (glibc), growing copies nothing
 // and never holds the old and the new array at once.
@@ -64,11 +32,21 @@ class GrowArray {
   std::size_t size() const { return size_; }
   T operator[](std::size_t i) const { return data_[i]; }
   T* data() { return data_; }
+  const T* data() const { return data_; }
   void pop_back() { --size_; }
   void push_back(T value) {
     if (size_ == capacity_) grow(std::max<std::size_t>(1024, capacity_ * 2));
     data_[size_++] = value;
   }
+  void append(const T* values, std::size_t count) {
+    if (count > capacity_ - size_) {
+      grow(std::max({std::size_t{1024}, capacity_ * 2, size_ + count}));
+    }
+    if (count != 0) std::copy_n(values, count, data_ + size_);
+    size_ += count;
+  }
+  // Keeps the first `size` items (no more than there are).
+  void truncate(std::size_t size) { size_ = std::min(size, size_); }
   void reserve(std::size_t capacity) {
     if (capacity > capacity_) grow(capacity);
   }
@@ -113,6 +91,38 @@ class GrowArray {
   std::size_t size_ = 0, capacity_ = 0;
 };
 
+// Items appended in runs that each stay in one block, found again by their address: blocks
+// never move.
+template <class T>
+class BlockBuffer {
+ public:
+  // Room for `count` items in one block. The items are not initialised.
+  T* append(std::size_t count);
+  // Takes over an array's items as the first block (the buffer must be empty); returns them.
+  const T* adopt(GrowArray<T>&& items);
+
+  BlockBuffer() = default;
+  BlockBuffer(BlockBuffer&&) noexcept = default;
+  BlockBuffer& operator=(BlockBuffer&&) noexcept = default;
+
+ private:
+  // Large blocks are mapped from the system directly (so that their pages go back to it when
+  // freed) and aligned to huge pages; the others come from malloc.
+  struct Free {
+    std::size_t mapped = 0;  // bytes mapped, or 0 for malloc
+    void operator()(T* p) const;
+  };
+  struct Block {
+    std::unique_ptr<T[], Free> owned;  // a fresh block; empty for an adopted array
+    GrowArray<T> adopted;
+    T* data = nullptr;
+    std::size_t capacity = 0, used = 0;
+  };
+  void add_block(std::size_t capacity);
+  std::vector<Block> blocks_;
+  std::size_t total_ = 0;  // the capacity of all blocks
+};
+
 class PackedSets {
  public:
   explicit PackedSets(std::size_t capacity, SetForm form = SetForm::kBySize)
@@ -140,9 +150,10 @@ class PackedSets {
   void push_words(const Word* words) { push_words(words, count_bits(words, words_per_set_)); }
   void push_words(const Word* words, std::size_t count);
   // Appends the sets items[starts[k], starts[k + 1]), each an ascending list. When the store is
-  // empty and every one of them is kept as a list, the items are taken over, not copied.
-  // The offsets become the sets' places where they stand, so the store takes no second array.
-  void push_lists(std::vector<std::uint32_t>&& items, GrowArray<std::uintptr_t>&& starts);
+  // empty, the items are taken over, not copied: the sets kept as lists stay where they are, and
+  // those kept as words are written anew (their items left unused). The offsets become the
+  // sets' places where they stand, so the store takes no second array.
+  void push_lists(GrowArray<std::uint32_t>&& items, GrowArray<std::uintptr_t>&& starts);
 
   // The members of a list set; only valid when is_list(i).
   const std::uint32_t* list(std::size_t i) const {

@@ -49,18 +49,27 @@ std::optional<std::uint32_t> character_number(std::string_view ref) {
   return static_cast<std::uint32_t>(cp);
 }
 
-// Raw text with its references resolved, or the reason one of them cannot be.
+// Raw text with its references resolved, or the reason one of them cannot be. Text without a
+// reference is the raw text itself: nothing is copied.
 struct Resolved {
-  std::string text;
+  std::string_view raw;
+  std::string resolved;  // when the raw text has a reference
   const char* error = nullptr;
+  std::string_view text() const {
+    return raw.find('&') == std::string_view::npos ? raw : std::string_view(resolved);
+  }
 };
 
 Resolved resolve_references(std::string_view raw) {
   Resolved out;
-  out.text.reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
+  out.raw = raw;
+  const std::size_t first = raw.find('&');
+  if (first == std::string_view::npos) return out;
+  out.resolved.reserve(raw.size());
+  out.resolved.append(raw.substr(0, first));
+  for (std::size_t i = first; i < raw.size(); ++i) {
     if (raw[i] != '&') {
-      out.text += raw[i];
+      out.resolved += raw[i];
       continue;
     }
     const std::size_t semi = raw.find(';', i + 1);
@@ -80,9 +89,9 @@ Resolved resolve_references(std::string_view raw) {
         out.error = "reference to invalid character number";
         return out;
       }
-      text::append_scalar(out.text, static_cast<std::int32_t>(*cp));
+      text::append_scalar(out.resolved, static_cast<std::int32_t>(*cp));
     } else if (p != std::end(kPredefined)) {
-      out.text += p->second;
+      out.resolved += p->second;
     } else {
       out.error = "undefined entity";
       return out;
@@ -119,7 +128,8 @@ class XmlReader final : public xml::Handler {
   bool start(std::string_view n, const xml::Attributes& attributes, bool self_closing) override {
     if (n == "Object" && !self_closing) {
       in_object_ = true;
-      current_name_.reset();
+      objects_.drop_building();  // the name of an enclosing object that did not end
+      named_ = false;
       current_ids_.clear();
     } else if (n == "Name" && !self_closing) {
       if (in_object_) in_name_ = true;
@@ -127,44 +137,47 @@ class XmlReader final : public xml::Handler {
       // The first Id or Name; one whose references cannot be resolved declares nothing.
       if (const std::optional<std::string_view> v = attributes.first_of("Id", "Name")) {
         const Resolved name = resolve_references(*v);
-        if (name.error == nullptr) return declare_attribute(name.text);
+        if (name.error == nullptr) return declare_attribute(name.text());
       }
     } else if (n == "HasAttribute" && in_object_) {
       const std::optional<std::string_view> v = attributes.first_of("Id", "AttributeIdentifier");
       if (!v) return true;
       const Resolved id = resolve_references(*v);
       if (id.error != nullptr) return true;
-      if (const std::optional<std::uint64_t> p = text::parse_unsigned(id.text, UINT64_MAX)) {
+      if (const std::optional<std::uint64_t> p = text::parse_unsigned(id.text(), UINT64_MAX)) {
         current_ids_.push_back(*p);
       }
     }
     return true;
   }
 
-  // A text node: the first non-empty one after an opening Name tag names the object.
+  // A text node: the first non-empty one after an opening Name tag names the object. The name
+  // goes to the object names at once, to be completed when the object ends (objects do not
+  // nest, so no other name comes in between).
   bool text(std::string_view raw) override {
     const std::string_view t = trim_xml(raw);
     if (!in_name_ || t.empty()) return true;
-    Resolved name = resolve_references(t);
+    const Resolved name = resolve_references(t);
     if (name.error != nullptr) {
       error_ = FormatError::parse(kXml, std::string("invalid text in <Name>: ") + name.error);
       return false;
     }
-    current_name_ = std::move(name.text);
+    objects_.extend(name.text());
+    named_ = true;
     in_name_ = false;
     return true;
   }
 
   bool end(std::string_view n) override {
     if (n != "Object" || !in_object_) return true;
-    const std::string object_name =
-        current_name_ ? *current_name_ : text::numbered('g', objects_.size());
     const std::size_t a = attributes_.size();
     for (std::uint64_t p : current_ids_) {
       if (p >= a) {
-        error_ = FormatError::invalid(
-            kXml, "object " + text::quoted(object_name) + " references attribute id " +
-                      std::to_string(p) + ", only " + std::to_string(a) + " attributes declared");
+        const std::string name = named_ ? text::quoted(objects_.building())
+                                        : text::quoted(text::numbered('g', objects_.size()));
+        error_ = FormatError::invalid(kXml, "object " + name + " references attribute id " +
+                                                std::to_string(p) + ", only " + std::to_string(a) +
+                                                " attributes declared");
         return false;
       }
     }
@@ -176,7 +189,11 @@ class XmlReader final : public xml::Handler {
     current_ids_.erase(std::unique(current_ids_.begin(), current_ids_.end()), current_ids_.end());
     for (std::uint64_t p : current_ids_) rows_.add(static_cast<std::uint32_t>(p));
     rows_.end_row(a);
-    objects_.push_back(object_name);
+    if (named_) {
+      objects_.end_name();
+    } else {
+      objects_.push_back(text::numbered('g', objects_.size()));
+    }
     in_object_ = false;
     return true;
   }
@@ -195,7 +212,7 @@ class XmlReader final : public xml::Handler {
   NameList attributes_, objects_;
   IncidenceBuilder rows_;
   bool in_object_ = false, in_name_ = false;
-  std::optional<std::string> current_name_;
+  bool named_ = false;  // the object's name is being built in objects_
   std::vector<std::uint64_t> current_ids_;
 };
 

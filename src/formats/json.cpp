@@ -131,7 +131,8 @@ class DocumentHandler {
     if (slot == Slot::kUnknown) return true;
     if (slot == Slot::kVersion) return true;  // read and discarded
     if (!stack_.empty() && stack_.back().kind == Frame::Kind::kNames) {
-      stack_.back().names->push_back(s);
+      // The lexer's own buffer, given away: a long name is kept without a copy.
+      stack_.back().names->adopt(std::move(s));
       return true;
     }
     return type_error("string " + text::clipped(text::printable_bytes(s), "\"", "\""), slot);

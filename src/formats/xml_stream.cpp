@@ -97,6 +97,8 @@ class Streamer {
   bool is_placeholder(const pugi::xml_node& n) const { return n == sentinel_ || n == innermost_; }
   std::string_view carried_name(std::uint64_t at) const;
   std::size_t skip_misc(std::size_t p, std::size_t bound) const;
+  std::size_t construct_end(std::size_t p) const;
+  std::size_t next_window_size(std::size_t size) const;
   std::size_t end_tag_at(std::size_t p, std::string_view name, std::size_t bound) const;
   std::size_t tag_end(std::size_t name_at, std::size_t bound) const;
   std::optional<Error> attribute_error(const pugi::xml_node& e, std::size_t at);
@@ -133,6 +135,15 @@ class Streamer {
 };
 
 void Streamer::parse_window(bool open_innermost_by_name) {
+  // A window larger than the last one gets a buffer of its own, the old one freed first (the
+  // document points into it): a long construct's window is then never held twice.
+  const std::size_t name = open_innermost_by_name ? carried_name(carried_.back()).size() : 0;
+  const std::size_t room = (end_ - pos_) + name + kSentinel.size() + 8;  // the prefix, the ends
+  if (room > buffer_.capacity()) {
+    doc_.reset();
+    std::vector<char>().swap(buffer_);
+    buffer_.reserve(room);
+  }
   buffer_.clear();
   const bool sentinel = pos_ > 0 && carried_.size() > (open_innermost_by_name ? 1u : 0u);
   if (sentinel) buffer_.insert(buffer_.end(), kSentinel.begin(), kSentinel.end());
@@ -229,8 +240,8 @@ StreamResult Streamer::run() {
         if (!is_placeholder(e)) carried_.push_back(to_input(e.offset_debug()));
       }
       const std::size_t progress = consumed - pos_;
-      size =
-          progress == 0 ? size * 2 : std::clamp(2 * progress, windows_.smallest, windows_.largest);
+      size = progress == 0 ? next_window_size(size)
+                           : std::clamp(2 * progress, windows_.smallest, windows_.largest);
       by_name = by_name && progress == 0;
       pos_ = consumed;
       continue;
@@ -240,6 +251,49 @@ StreamResult Streamer::run() {
     if (top_level_ == 0) return {Outcome::kError, {in_.size(), "no element found"}};
     return {Outcome::kEnd, {}};
   }
+}
+
+// Where the construct that begins at p ends (just past it), as far as a scan can tell without
+// parsing: a run of text at the next '<', a comment, CDATA section or processing instruction at
+// its terminator, a tag at the first '>' outside quotes. kNone when the input ends first, and
+// for a document type declaration, whose internal subset the scan does not follow.
+std::size_t Streamer::construct_end(std::size_t p) const {
+  const std::string_view in = in_.substr(0, limit_);
+  const auto past = [&](std::string_view terminator, std::size_t from) {
+    const std::size_t at = in.find(terminator, from);
+    return at == std::string_view::npos ? kNone : at + terminator.size();
+  };
+  if (p >= in.size()) return kNone;
+  if (in[p] != '<') {
+    const std::size_t lt = in.find('<', p);
+    return lt == std::string_view::npos ? kNone : lt;
+  }
+  if (in.substr(p, 4) == "<!--") return past("-->", p + 4);
+  if (in.substr(p, 9) == "<![CDATA[") return past("]]>", p + 9);
+  if (in.substr(p, 2) == "<?") return past("?>", p + 2);
+  if (in.substr(p, 2) == "<!") return kNone;
+  char quote = 0;
+  for (std::size_t q = p + 1; q < in.size(); ++q) {
+    const char c = in[q];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '>') {
+      return q + 1;
+    }
+  }
+  return kNone;
+}
+
+// The window after one that held no whole construct: one that holds the construct at its start
+// with a little room after it, where a scan finds its end and that is larger; otherwise twice
+// the last. Each is larger than the last, so the windows reach the construct's end.
+std::size_t Streamer::next_window_size(std::size_t size) const {
+  constexpr std::size_t kRoomAfter = 64;
+  const std::size_t end = construct_end(pos_);
+  if (end != kNone && end - pos_ + kRoomAfter > size) return end - pos_ + kRoomAfter;
+  return size * 2;
 }
 
 // Delivers the events of the window's whole constructs, in document order.

@@ -21,11 +21,12 @@ Context transposed(const Context& context) {
     rows.for_each(g, [&](std::uint32_t j) { ++at[j + 1]; });
   }
   for (std::size_t j = 0; j < m; ++j) at[j + 1] += at[j];
-  std::vector<std::uint32_t> items(at[m]);
+  GrowArray<std::uint32_t> items(at[m]);
+  std::uint32_t* item = items.data();
   std::vector<std::uintptr_t> fill(at, at + m);
   for (std::size_t g = 0; g < std::min(n, rows.size()); ++g) {
     tick();
-    rows.for_each(g, [&](std::uint32_t j) { items[fill[j]++] = static_cast<std::uint32_t>(g); });
+    rows.for_each(g, [&](std::uint32_t j) { item[fill[j]++] = static_cast<std::uint32_t>(g); });
   }
   return IncidenceBuilder(std::move(items), std::move(start))
       .build(NameList::generated('a', m), NameList::generated('o', n))

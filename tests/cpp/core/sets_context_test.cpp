@@ -158,32 +158,58 @@ TEST(PackedSets, FormsAndTakenOverLists) {
       EXPECT_EQ(sets.materialize<AttributeTag>(i).ones(), back);
     }
   }
-  // Three sets handed over as one buffer: kept as lists when all are short, else one by one.
+  // Sets handed over as one buffer: the short ones stay where they are, a long one (in the
+  // middle, so that the sets after it are placed from offsets read before it was written) is
+  // written as words; into a store that holds sets already, each is copied.
   for (const bool with_big : {false, true}) {
-    std::vector<std::uint32_t> items = {1, 2, 7};
-    GrowArray<std::uintptr_t> starts;
-    for (const std::uintptr_t s : {0, 1, 1, 3}) starts.push_back(s);
-    if (with_big) {
-      items.insert(items.end(), big.begin(), big.end());
-      starts.push_back(items.size());
-    }
-    PackedSets sets(200);
-    sets.push_lists(std::move(items), std::move(starts));
-    ASSERT_EQ(sets.size(), with_big ? 4u : 3u);
-    EXPECT_EQ(sets.materialize<AttributeTag>(0).ones(), (std::vector<std::uint32_t>{1}));
-    EXPECT_EQ(sets.count(1), 0u);
-    EXPECT_EQ(sets.materialize<AttributeTag>(2).ones(), (std::vector<std::uint32_t>{2, 7}));
-    if (with_big) {
-      EXPECT_FALSE(sets.is_list(3));
+    for (const bool after_one : {false, true}) {
+      GrowArray<std::uint32_t> items;
+      GrowArray<std::uintptr_t> starts;
+      starts.push_back(0);
+      const auto add = [&](const std::vector<std::uint32_t>& set) {
+        items.append(set.data(), set.size());
+        starts.push_back(items.size());
+      };
+      std::vector<std::vector<std::uint32_t>> sets_given = {{1}, {}};
+      if (with_big) sets_given.push_back(big);
+      sets_given.push_back({2, 7});
+      for (const auto& set : sets_given) add(set);
+      PackedSets sets(200);
+      if (after_one) sets.push_list(small.data(), small.size());
+      const std::uint32_t* first = items.data();
+      sets.push_lists(std::move(items), std::move(starts));
+      const std::size_t before = after_one ? 1 : 0;
+      ASSERT_EQ(sets.size(), before + sets_given.size());
+      for (std::size_t k = 0; k < sets_given.size(); ++k) {
+        EXPECT_EQ(sets.materialize<AttributeTag>(before + k).ones(), sets_given[k]) << k;
+        EXPECT_EQ(sets.count(before + k), sets_given[k].size());
+        EXPECT_EQ(sets.is_list(before + k), sets_given[k].size() <= 8) << k;
+      }
+      // Taken over, not copied, when the store was empty.
+      EXPECT_EQ(sets.list(before) == first, !after_one);
     }
   }
 }
 
 TEST(Names, StoredAndGenerated) {
-  NameList stored;
-  for (const char* n : {"", "o\xC3\xA9", "", "long name with spaces"}) stored.push_back(n);
-  EXPECT_EQ(stored.to_vector(),
-            (std::vector<std::string>{"", "o\xC3\xA9", "", "long name with spaces"}));
+  // Names whole and in pieces, with 32-bit ends and with 64-bit ends from some length on.
+  for (const std::uint64_t narrow : {std::uint64_t{UINT32_MAX}, std::uint64_t{0},
+                                     std::uint64_t{9}}) {
+    NameList stored = NameList::with_wide_ends_after(narrow);
+    for (const char* n : {"", "o\xC3\xA9", "", "long name with spaces"}) stored.push_back(n);
+    stored.extend("in ");
+    stored.extend("pieces");
+    stored.end_name();
+    stored.push_back("x");
+    const std::string large(std::size_t{1} << 20, 'L');
+    stored.adopt(std::string(large));  // kept as it is
+    stored.adopt("y");                  // copied
+    EXPECT_EQ(stored.to_vector(), (std::vector<std::string>{"", "o\xC3\xA9", "",
+                                                             "long name with spaces",
+                                                             "in pieces", "x", large, "y"}))
+        << narrow;
+    EXPECT_EQ(NameList(stored).to_vector(), stored.to_vector());
+  }
   const NameList g = NameList::generated('m', 4294967295u);
   NameBuffer buffer;
   EXPECT_EQ(g.size(), 4294967295u);
