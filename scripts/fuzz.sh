@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs each for SECONDS seconds (default 20) from the committed seed corpus.
-#   bash scripts/fuzz.sh            # the smoke run of the test command
-#   bash scripts/fuzz.sh 3600       # a longer campaign; new inputs go to build/fuzz/corpus
+# Builds the libFuzzer targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer (the
+# parser libraries too, from their sources in third_party/), runs each once over its committed
+# corpus (fuzz/corpus/<target>), then fuzzes each for SECONDS seconds (default 20) from it.
+#   bash scripts/fuzz.sh            # the test command's run
+#   bash scripts/fuzz.sh 3600       # a campaign of an hour per target; new inputs go to
+#                                   # build/fuzz/corpus/<target>, crashes to build/fuzz/
+# After a campaign, the inputs worth keeping are merged into the committed corpus with
+#   build/fuzz/fuzz/<target>_fuzz -merge=1 fuzz/corpus/<target> build/fuzz/corpus/<target>
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-20}"
@@ -18,13 +22,24 @@ done
 [ -n "$clang" ] || { echo "fuzz: no clang with libFuzzer; run scripts/setup.sh --tests" >&2; exit 1; }
 CXX="clang++-$clang" CC="clang-$clang" cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORLAN_BUILD_FUZZERS=ON -DQUORLAN_BUILD_TESTS=OFF > /dev/null
-cmake --build build/fuzz --target read_context_fuzz whole_road_fuzz
-for target in read_context whole_road; do
+targets=(read_context whole_road xml_windows)
+cmake --build build/fuzz --target "${targets[@]/%/_fuzz}"
+bash scripts/check_instrumented.sh build/fuzz
+# The XML windows target reads recipes that expand to documents of up to a few megabytes.
+max_len() { [ "$1" = xml_windows ] && echo 65536 || echo 4096; }
+for target in "${targets[@]}"; do
+  echo "== $target: the committed corpus, each input once"
+  "build/fuzz/fuzz/${target}_fuzz" -runs=0 -timeout=60 -rss_limit_mb=4096 "fuzz/corpus/$target" 2>&1 |
+    grep -E "^(#[0-9]+.*(INITED|DONE)|==[0-9]+==|SUMMARY)" || true
+  test "${PIPESTATUS[0]}" -eq 0
+done
+for target in "${targets[@]}"; do
   work="build/fuzz/corpus/$target"
   mkdir -p "$work"
   echo "== fuzzing $target for ${seconds}s"
-  "build/fuzz/fuzz/${target}_fuzz" "$work" "fuzz/corpus/$target" -max_total_time="$seconds" \
-    -max_len=4096 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 2>&1 |
+  (cd build/fuzz && "fuzz/${target}_fuzz" "../../$work" "../../fuzz/corpus/$target" \
+    -max_total_time="$seconds" -max_len="$(max_len "$target")" -timeout=60 \
+    -rss_limit_mb=4096 -print_final_stats=1) 2>&1 |
     grep -E "^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY)" || true
   test "${PIPESTATUS[0]}" -eq 0
 done

@@ -6,8 +6,9 @@
 #   format    clang-format and clang-tidy's naming check (the versions pinned in
 #             scripts/requirements-dev.txt): the layout of all C++, the names in src/
 #   cpp       the C++ build with warnings as errors and the GoogleTest suite
-#   sanitize  the GoogleTest suite under AddressSanitizer and UndefinedBehaviorSanitizer
-#   fuzz      a short run of every libFuzzer target
+#   sanitize  the GoogleTest suite under AddressSanitizer and UndefinedBehaviorSanitizer, the
+#             parser libraries compiled from third_party/ with them
+#   fuzz      every libFuzzer target over its committed corpus, then a short run of each
 #   python    the Python suite against the module of the native build (minutes after a change)
 #   wheel     the x86-64 and aarch64 manylinux wheels, checked by abi3audit and auditwheel; the
 #             x86-64 one installed into .venv, its stubs checked by stubtest, the suite run on it
@@ -56,6 +57,7 @@ stage_sanitize() {
   cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORLAN_SANITIZE=ON \
     -DQUORLAN_WERROR=ON -DQUORLAN_BUILD_TESTS=ON > /dev/null
   cmake --build build/sanitize --target quorlan_tests
+  bash scripts/check_instrumented.sh build/sanitize
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ./build/sanitize/tests/cpp/quorlan_tests --gtest_brief=1
 }
