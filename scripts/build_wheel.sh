@@ -105,5 +105,7 @@ for arch in "${arches[@]}"; do
   # architecture).
   rm -f dist/quorlan-*-linux_"$arch".whl dist/quorlan-*manylinux*_"$arch".whl
   "$py" -m auditwheel repair --plat auto -w dist "$built" > /dev/null
+  # zig's C++ runtime is linked into these wheels: its licences go in with it.
+  "$py" scripts/wheel_licences.py add-zig-runtime "$(ls dist/quorlan-*manylinux*_"$arch".whl)"
   ls dist/quorlan-*manylinux*_"$arch".whl
 done

@@ -86,7 +86,7 @@ stage_wheel() {
       echo "the $arch wheel needs glibc 2.${tag_glibc:-?}, newer than 2.28" >&2
       return 1
     fi
-    "$py" scripts/check_wheel_licences.py "$wheel"
+    "$py" scripts/wheel_licences.py check "$wheel" --zig-runtime
   done
   "$py" -m pip install --quiet --disable-pip-version-check --force-reinstall --no-deps \
     "$(ls dist/quorlan-*manylinux*_x86_64.whl)"

@@ -25,11 +25,26 @@ def random_dat(n, m, density, seed):
     lines = [" ".join(str(j) for j in range(m) if rng.random() < density) or "0" for _ in range(n)]
     return "\n".join(lines).encode()
 
-def rss_mb():
-    with open("/proc/self/statm") as f:
-        return int(f.read().split()[1]) * 4096 / 2**20
+def in_use_mb():
+    # The bytes the C library's allocator has handed out and not had back: what a leak grows.
+    # Not the resident size, which also counts memory the allocator keeps for reuse after a
+    # stopped computation freed it (glibc 2.41 keeps more than 2.36, by tens of MB). None where
+    # the allocator cannot tell (not glibc).
+    import ctypes
+    try:
+        libc = ctypes.CDLL("libc.so.6")
+        info = libc.mallinfo2
+    except (OSError, AttributeError):
+        return None
+    class Info(ctypes.Structure):
+        _fields_ = [(n, ctypes.c_size_t) for n in
+                    "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks keepcost".split()]
+    info.restype = Info
+    m = info()
+    return (m.uordblks + m.hblkhd) / 2**20
 
 kind = sys.argv[1]
+ATTEMPTS = int(sys.argv[2])
 small = quorlan.parse_context(boolean_cxt(6))
 check = {"concepts": lambda: quorlan.compute_concepts(small, "fcbo"),
          "implications": lambda: quorlan.compute_implications(
@@ -58,9 +73,9 @@ else:  # the first rendering of a lattice, three times stopped
     call = lattice.svg
 
 levels = []
-for attempt in range(3):
+for attempt in range(ATTEMPTS):
     gc.collect()
-    levels.append(rss_mb())
+    levels.append(in_use_mb())
     print("ready", flush=True)
     try:
         call()
@@ -68,12 +83,13 @@ for attempt in range(3):
     except KeyboardInterrupt:
         print("interrupted", time.monotonic(), flush=True)
 gc.collect()
-levels.append(rss_mb())
+levels.append(in_use_mb())
 assert all(f() == expected[k] for k, f in check.items()), "wrong results after interrupts"
 if kind == "render":
     assert lattice.svg() == quorlan.compute_lattice(ctx, "fcbo").svg(), "rendering differs"
-print("usable", levels[-1] - levels[1], flush=True)
+print("usable", "-" if levels[0] is None else levels[-1] - levels[1], flush=True)
 """
+ATTEMPTS = 4
 
 
 class Child:
@@ -105,9 +121,9 @@ class Child:
 @pytest.mark.parametrize("kind", ["compute_concepts", "compute_lattice", "compute_implications",
                                   "concepts", "render", "parse_fimi", "parse_xml"])
 def test_sigint_stops_long_calls_promptly(kind):
-    child = Child(CHILD, kind)
+    child = Child(CHILD, kind, str(ATTEMPTS))
     try:
-        for _ in range(3):
+        for _ in range(ATTEMPTS):
             assert child.next_line(timeout=60) == ["ready"]
             # Well inside the computation: for the rendering, inside the cover relation, which
             # takes a few tenths of a second and is computed again when a stop abandoned it.
@@ -127,9 +143,11 @@ def test_sigint_stops_long_calls_promptly(kind):
             child.process.kill()
     assert returncode == 0, err[-3000:]
     assert words and words[0] == "usable", (words, err[-3000:])
-    # The abandoned runs left nothing behind: what the first one left the allocator is reused
-    # by the next, so three runs end where one did.
-    assert float(words[1]) < 64, f"resident memory grew by {words[1]} MB over the runs"
+    # The abandoned runs left nothing behind: after the first (whose caches may stay, such as a
+    # lattice's covers), the allocator has handed out no more memory than it had back. A stopped
+    # run that lost its working memory would lose tens of MB each time.
+    if words[1] != "-":
+        assert float(words[1]) < 24, f"memory in use grew by {words[1]} MB over the runs"
 
 
 def test_calls_from_other_threads_run_to_the_end():
