@@ -17,6 +17,7 @@ import sys
 import time
 
 import quorlan
+from fresh_process import timed_call
 
 DATA = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 and not sys.argv[1].startswith("--") else \
     pathlib.Path(__file__).resolve().parent.parent.parent / "shared" / "data"
@@ -71,37 +72,6 @@ def parse_table():
         print(f"{rel:28} {n + ' x ' + m:>22} {dt:9.3f} {peak:9.1f} {before:9.1f}")
 
 
-RESULT_CHILD = """
-import sys, time
-def hwm_mb():
-    # The high-water mark of this process's own memory (ru_maxrss would include the parent's
-    # resident size at fork).
-    for line in open("/proc/self/status"):
-        if line.startswith("VmHWM:"):
-            return int(line.split()[1]) / 1024
-path, call, algo = sys.argv[1], sys.argv[2], sys.argv[3]
-if call == "eclat":
-    import fim
-    transactions = [list(map(int, line.split())) for line in open(path)]
-    t0 = time.perf_counter()
-    n = len(fim.eclat(transactions, target="c", supp=-1, zmin=0))
-else:
-    import quorlan
-    ctx = quorlan.parse_context(open(path, "rb").read(), path)
-    t0 = time.perf_counter()
-    if call == "concepts":
-        n = len(quorlan.compute_concepts(ctx, algo))
-    elif call == "lattice":
-        n = quorlan.compute_lattice(ctx, algo).n_concepts
-    else:
-        lattice = quorlan.compute_lattice(ctx, algo)
-        t0 = time.perf_counter()
-        n = len(lattice.concepts())
-dt = time.perf_counter() - t0
-print(dt, n, hwm_mb())
-"""
-
-
 def results_table(files):
     """Enumeration with and without the conversion to dicts, each call in a fresh process; on
     mushroom also Borgelt's eclat from the PyPI package pyfim (closed itemsets with their
@@ -132,9 +102,8 @@ def results_table(files):
             if call == "no pyfim":
                 print(f"{path.name:18} {label}")
                 continue
-            out = subprocess.run([sys.executable, "-c", RESULT_CHILD, str(path), call, algo],
-                                 capture_output=True, text=True, check=True).stdout.split()
-            dt, n, peak = float(out[0]), out[1], float(out[2])
+            timing = timed_call(path, call, algo)
+            dt, n, peak = timing.seconds, timing.results, timing.peak_mb
             if call == "lattice" and algo == "next-closure":
                 lattice_s = dt
             ratio = f"{dt / lattice_s:6.2f}x" if lattice_s and call != "lattice" else ""

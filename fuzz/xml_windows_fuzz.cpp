@@ -10,6 +10,7 @@
 
 #include "formats/read.h"
 #include "formats/text.h"
+#include "formats/xml_windows.h"
 
 namespace {
 

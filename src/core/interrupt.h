@@ -58,6 +58,25 @@ void resize_polled(Vector& v, std::size_t n, const typename Vector::value_type& 
   v.resize(n, value);
 }
 
+// body(i) for every i in [begin, end), in order, asking about a stop before every `piece` of
+// them: the polling stays out of the loop's body. For loops whose steps cost about alike.
+template <class Body>
+void for_polled(std::size_t begin, std::size_t end, Body&& body, std::size_t piece = 1024) {
+  while (begin < end) {
+    check_interrupt();
+    const std::size_t stop = end - begin > piece ? begin + piece : end;
+    for (std::size_t i = begin; i < stop; ++i) body(i);
+    begin = stop;
+  }
+}
+
+// body(x) for every element of a container, in order, polled in the same way.
+template <class Container, class Body>
+void for_each_polled(Container&& items, Body&& body, std::size_t piece = 1024) {
+  for_polled(
+      0, items.size(), [&](std::size_t i) { body(items[i]); }, piece);
+}
+
 // One per long loop: call it once per unit of work; units are counted in a register and the
 // scope is consulted every `every` of them.
 class InterruptTicker {

@@ -29,21 +29,15 @@ Lattice reported(const diagnostics::EventSite& site, std::string_view algorithm,
 // keeps FCbO's pruning: the same intents in the same order, without the m candidate closures
 // per step.
 Lattice NextClosure::compute(const Context& context) const {
-  return reported(
-      kNextClosureDone, name(),
-      enumerate_concepts(context, CanonicityStrategy::kFailureSets, SiblingOrder::kDescending));
+  return reported(kNextClosureDone, name(), enumerate_concepts(context, SiblingOrder::kDescending));
 }
 
 Lattice InClose5::compute(const Context& context) const {
-  return reported(
-      kInClose5Done, name(),
-      enumerate_concepts(context, CanonicityStrategy::kColumnTest, SiblingOrder::kAscending));
+  return reported(kInClose5Done, name(), enumerate_concepts(context, SiblingOrder::kAscending));
 }
 
 Lattice FCbO::compute(const Context& context) const {
-  return reported(
-      kFcboDone, name(),
-      enumerate_concepts(context, CanonicityStrategy::kFailureSets, SiblingOrder::kAscending));
+  return reported(kFcboDone, name(), enumerate_concepts(context, SiblingOrder::kAscending));
 }
 
 const ConceptAlgorithm* algorithm_by_name(std::string_view name) {

@@ -1,16 +1,21 @@
 // The registry of concept enumeration algorithms: one small interface, three stateless
 // implementations, looked up by name (ASCII case-insensitive, with a few aliases).
 //
-// Where each computation lives:
-//   next_closure, fcbo, in_close5  the classes below (algorithm.cpp): each is a call of
-//       enumerate_concepts (enumerate.h) with its canonicity test and sibling order, then its
-//       completion event. enumerate.cpp picks the form of the context that does the walk:
-//         internal/dense_search   bit-word rows and columns (most contexts)
-//         internal/sparse_search  index lists (few incidences per object out of many attributes)
-//         internal/wide_search    the transposed context (far more attributes than objects)
-//       and internal/walk.h holds the depth-first walk and failure memo they share.
-//   canonical_base  canonical_base.h: the Duquenne-Guigues base, on the same two forms of the
-//       context as the dense and sparse searches.
+// What each algorithm runs. All three are enumerate_concepts (enumerate.h) and then their
+// completion event (algorithm.cpp); they differ only in the order of siblings in the tree of
+// canonical extensions: NextClosure takes them by descending generating attribute, which lists
+// the intents in lectic order; FCbO and In-Close5 by ascending one, the depth-first pre-order,
+// and so give the same list. enumerate.cpp picks the form of the context (forms.h), and each
+// form has one canonicity test, the one measured fastest on it, whichever algorithm asks:
+//   bit words (internal/dense_search, most contexts): In-Close's test on the candidate extent,
+//       read on its rows with an early stop, and FCbO's failure sets (all refuting attributes
+//       of a failure, kept for the subtree);
+//   index lists (internal/sparse_search, few incidences per object out of many attributes):
+//       In-Close's test, and a failure remembered by its smallest refuting attribute;
+//   transposed (internal/wide_search, far more attributes than objects): the concepts of the
+//       transposed context, found on bit words or lists as above, then sorted into the order.
+// internal/walk.h holds the depth-first walk and the failure memo the searches share.
+// canonical_base.h: the Duquenne-Guigues base, on the bit-word and list forms.
 #pragma once
 
 #include <array>

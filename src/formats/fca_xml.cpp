@@ -10,6 +10,7 @@
 #include "formats/read.h"
 #include "formats/text.h"
 #include "formats/xml_stream.h"
+#include "formats/xml_windows.h"
 
 namespace quorlan {
 namespace {
@@ -221,5 +222,7 @@ class XmlReader final : public xml::Handler {
 ContextResult read_fca_xml(std::string_view text, xml::Windows windows) {
   return XmlReader().read(text, windows);
 }
+
+ContextResult read_fca_xml(std::string_view text) { return read_fca_xml(text, xml::Windows{}); }
 
 }  // namespace quorlan

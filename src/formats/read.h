@@ -10,7 +10,6 @@
 
 #include "core/context.h"
 #include "core/result.h"
-#include "formats/xml_stream.h"
 
 namespace quorlan {
 
@@ -71,8 +70,7 @@ std::optional<FormatError> within_index_range(const char* format, std::uint64_t 
 ContextResult read_cxt(std::string_view text);
 ContextResult read_csv(std::string_view text);
 ContextResult read_fimi(std::string_view text);
-// The window sizes matter to memory only; tests pass small ones to cut documents everywhere.
-ContextResult read_fca_xml(std::string_view text, xml::Windows windows = {});
+ContextResult read_fca_xml(std::string_view text);
 ContextResult read_json(std::string_view bytes);
 
 }  // namespace quorlan

@@ -13,13 +13,11 @@ constexpr const char* kLayoutFields[] = {"message", "nodes", "edges", "layers", 
 
 const std::vector<CoverPair>& checked_covers(const Lattice& lattice) {
   const std::vector<CoverPair>& covers = lattice.covers();
-  InterruptTicker tick;
-  for (const CoverPair& p : covers) {
-    tick();
+  for_each_polled(covers, [&](const CoverPair& p) {
     if (p.first >= lattice.size() || p.second >= lattice.size()) {
       panic("cover pair names a concept outside the lattice");
     }
-  }
+  });
   return covers;
 }
 
@@ -30,23 +28,17 @@ std::vector<std::uint32_t> by_extent_size_descending(const Lattice& lattice) {
   const std::size_t sizes = lattice.n_objects() + 1;
   std::vector<std::uint32_t> out;
   resize_polled(out, n);
-  InterruptTicker tick;
+  const auto rank = [&](std::size_t c) { return sizes - 1 - lattice.extents().count(c); };
   if (sizes <= 4 * n) {
     std::vector<std::size_t> start(sizes + 1, 0);
-    for (std::size_t c = 0; c < n; ++c) ++start[sizes - lattice.extents().count(c)];
+    for_polled(0, n, [&](std::size_t c) { ++start[rank(c) + 1]; });
     for (std::size_t s = 0; s < sizes; ++s) start[s + 1] += start[s];
-    for (std::uint32_t c = 0; c < n; ++c) {
-      tick();
-      out[start[sizes - 1 - lattice.extents().count(c)]++] = c;
-    }
+    for_polled(0, n, [&](std::size_t c) { out[start[rank(c)]++] = static_cast<std::uint32_t>(c); });
     return out;
   }
   std::vector<std::uint64_t> keys;
   resize_polled(keys, n);
-  for (std::uint32_t c = 0; c < n; ++c) {
-    tick();
-    keys[c] = (std::uint64_t{sizes - 1 - lattice.extents().count(c)} << 32) | c;
-  }
+  for_polled(0, n, [&](std::size_t c) { keys[c] = (std::uint64_t{rank(c)} << 32) | c; });
   check_interrupt();
   std::sort(keys.begin(), keys.end());
   check_interrupt();
@@ -67,10 +59,10 @@ struct Renumbering {
       layer_start[k + 1] = layer_start[k] + layering.layer_size[k];
     }
     resize_polled(number, layering.layer_of.size());
-    for (std::size_t c = 0; c < number.size(); ++c) {
+    for_polled(0, number.size(), [&](std::size_t c) {
       number[c] =
           static_cast<std::uint32_t>(layer_start[layering.layer_of[c]] + layering.position[c]);
-    }
+    });
   }
 };
 
@@ -90,18 +82,15 @@ struct NearLists {
     const auto owner = [&](const CoverPair& p) { return number[above ? p.first : p.second]; };
     const auto other = [&](const CoverPair& p) { return number[above ? p.second : p.first]; };
     resize_polled(start, layer_of.size() + 1);
-    InterruptTicker tick;
-    for (const CoverPair& p : covers) {
-      tick();
+    for_each_polled(covers, [&](const CoverPair& p) {
       if (near(p)) ++start[owner(p) + 1];
-    }
+    });
     for (std::size_t c = 0; c < layer_of.size(); ++c) start[c + 1] += start[c];
     resize_polled(items, start.back());
     std::vector<std::size_t> fill(start.begin(), start.end() - 1);
-    for (const CoverPair& p : covers) {
-      tick();
+    for_each_polled(covers, [&](const CoverPair& p) {
       if (near(p)) items[fill[owner(p)]++] = other(p);
-    }
+    });
   }
   std::size_t size(std::uint32_t c) const { return start[c + 1] - start[c]; }
   const std::uint32_t* begin(std::uint32_t c) const { return items.data() + start[c]; }
@@ -165,9 +154,8 @@ class Sweeps {
         break;
       }
     }
-    for (std::size_t c = 0; c < layering_.position.size(); ++c) {
-      layering_.position[c] = position_[renumbering_.number[c]];
-    }
+    for_polled(0, layering_.position.size(),
+               [&](std::size_t c) { layering_.position[c] = position_[renumbering_.number[c]]; });
   }
 
  private:
@@ -189,12 +177,11 @@ class Sweeps {
     std::uint32_t* layer = order_.data() + first;
     const std::size_t len = layering_.layer_size[k];
     std::uint64_t range = 0;
-    for (std::size_t v = first; v < first + len; ++v) {
-      tick_();
+    for_polled(first, first + len, [&](std::size_t v) {
       const std::uint64_t key = doubled_key(static_cast<std::uint32_t>(v), near);
       keys_[v - first] = key;
       range = std::max(range, key);
-    }
+    });
     if (len <= 32) {
       insertion_sort(layer, first, len);
     } else {
@@ -264,7 +251,6 @@ class Sweeps {
   std::vector<std::uint64_t> sorted_keys_;  // the insertion sort's keys, in its order
   std::vector<std::uint32_t> sorted_, scratch_;
   std::vector<std::size_t> counts_;
-  InterruptTicker tick_;
 };
 
 }  // namespace
@@ -282,23 +268,18 @@ Layering longest_path_layering(const Lattice& lattice) {
   // Every upper cover has a larger extent: taking the concepts by extent size, largest first,
   // reads only final layers.
   resize_polled(out.layer_of, n);
-  InterruptTicker tick;
   std::uint32_t deepest = 0;
-  for (std::uint32_t c : by_extent_size_descending(lattice)) {
-    tick();
+  for_each_polled(by_extent_size_descending(lattice), [&](std::uint32_t c) {
     std::uint32_t layer = 0;
     for (std::size_t p = run_start[c]; p < run_start[c + 1]; ++p) {
       layer = std::max(layer, out.layer_of[covers[p].second] + 1);
     }
     out.layer_of[c] = layer;
     deepest = std::max(deepest, layer);
-  }
+  });
   out.layer_size.assign(std::size_t{deepest} + 1, 0);
   resize_polled(out.position, n);
-  for (std::uint32_t c = 0; c < n; ++c) {
-    tick();
-    out.position[c] = out.layer_size[out.layer_of[c]]++;
-  }
+  for_polled(0, n, [&](std::size_t c) { out.position[c] = out.layer_size[out.layer_of[c]]++; });
   return out;
 }
 
@@ -311,6 +292,18 @@ Layering layered_order(const Lattice& lattice, const LayoutConfig& config) {
   Layering layering = longest_path_layering(lattice);
   reduce_crossings(layering, lattice, config.crossing_iters);
   return layering;
+}
+
+void measure_spans(LatticeLayout& layout) {
+  if (layout.nodes.empty()) return;
+  const auto [min_x, max_x] =
+      std::minmax_element(layout.nodes.begin(), layout.nodes.end(),
+                          [](const LayoutNode& a, const LayoutNode& b) { return a.x < b.x; });
+  const auto [min_y, max_y] =
+      std::minmax_element(layout.nodes.begin(), layout.nodes.end(),
+                          [](const LayoutNode& a, const LayoutNode& b) { return a.y < b.y; });
+  layout.width = std::max(max_x->x - min_x->x, 0.0);
+  layout.height = std::max(max_y->y - min_y->y, 0.0);
 }
 
 LatticeLayout sugiyama_layout(const Lattice& lattice, const Layering& layering,
@@ -326,27 +319,16 @@ LatticeLayout sugiyama_layout(const Lattice& lattice, const Layering& layering,
     shift[k] = static_cast<double>(m > 0 ? m - 1 : 0) * (-config.node_spacing) * 0.5;
   }
   resize_polled(out.nodes, n);
-  InterruptTicker tick;
-  for (std::uint32_t c = 0; c < n; ++c) {
-    tick();
+  for_polled(0, n, [&](std::size_t c) {
     const std::uint32_t k = layering.layer_of[c];
     out.nodes[c] = {static_cast<double>(layering.position[c]) * config.node_spacing + shift[k],
-                    static_cast<double>(k) * config.layer_spacing, c};
-  }
+                    static_cast<double>(k) * config.layer_spacing, static_cast<std::uint32_t>(c)};
+  });
   resize_polled(out.edges, covers.size());
-  for (std::size_t e = 0; e < covers.size(); ++e) {
-    tick();
+  for_polled(0, covers.size(), [&](std::size_t e) {
     out.edges[e] = {covers[e].second, covers[e].first};
-  }
-  // The spans of the node centres, never below 0.
-  const auto [min_x, max_x] =
-      std::minmax_element(out.nodes.begin(), out.nodes.end(),
-                          [](const LayoutNode& a, const LayoutNode& b) { return a.x < b.x; });
-  const auto [min_y, max_y] =
-      std::minmax_element(out.nodes.begin(), out.nodes.end(),
-                          [](const LayoutNode& a, const LayoutNode& b) { return a.y < b.y; });
-  out.width = std::max(max_x->x - min_x->x, 0.0);
-  out.height = std::max(max_y->y - min_y->y, 0.0);
+  });
+  measure_spans(out);
 
   QUORLAN_COMPLETION_SITE(kDone, "quorlan_layout::sugiyama", kLayoutFields);
   diagnostics::completed(kDone, "sugiyama layout complete", n, covers.size(),

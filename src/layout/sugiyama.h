@@ -37,6 +37,10 @@ struct LatticeLayout {
   double width = 0.0, height = 0.0;
 };
 
+// Sets the width and height of a layout from its nodes: the spans of their centres (0 without
+// nodes).
+void measure_spans(LatticeLayout& layout);
+
 // The layers of a lattice's concepts and their order within each layer: 8 bytes per concept and
 // 4 per layer. Layer 0 holds the top concept; every other concept lies one layer below the
 // lowest of its upper covers (the length of its longest cover chain to the top).

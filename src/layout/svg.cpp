@@ -8,15 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "core/interrupt.h"
-
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 namespace quorlan {
 namespace {
@@ -73,14 +70,12 @@ class NodeTexts {
     resize_polled(start_, 2 * layout.nodes.size() + 1);
     text_.reserve(16 * layout.nodes.size());
     char buf[kNumberRoom];
-    InterruptTicker tick;
-    for (std::size_t k = 0; k < layout.nodes.size(); ++k) {
-      tick();
+    for_polled(0, layout.nodes.size(), [&](std::size_t k) {
       text_.append(buf, one_decimal(buf, layout.nodes[k].x + dx));
       start_[2 * k + 1] = text_.size();
       text_.append(buf, one_decimal(buf, layout.nodes[k].y + dy));
       start_[2 * k + 2] = text_.size();
-    }
+    });
   }
   std::string_view x(std::size_t k) const { return piece(2 * k); }
   std::string_view y(std::size_t k) const { return piece(2 * k + 1); }
@@ -121,16 +116,28 @@ class FirstWithId {
   std::vector<std::pair<std::uint32_t, std::size_t>> sorted_;
 };
 
-// Appends pieces at a cursor into a buffer sized beforehand.
-class Cursor {
+// The document is written twice by the same code: to a Counter that only measures it, then to
+// a Writer into a buffer of that size.
+class Counter {
  public:
-  explicit Cursor(char* p) : p_(p) {}
-  Cursor& operator<<(std::string_view s) {
+  Counter& operator<<(std::string_view s) {
+    size_ += s.size();
+    return *this;
+  }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::size_t size_ = 0;
+};
+
+class Writer {
+ public:
+  explicit Writer(char* p) : p_(p) {}
+  Writer& operator<<(std::string_view s) {
     if (!s.empty()) std::memcpy(p_, s.data(), s.size());  // an empty view may hold no address
     p_ += s.size();
     return *this;
   }
-  char* at() const { return p_; }
 
  private:
   char* p_;
@@ -140,81 +147,67 @@ constexpr std::string_view kLineOpen = "    <line x1=\"", kY1 = "\" y1=\"", kX2 
                            kY2 = "\" y2=\"", kClose = "\" />\n";
 constexpr std::string_view kCircleOpen = "    <circle cx=\"", kCy = "\" cy=\"", kR = "\" r=\"";
 
-// The document between a prefix and a suffix (the caption of the HTML fragment), in one buffer.
+// A layout's document between a prefix and a suffix (the caption of the HTML fragment): every
+// number formatted once, then written out.
+class Document {
+ public:
+  Document(const LatticeLayout& layout, const SvgStyle& style, std::string_view prefix,
+           std::string_view suffix)
+      : layout_(layout), prefix_(prefix), suffix_(suffix), first_(layout.nodes) {
+    double min_x = std::numeric_limits<double>::infinity();
+    double min_y = std::numeric_limits<double>::infinity();
+    for (const LayoutNode& node : layout.nodes) {
+      min_x = std::min(min_x, node.x);
+      min_y = std::min(min_y, node.y);
+    }
+    width_ = one_decimal_text(layout.width + (style.margin + style.margin));
+    height_ = one_decimal_text(layout.height + (style.margin + style.margin));
+    radius_ = one_decimal_text(style.node_radius);
+    char buf[kNumberRoom];
+    stroke_.assign(buf, shortest(buf, style.stroke_width));
+    text_.emplace(layout, style.margin - min_x, style.margin - min_y);
+  }
+
+  template <class Out>
+  void write(Out& out) const {
+    out << prefix_ << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << width_ << " " << height_
+        << "\" width=\"" << width_ << "\" height=\"" << height_
+        << "\">\n  <g stroke=\"#444\" stroke-width=\"" << stroke_ << "\" fill=\"none\">\n";
+    const NodeTexts& t = *text_;
+    // Each edge joins the first nodes carrying its two ids; one whose ends are not both there
+    // is left out.
+    for_each_polled(layout_.edges, [&](const LayoutEdge& e) {
+      const std::int64_t a = first_.find(e.from), b = first_.find(e.to);
+      if (a < 0 || b < 0) return;
+      const auto i = static_cast<std::size_t>(a), j = static_cast<std::size_t>(b);
+      out << kLineOpen << t.x(i) << kY1 << t.y(i) << kX2 << t.x(j) << kY2 << t.y(j) << kClose;
+    });
+    out << "  </g>\n  <g fill=\"white\" stroke=\"#222\" stroke-width=\"" << stroke_ << "\">\n";
+    for_polled(0, layout_.nodes.size(), [&](std::size_t k) {
+      out << kCircleOpen << t.x(k) << kCy << t.y(k) << kR << radius_ << kClose;
+    });
+    out << "  </g>\n</svg>\n" << suffix_;
+  }
+
+ private:
+  const LatticeLayout& layout_;
+  std::string_view prefix_, suffix_;
+  FirstWithId first_;
+  std::string width_, height_, radius_, stroke_;
+  std::optional<NodeTexts> text_;  // made once the placement is known
+};
+
+// The document, in one pass into a buffer of its exact size.
 std::string render_document(const LatticeLayout& layout, const SvgStyle& style,
                             std::string_view prefix, std::string_view suffix) {
-  double min_x = std::numeric_limits<double>::infinity();
-  double min_y = std::numeric_limits<double>::infinity();
-  for (const LayoutNode& node : layout.nodes) {
-    min_x = std::min(min_x, node.x);
-    min_y = std::min(min_y, node.y);
-  }
-  const double dx = style.margin - min_x;
-  const double dy = style.margin - min_y;
-  const std::string w = one_decimal_text(layout.width + (style.margin + style.margin));
-  const std::string h = one_decimal_text(layout.height + (style.margin + style.margin));
-  const std::string r = one_decimal_text(style.node_radius);
-  char stroke_buf[kNumberRoom];
-  const std::string_view stroke(
-      stroke_buf, static_cast<std::size_t>(shortest(stroke_buf, style.stroke_width) - stroke_buf));
-  const NodeTexts text(layout, dx, dy);
-  const FirstWithId first(layout.nodes);
-
-  const auto write_head = [&](Cursor& out) {
-    out << prefix << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << w << " " << h
-        << "\" width=\"" << w << "\" height=\"" << h << "\">\n  <g stroke=\"#444\" stroke-width=\""
-        << stroke << "\" fill=\"none\">\n";
-  };
-  const auto write_middle = [&](Cursor& out) {
-    out << "  </g>\n  <g fill=\"white\" stroke=\"#222\" stroke-width=\"" << stroke << "\">\n";
-  };
-  const auto write_tail = [&](Cursor& out) { out << "  </g>\n</svg>\n" << suffix; };
-  // Each edge joins the first nodes carrying its two ids; one whose ends are not both there is
-  // left out.
-  const auto for_each_edge = [&](auto&& f) {
-    InterruptTicker tick;
-    for (const LayoutEdge& e : layout.edges) {
-      tick();
-      const std::int64_t a = first.find(e.from);
-      const std::int64_t b = first.find(e.to);
-      if (a >= 0 && b >= 0) f(static_cast<std::size_t>(a), static_cast<std::size_t>(b));
-    }
-  };
-
-  // The fixed pieces are measured by writing them to a scratch buffer.
-  std::string fixed(prefix.size() + suffix.size() + 8 * kNumberRoom + 512, '\0');
-  Cursor probe(fixed.data());
-  write_head(probe);
-  write_middle(probe);
-  write_tail(probe);
-  std::size_t size = static_cast<std::size_t>(probe.at() - fixed.data());
-  const std::size_t line_fixed =
-      kLineOpen.size() + kY1.size() + kX2.size() + kY2.size() + kClose.size();
-  for_each_edge([&](std::size_t a, std::size_t b) {
-    size += line_fixed + text.x(a).size() + text.y(a).size() + text.x(b).size() + text.y(b).size();
-  });
-  const std::size_t circle_fixed =
-      kCircleOpen.size() + kCy.size() + kR.size() + r.size() + kClose.size();
-  for (std::size_t k = 0; k < layout.nodes.size(); ++k) {
-    size += circle_fixed + text.x(k).size() + text.y(k).size();
-  }
-
+  const Document document(layout, style, prefix, suffix);
+  Counter counter;
+  document.write(counter);
   std::string out;
-  resize_polled(out, size);
-  Cursor cursor(out.data());
-  write_head(cursor);
-  for_each_edge([&](std::size_t a, std::size_t b) {
-    cursor << kLineOpen << text.x(a) << kY1 << text.y(a) << kX2 << text.x(b) << kY2 << text.y(b)
-           << kClose;
-  });
-  write_middle(cursor);
-  InterruptTicker tick;
-  for (std::size_t k = 0; k < layout.nodes.size(); ++k) {
-    tick();
-    cursor << kCircleOpen << text.x(k) << kCy << text.y(k) << kR << r << kClose;
-  }
-  write_tail(cursor);
+  resize_polled(out, counter.size());
+  Writer writer(out.data());
+  document.write(writer);
   return out;
 }
 
@@ -227,16 +220,6 @@ std::string caption(const Lattice& lattice) {
          "margin-bottom:0.25em;\">Lattice \xE2\x80\x94 " +  // U+2014 EM DASH
          std::to_string(lattice.size()) +
          " concepts</div>";
-}
-
-// The scratch arrays of a drawing (tens of megabytes for a large lattice: the covers' index, the
-// sweeps' neighbour lists, the layout) partly come from the C library's heap, where glibc keeps
-// them after they are freed. Handed back to the system before the document goes to the caller,
-// who copies it, they do not add to the peak of that copy.
-void hand_back_free_heap() {
-#if defined(__GLIBC__)
-  malloc_trim(0);
-#endif
 }
 
 }  // namespace
@@ -265,7 +248,10 @@ std::string lattice_svg(const Lattice& lattice) {
 std::string lattice_svg(const Lattice& lattice, DrawingCache& cache) {
   std::string document = render_svg(
       sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout), kStandardStyle);
-  hand_back_free_heap();
+  // The drawing's scratch arrays (tens of MB for a large lattice: the covers' index, the
+  // sweeps' lists, the layout) go back to the system before the caller copies the document,
+  // so that they do not add to the peak of that copy.
+  release_free_heap();
   return document;
 }
 
@@ -275,11 +261,8 @@ std::string lattice_html(const Lattice& lattice) {
 }
 
 std::string lattice_html(const Lattice& lattice, DrawingCache& cache) {
-  std::string fragment =
-      render_document(sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout),
-                      kStandardStyle, caption(lattice), "</div>");
-  hand_back_free_heap();
-  return fragment;
+  return render_document(sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout),
+                         kStandardStyle, caption(lattice), "</div>");
 }
 
 }  // namespace quorlan

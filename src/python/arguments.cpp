@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "python/ref.h"
+#include "python/errors.h"
 
 namespace quorlan::py {
 

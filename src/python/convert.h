@@ -8,7 +8,7 @@
 #include "core/concept.h"
 #include "core/context.h"
 #include "engine/canonical_base.h"
-#include "python/ref.h"
+#include "python/errors.h"
 
 namespace quorlan::py {
 

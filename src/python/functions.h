@@ -1,7 +1,7 @@
 // The module functions.
 #pragma once
 
-#include "python/ref.h"
+#include "python/errors.h"
 
 namespace quorlan::py {
 

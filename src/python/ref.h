@@ -1,19 +1,12 @@
-// Owned references to Python objects, the exceptions that core errors become, and `guarded`,
-// the extension's only try/catch: every entry point runs its body through it, and every C++
-// failure leaves it as the matching Python exception.
+// Owned references to Python objects. A C-API call that fails leaves its exception pending
+// and throws PythonError, which `guarded` (python/errors.h) turns back into that exception.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-#include <string>
 #include <string_view>
 #include <utility>
-
-#include "core/interrupt.h"
-#include "core/panic.h"
-#include "formats/read.h"
-#include "python/lock.h"
 
 namespace quorlan::py {
 
@@ -22,11 +15,6 @@ struct PythonError {};
 
 // Every failed C-API call ends here: its exception is pending, and the call unwinds.
 [[noreturn]] inline void throw_pending() { throw PythonError{}; }
-[[noreturn]] void raise(PyObject* type, const std::string& message);
-// ValueError "parse error: {}".
-[[noreturn]] void raise_format_error(const FormatError& error);
-// ValueError "unknown algorithm `{}`; try one of: [...]".
-[[noreturn]] void raise_unknown_algorithm(std::string_view name);
 
 class Ref {
  public:
@@ -67,67 +55,7 @@ inline void check_status(int status) {
   if (status != 0) throw_pending();
 }
 
+// A new str from UTF-8 text.
 Ref new_str(std::string_view utf8);
-
-// Builds the Python result of a call. The values are plain str, int, float, list and dict
-// objects made from records the call owns, so a refusal of the host here is a broken promise
-// of ours: its exception is printed and the call ends in PanicException.
-template <class Build>
-Ref build_result(Build&& build);
-
-// Pauses the cycle collector while a large result of plain containers is built (the lock is
-// held throughout, so no other thread can see the pause); restores the previous state.
-class CollectorPause {
- public:
-  CollectorPause();
-  ~CollectorPause();
-  CollectorPause(const CollectorPause&) = delete;
-  CollectorPause& operator=(const CollectorPause&) = delete;
-
- private:
-  Ref gc_;
-  bool was_enabled_ = false;
-};
-
-// PanicException, derived from BaseException; created once by module initialisation.
-void create_panic_exception();
-PyObject* panic_exception_type();
-
-// The extension's only try/catch: every entry point runs its body through here.
-template <class F>
-PyObject* guarded(F&& body) noexcept {
-  const HeldLockInterrupts interrupts;
-  try {
-    return body();
-  } catch (const PythonError&) {
-    return nullptr;
-  } catch (const Interrupted&) {
-    // The signal handler's exception is pending.
-    if (PyErr_Occurred() == nullptr) PyErr_SetNone(PyExc_KeyboardInterrupt);
-    return nullptr;
-  } catch (const Panic& p) {
-    PyErr_SetString(panic_exception_type(), p.what());
-    return nullptr;
-  } catch (const std::bad_alloc&) {
-    PyErr_NoMemory();
-    return nullptr;
-  } catch (const std::exception& e) {
-    PyErr_SetString(PyExc_SystemError, e.what());
-    return nullptr;
-  } catch (...) {
-    PyErr_SetString(PyExc_SystemError, "unknown C++ exception");
-    return nullptr;
-  }
-}
-
-template <class Build>
-Ref build_result(Build&& build) {
-  try {
-    return build();
-  } catch (const PythonError&) {
-    PyErr_Print();
-    panic("Python API call failed");
-  }
-}
 
 }  // namespace quorlan::py

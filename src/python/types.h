@@ -13,7 +13,7 @@
 #include "core/context.h"
 #include "layout/svg.h"
 #include "python/arguments.h"
-#include "python/ref.h"
+#include "python/errors.h"
 
 namespace quorlan::py {
 

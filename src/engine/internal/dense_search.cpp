@@ -30,15 +30,6 @@ void DenseContext::intent_of(const std::uint32_t* extent, std::size_t count, Wor
 
 namespace {
 
-// What refuted an attribute in an ancestor: the offset in failed_ of the refuting attributes
-// below it, or, with kWitnessBit, one attribute that witnessed the failure; kNone for none.
-using Refutation = std::size_t;
-constexpr Refutation kNone = SIZE_MAX;
-constexpr Refutation kWitnessBit = Refutation{1} << 63;
-// The words of failures kept on the current path at most: past that, a failure keeps only its
-// witness, so that memory stays linear in the attributes however wide the context.
-constexpr std::size_t kFailedWords = std::size_t{1} << 20;
-
 // Words holding the attributes below j, and the bits of the last of them that are below j.
 std::size_t words_below(std::uint32_t j) { return j / kWordBits + 1; }
 Word last_word_below(std::uint32_t j) { return low_mask(j % kWordBits); }
@@ -65,7 +56,7 @@ class DenseSearch {
         valid_(dc.row_words),
         outside_(dc.row_words),
         running_(dc.row_words),
-        failure_(dc.m, kNone),
+        failure_(dc.m),
         out_(dc.n, dc.m) {
     fill_below(dc.m, words_, valid_.data());
     a_bits_.resize(dc.col_words);
@@ -123,23 +114,27 @@ class DenseSearch {
     f.intent_mark = intents_.size();
     f.undo_mark = failure_.mark();
     f.failed_mark = failed_size_;
-    const std::size_t a_off = node.ext_off, a_len = node.ext_len, b_off = node.intent_off;
-    Word* b = intents_.data() + b_off;
+    Word* b = intents_.data() + node.intent_off;
     for (std::size_t w = 0; w < words_; ++w) outside_[w] = ~b[w] & valid_[w];
     dense_ = node.bits;
-    if (dense_) {
-      std::copy_n(ext_bits_.data() + a_off, dc_.col_words, a_bits_.data());
-    }
-    // The attributes outside B from y on, a word at a time; a word's bits are read before
-    // any of them joins B, which changes nothing below the attribute tried.
+    if (dense_) std::copy_n(ext_bits_.data() + node.ext_off, dc_.col_words, a_bits_.data());
+    try_attributes(node, y, b);
+    f.child_end = children_.size();
+    give_children_intents(f, node.intent_off);
+    return f;
+  }
+
+  // The attributes outside B from y on, ascending, a word at a time; a word's bits are read
+  // before any of them joins B, which changes nothing below the attribute tried.
+  void try_attributes(const Child& node, std::uint32_t y, Word* b) {
     for (std::size_t w = y / kWordBits; w < words_; ++w) {
       Word todo = outside_[w] & (w == y / kWordBits ? ~low_mask(y % kWordBits) : ~Word{0});
       for (; todo != 0; todo &= todo - 1) {
         const auto j = static_cast<std::uint32_t>(w * kWordBits) +
                        static_cast<std::uint32_t>(std::countr_zero(todo));
         if (pruned(j, b)) continue;
-        c_len_ = candidate(a_off, a_len, j);
-        if (c_len_ == a_len) {  // j is in every row of A: in the node's intent
+        c_len_ = candidate(node.ext_off, node.ext_len, j);
+        if (c_len_ == node.ext_len) {  // j is in every row of A: in the node's intent
           set_bit(b, j);
           clear_bit(outside_.data(), j);
         } else if (refuted_below(j)) {
@@ -149,7 +144,10 @@ class DenseSearch {
         }
       }
     }
-    f.child_end = children_.size();
+  }
+
+  // Each canonical child of the frame gets B, now whole, and its own attribute.
+  void give_children_intents(const Frame& f, std::size_t b_off) {
     intents_.resize(intents_.size() + (f.child_end - f.child_begin) * words_);
     for (std::size_t c = f.child_begin, d_off = f.intent_mark; c < f.child_end;
          ++c, d_off += words_) {
@@ -157,7 +155,6 @@ class DenseSearch {
       std::copy_n(intents_.data() + b_off, words_, intents_.data() + d_off);
       set_bit(intents_.data() + d_off, children_[c].j);
     }
-    return f;
   }
 
   // The candidate as a child: large extents as bit words, the others as lists.
@@ -229,12 +226,13 @@ class DenseSearch {
   }
 
   // What refuted j, for the whole subtree: every refuting attribute (Outrata and Vychodil's
-  // failure set, for In-Close's order as for FCbO's), or one of them past the budget of words.
+  // failure set, for In-Close's order as for FCbO's) as words below j, or one of them past the
+  // budget of words.
   void remember_failure(std::uint32_t j) {
     const std::size_t lo = words_below(j);
-    if (failed_size_ + lo <= kFailedWords) {
-      if (!failed_) failed_.reset(new Word[kFailedWords]);  // left unset: written before read
-      failure_.set(j, failed_size_);
+    if (failed_size_ + lo <= kRefutationBudgetWords) {
+      if (!failed_) failed_.reset(new Word[kRefutationBudgetWords]);  // written before read
+      failure_.set(j, Refutation::kept_at(failed_size_));
       std::copy_n(running_.data(), lo, failed_.get() + failed_size_);
       failed_size_ += lo;
       return;
@@ -244,16 +242,16 @@ class DenseSearch {
       witness = k;
       return true;
     });
-    failure_.set(j, kWitnessBit | witness);
+    failure_.set(j, Refutation::witness(witness));
   }
 
   // What an ancestor learnt about j still refutes it here: one of its refuting attributes is
   // still outside B (B only grows down the tree, and C only shrinks).
   bool pruned(std::uint32_t j, const Word* b) const {
     const Refutation what = failure_[j];
-    if (what == kNone) return false;
-    if ((what & kWitnessBit) != 0) return !test_bit(b, what & ~kWitnessBit);
-    return !subset_below(failed_.get() + what, b, j);
+    if (what.is_none()) return false;
+    if (what.is_witness()) return !test_bit(b, what.attribute());
+    return !subset_below(failed_.get() + what.offset(), b, j);
   }
 
   const DenseContext& dc_;
@@ -269,8 +267,8 @@ class DenseSearch {
   std::vector<Word> outside_;          // the attributes outside B
   std::vector<Word> running_;          // what the rows of a candidate have in common so far
   // Per attribute, what made it fail in an ancestor.
-  FailureMemo<Refutation> failure_;
-  std::unique_ptr<Word[]> failed_;  // kFailedWords words, from the first failure on
+  FailureMemo failure_;
+  std::unique_ptr<Word[]> failed_;  // kRefutationBudgetWords words, from the first failure on
   std::size_t failed_size_ = 0;
   Lattice out_;
 };

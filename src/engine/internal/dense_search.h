@@ -61,8 +61,10 @@ struct DenseContext {
   }
 };
 
-// Every canonical extension is tested on the rows of its candidate extent, and every failure
-// remembered as its refuting attributes, whichever algorithm's order is asked for.
+// The canonicity test of this form, for every algorithm: In-Close's test on the candidate
+// extent, read on the rows of its objects with an early stop (no closure before it passes), and
+// every failure remembered with all its refuting attributes (FCbO's failure sets), which
+// prune the same attribute in the whole subtree.
 Lattice dense_search(const DenseContext& dc, SiblingOrder order);
 
 }  // namespace quorlan

@@ -3,8 +3,9 @@
 // some object of its extent has, found by delivering each object's occurrences into per-
 // attribute buckets (as in Uno et al.'s LCM), which also yields every candidate extent at once
 // and, as the attributes counted for every object, the node's own intent from its y on. The
-// canonicity test reads each row from its first attribute outside the intent, found once per
-// node and object.
+// canonicity test of this form, for every algorithm, is In-Close's, on the candidate extent
+// before any closure; it reads each row from its first attribute outside the intent, found once
+// per node and object, and a failure is remembered by its smallest refuting attribute.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +26,6 @@ struct SparseContext {
   std::vector<std::uint32_t> items;
 };
 
-Lattice sparse_search(const SparseContext& sc, CanonicityStrategy strategy, SiblingOrder order);
+Lattice sparse_search(const SparseContext& sc, SiblingOrder order);
 
 }  // namespace quorlan

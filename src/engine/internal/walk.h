@@ -1,6 +1,6 @@
 // The depth-first walk of the tree of canonical extensions that every search shares, with an
 // explicit stack (no native recursion, whatever the depth), and the per-attribute memo of what
-// refuted an attribute, which FCbO's pruning hands down the tree.
+// refuted an attribute, which the searches hand down the tree.
 #pragma once
 
 #include <cstddef>
@@ -9,18 +9,43 @@
 #include <vector>
 
 #include "core/interrupt.h"
-#include "engine/enumerate.h"
+#include "engine/sibling_order.h"
 
 namespace quorlan {
 
+// What refuted an attribute j in an ancestor of the current node, and so refutes it in the
+// whole subtree as long as it stays outside the intent: nothing yet, one refuting attribute
+// (a witness), or every one of them, kept by the search at an offset of its own.
+class Refutation {
+ public:
+  static Refutation none() { return Refutation(kNone); }
+  static Refutation witness(std::uint32_t attribute) { return Refutation(kWitness | attribute); }
+  static Refutation kept_at(std::size_t offset) { return Refutation(offset); }
+
+  bool is_none() const { return word_ == kNone; }
+  bool is_witness() const { return !is_none() && (word_ & kWitness) != 0; }
+  std::uint32_t attribute() const { return static_cast<std::uint32_t>(word_ & ~kWitness); }
+  std::size_t offset() const { return word_; }
+
+ private:
+  static constexpr std::size_t kNone = SIZE_MAX;
+  static constexpr std::size_t kWitness = std::size_t{1} << 63;
+  explicit Refutation(std::size_t word) : word_(word) {}
+  std::size_t word_;
+};
+
+// The words of refuting attributes a search keeps on the current path at most (8 MiB): past
+// that, a failure keeps only its witness, so that memory stays linear in the attributes however
+// wide the context and however deep the tree.
+inline constexpr std::size_t kRefutationBudgetWords = std::size_t{1} << 20;
+
 // Per attribute, what made it fail in an ancestor of the current node. What a node learns holds
 // in its whole subtree, so each change is logged and undone when the node's frame is popped.
-template <class T>
 class FailureMemo {
  public:
-  FailureMemo(std::size_t m, T none) : at_(m, none) {}
-  const T& operator[](std::uint32_t j) const { return at_[j]; }
-  void set(std::uint32_t j, T what) {
+  explicit FailureMemo(std::size_t m) : at_(m, Refutation::none()) {}
+  Refutation operator[](std::uint32_t j) const { return at_[j]; }
+  void set(std::uint32_t j, Refutation what) {
     undo_.emplace_back(j, at_[j]);
     at_[j] = what;
   }
@@ -30,8 +55,8 @@ class FailureMemo {
   }
 
  private:
-  std::vector<T> at_;
-  std::vector<std::pair<std::uint32_t, T>> undo_;
+  std::vector<Refutation> at_;
+  std::vector<std::pair<std::uint32_t, Refutation>> undo_;
 };
 
 // A node on the stack: its children are the search's children [child_begin, child_end), `taken`

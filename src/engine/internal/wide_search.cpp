@@ -4,6 +4,9 @@
 #include <numeric>
 
 #include "core/interrupt.h"
+#include "engine/forms.h"
+#include "engine/internal/dense_search.h"
+#include "engine/internal/sparse_search.h"
 
 namespace quorlan {
 namespace {
@@ -96,17 +99,46 @@ std::vector<std::int64_t> generators(const Intents& in, const Context& t, std::s
   return out;
 }
 
-}  // namespace
-
-bool prefers_transposed_search(const Context& context) {
-  const std::size_t n = context.n_objects(), m = context.n_attributes();
-  return n > 0 && m >= 256 && m >= 4 * n;
+// The order of the concepts, by their intents: lectic, or the depth-first pre-order of the tree.
+std::vector<std::uint32_t> walk_order(const Intents& in, const Context& t, std::size_t n,
+                                      SiblingOrder order) {
+  std::vector<std::uint32_t> sorted(in.start.size() - 1);
+  std::iota(sorted.begin(), sorted.end(), 0u);
+  InterruptTicker tick;
+  if (order == SiblingOrder::kDescending) {
+    // Lectic order: the smallest attribute the two intents disagree on is in the later one.
+    std::sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
+      tick();
+      if (a == b) return false;
+      const std::uint32_t i = first_difference(in, a, b);
+      return std::binary_search(in.begin(b), in.end(b), i);
+    });
+    return sorted;
+  }
+  // Depth-first pre-order, siblings by ascending generating attribute. Where two intents first
+  // disagree, on attribute i, they agree on every attribute below it and so share their path in
+  // the tree up to it; i is then the next step of the one that has it, and the other comes
+  // first exactly when its path ends before i, that is when its generator is below i.
+  const std::vector<std::int64_t> gen = generators(in, t, n);
+  std::sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
+    tick();
+    if (a == b) return false;
+    const std::uint32_t i = first_difference(in, a, b);
+    if (std::binary_search(in.begin(b), in.end(b), i)) return gen[a] < std::int64_t{i};
+    return gen[b] >= std::int64_t{i};
+  });
+  return sorted;
 }
+
+}  // namespace
 
 Lattice transposed_search(const Context& context, SiblingOrder order) {
   const std::size_t n = context.n_objects(), m = context.n_attributes();
   const Context t = transposed(context);
-  const Lattice found = enumerate_concepts(t, CanonicityStrategy::kFailureSets, order);
+  // The transposed context is searched on bit words or lists, as it suits; its concepts come in
+  // some order of its own, which walk_order replaces.
+  const Lattice found = prefers_sparse_search(t) ? sparse_search(SparseContext(t), order)
+                                                 : dense_search(DenseContext(t), order);
   // The extents of the transposed context are the intents of the context.
   Intents in;
   in.start.reserve(found.size() + 1);
@@ -117,33 +149,9 @@ Lattice transposed_search(const Context& context, SiblingOrder order) {
     found.extents().to_list(i, in.items);
     in.start.push_back(in.items.size());
   }
-  std::vector<std::uint32_t> sorted(found.size());
-  std::iota(sorted.begin(), sorted.end(), 0u);
-  if (order == SiblingOrder::kDescending) {
-    // Lectic order: the smallest attribute the two intents disagree on is in the later one.
-    std::sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
-      tick();
-      if (a == b) return false;
-      const std::uint32_t i = first_difference(in, a, b);
-      return std::binary_search(in.begin(b), in.end(b), i);
-    });
-  } else {
-    // Depth-first pre-order, siblings by ascending generating attribute. Where two intents
-    // first disagree, on attribute i, they agree on every attribute below it and so share their
-    // path in the tree up to it; i is then the next step of the one that has it, and the other
-    // comes first exactly when its path ends before i, that is when its generator is below i.
-    const std::vector<std::int64_t> gen = generators(in, t, n);
-    std::sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
-      tick();
-      if (a == b) return false;
-      const std::uint32_t i = first_difference(in, a, b);
-      if (std::binary_search(in.begin(b), in.end(b), i)) return gen[a] < std::int64_t{i};
-      return gen[b] >= std::int64_t{i};
-    });
-  }
   Lattice out(n, m);
   std::vector<std::uint32_t> extent;
-  for (std::uint32_t i : sorted) {
+  for (std::uint32_t i : walk_order(in, t, n, order)) {
     tick();
     extent.clear();
     found.intents().to_list(i, extent);

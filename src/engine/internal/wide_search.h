@@ -7,11 +7,9 @@
 
 #include "core/concept.h"
 #include "core/context.h"
-#include "engine/enumerate.h"
+#include "engine/sibling_order.h"
 
 namespace quorlan {
-
-bool prefers_transposed_search(const Context& context);
 
 // The concepts in the order of a walk with siblings in `order` (see enumerate_concepts).
 Lattice transposed_search(const Context& context, SiblingOrder order);

@@ -193,8 +193,8 @@ TEST(PackedSets, FormsAndTakenOverLists) {
 
 TEST(Names, StoredAndGenerated) {
   // Names whole and in pieces, with 32-bit ends and with 64-bit ends from some length on.
-  for (const std::uint64_t narrow : {std::uint64_t{UINT32_MAX}, std::uint64_t{0},
-                                     std::uint64_t{9}}) {
+  for (const std::uint64_t narrow :
+       {std::uint64_t{UINT32_MAX}, std::uint64_t{0}, std::uint64_t{9}}) {
     NameList stored = NameList::with_wide_ends_after(narrow);
     for (const char* n : {"", "o\xC3\xA9", "", "long name with spaces"}) stored.push_back(n);
     stored.extend("in ");
@@ -203,10 +203,10 @@ TEST(Names, StoredAndGenerated) {
     stored.push_back("x");
     const std::string large(std::size_t{1} << 20, 'L');
     stored.adopt(std::string(large));  // kept as it is
-    stored.adopt("y");                  // copied
-    EXPECT_EQ(stored.to_vector(), (std::vector<std::string>{"", "o\xC3\xA9", "",
-                                                             "long name with spaces",
-                                                             "in pieces", "x", large, "y"}))
+    stored.adopt("y");                 // copied
+    EXPECT_EQ(stored.to_vector(),
+              (std::vector<std::string>{"", "o\xC3\xA9", "", "long name with spaces", "in pieces",
+                                        "x", large, "y"}))
         << narrow;
     EXPECT_EQ(NameList(stored).to_vector(), stored.to_vector());
   }

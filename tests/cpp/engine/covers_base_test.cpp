@@ -9,7 +9,7 @@
 #include "core/covers.h"
 #include "engine/algorithm.h"
 #include "engine/canonical_base.h"
-#include "engine/enumerate.h"
+#include "engine/forms.h"
 #include "formats/read.h"
 #include "support/ganter_base.h"
 #include "support/plain_drawing.h"

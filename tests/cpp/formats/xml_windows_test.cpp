@@ -1,5 +1,7 @@
 // The FCA-XML reader parses in windows; cut anywhere, a document must read exactly as in one
 // window: the same context, or the same first error.
+#include "formats/xml_windows.h"
+
 #include <gtest/gtest.h>
 
 #include <random>

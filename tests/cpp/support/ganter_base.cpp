@@ -4,7 +4,7 @@
 // passes over a short list). Kept to check the walk against and to time it by.
 #include "support/ganter_base.h"
 
-#include "engine/internal/dense_search.h"
+#include "core/sets.h"
 
 namespace quorlan::reference {
 namespace {
@@ -114,18 +114,6 @@ class ImplicationList {
   std::vector<std::uint32_t> queue_;
 };
 
-// The extent of the attribute set a: every object, narrowed by the column of each member.
-void extent_of(const DenseContext& dc, const Word* a, std::vector<Word>& ext,
-               std::vector<std::uint32_t>& members) {
-  fill_below(dc.n, dc.col_words, ext.data());
-  for_each_bit(a, dc.row_words, [&](std::uint32_t j) {
-    const Word* col = dc.col(j);
-    for (std::size_t w = 0; w < dc.col_words; ++w) ext[w] &= col[w];
-  });
-  members.clear();
-  for_each_bit(ext.data(), dc.col_words, [&](std::uint32_t g) { members.push_back(g); });
-}
-
 // t := (the members of a below i) + i.
 void prefix_plus(const Word* a, std::size_t i, std::size_t words, Word* t) {
   copy_below(a, i, words, t);
@@ -135,24 +123,25 @@ void prefix_plus(const Word* a, std::size_t i, std::size_t words, Word* t) {
 }  // namespace
 
 CanonicalBase ganter_base(const Context& context) {
-  const DenseContext dc(context);
-  const std::size_t words = dc.row_words;
+  // Closures by the context's own derivation operators alone, so that nothing of the engine's
+  // forms of the context is shared with what is checked against this.
+  const std::size_t m = context.n_attributes();
+  const std::size_t words = AttributeSet::empty(m).word_count();
   CanonicalBase base{"duquenne-guigues", {}};
-  ImplicationList list(dc.m, words);
-  std::vector<Word> a(words, 0), c(words), t(words), ext(dc.col_words);
-  std::vector<std::uint32_t> members;
+  ImplicationList list(m, words);
+  std::vector<Word> a(words, 0), t(words);
   for (;;) {
     // C = A'': the intent of A's extent.
-    extent_of(dc, a.data(), ext, members);
-    dc.intent_of(members.data(), members.size(), c.data());
-    if (c != a) {
-      base.implications.push_back({AttributeSet::from_words(dc.m, a.data()),
-                                   AttributeSet::from_words(dc.m, c.data()), members.size(), 1.0});
-      list.add(a.data(), c.data());
+    const AttributeSet set = AttributeSet::from_words(m, a.data());
+    const ObjectSet extent = context.extent(set);
+    const AttributeSet closure = context.intent(extent);
+    if (!(closure == set)) {
+      base.implications.push_back({set, closure, extent.count(), 1.0});
+      list.add(a.data(), closure.words());
     }
     // The next set closed under the implications found so far, in lectic order.
     bool accepted = false;
-    for (std::size_t i = dc.m; i-- > 0 && !accepted;) {
+    for (std::size_t i = m; i-- > 0 && !accepted;) {
       if (test_bit(a.data(), i)) continue;
       prefix_plus(a.data(), i, words, t.data());
       accepted = list.close(t.data(), a.data(), i);

@@ -60,22 +60,20 @@ class ExtentIndex {
   std::vector<std::uint32_t> slots_;
 };
 
-// The attribute concept of j (the one with the largest extent among those holding j), per j.
+// The attribute concept of j, per j: of the concepts whose intent holds j, the first with the
+// largest extent.
 std::vector<std::uint32_t> attribute_concepts(const Lattice& lattice) {
-  const PackedSets& extents = lattice.extents();
-  std::vector<std::int64_t> best(lattice.n_attributes(), -1);
-  for (std::size_t i = 0; i < lattice.size(); ++i) {
-    lattice.intents().for_each(i, [&](std::uint32_t j) {
-      if (best[j] < 0 || extents.count(i) > extents.count(static_cast<std::size_t>(best[j]))) {
-        best[j] = static_cast<std::int64_t>(i);
-      }
-    });
+  std::vector<std::vector<std::uint32_t>> holding(lattice.n_attributes());
+  for (std::uint32_t i = 0; i < lattice.size(); ++i) {
+    lattice.intents().for_each(i, [&](std::uint32_t j) { holding[j].push_back(i); });
   }
+  const auto smaller = [&](std::uint32_t a, std::uint32_t b) {
+    return lattice.extents().count(a) < lattice.extents().count(b);
+  };
   std::vector<std::uint32_t> out;
-  out.reserve(best.size());
-  for (std::int64_t c : best) {
-    if (c < 0) panic("cover computation: the lattice lacks a bottom concept");
-    out.push_back(static_cast<std::uint32_t>(c));
+  for (const std::vector<std::uint32_t>& concepts : holding) {
+    if (concepts.empty()) panic("cover computation: the lattice lacks a bottom concept");
+    out.push_back(*std::max_element(concepts.begin(), concepts.end(), smaller));
   }
   return out;
 }
@@ -343,14 +341,7 @@ LatticeLayout plain_coordinates(const PlainLayers& layers, const std::vector<Cov
     }
   }
   for (const CoverPair& p : covers) out.edges.push_back({p.second, p.first});
-  const auto [min_x, max_x] =
-      std::minmax_element(out.nodes.begin(), out.nodes.end(),
-                          [](const LayoutNode& a, const LayoutNode& b) { return a.x < b.x; });
-  const auto [min_y, max_y] =
-      std::minmax_element(out.nodes.begin(), out.nodes.end(),
-                          [](const LayoutNode& a, const LayoutNode& b) { return a.y < b.y; });
-  out.width = std::max(max_x->x - min_x->x, 0.0);
-  out.height = std::max(max_y->y - min_y->y, 0.0);
+  measure_spans(out);
   return out;
 }
 

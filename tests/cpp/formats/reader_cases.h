@@ -1,0 +1,31 @@
+// What the reader tests share: a case of input and the message it must give (or "ok"), and
+// the display text of reading an input under a name.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "formats/read.h"
+
+namespace quorlan::testing {
+
+struct ReaderCase {
+  const char* input;
+  const char* expected;  // display text, or "ok"
+};
+
+inline std::string display_of(std::string_view input, std::string_view name) {
+  const ContextResult r = read_context(input, name);
+  return r.has_value() ? "ok" : r.error().display();
+}
+
+// Every case, read under `name`, gives its text.
+template <std::size_t N>
+void expect_displays(const ReaderCase (&cases)[N], std::string_view name) {
+  for (const ReaderCase& c : cases) EXPECT_EQ(display_of(c.input, name), c.expected) << c.input;
+}
+
+}  // namespace quorlan::testing
