@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <span>
 
+#include "core/grouping.h"
 #include "core/interrupt.h"
 #include "core/panic.h"
 
@@ -39,12 +40,7 @@ void prefetch_address(const void* p) {
 }
 
 // An incidence relation by lines: line e lists, ascending, the items related to element e.
-struct Lines {
-  std::vector<std::size_t> start;  // line e is items[start[e], start[e + 1])
-  std::vector<std::uint32_t> items;
-  const std::uint32_t* begin(std::size_t e) const { return items.data() + start[e]; }
-  const std::uint32_t* end(std::size_t e) const { return items.data() + start[e + 1]; }
-};
+using Lines = Grouped<std::uint32_t>;
 
 // The attribute concept of j (the one with the largest extent among those holding j), per j.
 std::vector<std::uint32_t> attribute_concepts(const Lattice& lattice) {
@@ -87,20 +83,15 @@ Lines columns(const Lattice& lattice) {
 
 // The same relation by the other side's elements (of which there are `width`).
 Lines transposed(const Lines& lines, std::size_t width) {
-  Lines out;
-  out.start.assign(width + 1, 0);
-  for (std::uint32_t g : lines.items) ++out.start[g + 1];
-  for (std::size_t g = 0; g < width; ++g) out.start[g + 1] += out.start[g];
-  out.items.resize(lines.items.size());
-  std::vector<std::size_t> fill(out.start.begin(), out.start.end() - 1);
   InterruptTicker tick;
-  for (std::size_t e = 0; e + 1 < lines.start.size(); ++e) {
-    tick();
-    for (const std::uint32_t* p = lines.begin(e); p != lines.end(e); ++p) {
-      out.items[fill[*p]++] = static_cast<std::uint32_t>(e);
+  return group_by_key<std::uint32_t>(width, [&](auto&& put) {
+    for (std::size_t e = 0; e < lines.groups(); ++e) {
+      tick();
+      for (const std::uint32_t* p = lines.begin(e); p != lines.end(e); ++p) {
+        put(*p, static_cast<std::uint32_t>(e));
+      }
     }
-  }
-  return out;
+  });
 }
 
 // The concepts by the key of one of their sets: the sum, modulo 2^64, of its members' tags. A
@@ -447,21 +438,13 @@ class FoundPairs {
   // Lower neighbours come grouped by upper concept, ascending; bucketing them by lower concept
   // keeps that order within each bucket, so the result is sorted by lower, then upper.
   std::vector<CoverPair> sorted_by_lower(std::size_t concepts) const {
-    std::vector<std::size_t> start;
-    resize_polled(start, concepts + 1);
-    InterruptTicker tick;
-    for (std::size_t k = 0; k < pairs_.size(); ++k) {
-      tick();
-      ++start[lower(k) + 1];
-    }
-    for (std::size_t c = 0; c < concepts; ++c) start[c + 1] += start[c];
-    std::vector<CoverPair> out;
-    resize_polled(out, pairs_.size());
-    for (std::size_t k = 0; k < pairs_.size(); ++k) {
-      tick();
-      out[start[lower(k)]++] = {lower(k), upper(k)};
-    }
-    return out;
+    return group_by_key<CoverPair>(concepts,
+                                   [&](auto&& put) {
+                                     for_polled(0, pairs_.size(), [&](std::size_t k) {
+                                       put(lower(k), {lower(k), upper(k)});
+                                     });
+                                   })
+        .items;
   }
 
   // Upper neighbours come grouped by lower concept, ascending, and sorted within each group.

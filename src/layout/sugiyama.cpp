@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/grouping.h"
 #include "core/interrupt.h"
 #include "core/panic.h"
 #include "diagnostics/events.h"
@@ -26,15 +27,15 @@ const std::vector<CoverPair>& checked_covers(const Lattice& lattice) {
 std::vector<std::uint32_t> by_extent_size_descending(const Lattice& lattice) {
   const std::size_t n = lattice.size();
   const std::size_t sizes = lattice.n_objects() + 1;
-  std::vector<std::uint32_t> out;
-  resize_polled(out, n);
   const auto rank = [&](std::size_t c) { return sizes - 1 - lattice.extents().count(c); };
   if (sizes <= 4 * n) {
-    std::vector<std::size_t> start(sizes + 1, 0);
-    for_polled(0, n, [&](std::size_t c) { ++start[rank(c) + 1]; });
-    for (std::size_t s = 0; s < sizes; ++s) start[s + 1] += start[s];
-    for_polled(0, n, [&](std::size_t c) { out[start[rank(c)]++] = static_cast<std::uint32_t>(c); });
-    return out;
+    return group_by_key<std::uint32_t>(sizes,
+                                       [&](auto&& put) {
+                                         for_polled(0, n, [&](std::size_t c) {
+                                           put(rank(c), static_cast<std::uint32_t>(c));
+                                         });
+                                       })
+        .items;
   }
   std::vector<std::uint64_t> keys;
   resize_polled(keys, n);
@@ -42,6 +43,8 @@ std::vector<std::uint32_t> by_extent_size_descending(const Lattice& lattice) {
   check_interrupt();
   std::sort(keys.begin(), keys.end());
   check_interrupt();
+  std::vector<std::uint32_t> out;
+  resize_polled(out, n);
   for (std::size_t k = 0; k < n; ++k) out[k] = static_cast<std::uint32_t>(keys[k]);
   return out;
 }
@@ -68,33 +71,19 @@ struct Renumbering {
 
 // Per concept (by its new number), its covers in the layer directly above (or below), in
 // cover-list order: the only neighbours a sweep reads.
-struct NearLists {
-  std::vector<std::size_t> start;  // the list of c is items[start[c], start[c + 1])
-  std::vector<std::uint32_t> items;
+using NearLists = Grouped<std::uint32_t>;
 
-  NearLists(const std::vector<CoverPair>& covers, const Layering& layering,
-            const Renumbering& renumbering, bool above) {
-    const std::vector<std::uint32_t>& layer_of = layering.layer_of;
-    const std::vector<std::uint32_t>& number = renumbering.number;
-    const auto near = [&](const CoverPair& p) {
-      return layer_of[p.second] + 1 == layer_of[p.first];
-    };
-    const auto owner = [&](const CoverPair& p) { return number[above ? p.first : p.second]; };
-    const auto other = [&](const CoverPair& p) { return number[above ? p.second : p.first]; };
-    resize_polled(start, layer_of.size() + 1);
+NearLists near_lists(const std::vector<CoverPair>& covers, const Layering& layering,
+                     const Renumbering& renumbering, bool above) {
+  const std::vector<std::uint32_t>& layer_of = layering.layer_of;
+  const std::vector<std::uint32_t>& number = renumbering.number;
+  return group_by_key<std::uint32_t>(layer_of.size(), [&](auto&& put) {
     for_each_polled(covers, [&](const CoverPair& p) {
-      if (near(p)) ++start[owner(p) + 1];
+      if (layer_of[p.second] + 1 != layer_of[p.first]) return;  // not adjacent layers
+      put(number[above ? p.first : p.second], number[above ? p.second : p.first]);
     });
-    for (std::size_t c = 0; c < layer_of.size(); ++c) start[c + 1] += start[c];
-    resize_polled(items, start.back());
-    std::vector<std::size_t> fill(start.begin(), start.end() - 1);
-    for_each_polled(covers, [&](const CoverPair& p) {
-      if (near(p)) items[fill[owner(p)]++] = other(p);
-    });
-  }
-  std::size_t size(std::uint32_t c) const { return start[c + 1] - start[c]; }
-  const std::uint32_t* begin(std::uint32_t c) const { return items.data() + start[c]; }
-};
+  });
+}
 
 // Twice the median of `count` (at least two) positions, which it reorders.
 std::uint64_t doubled_median(std::uint32_t* p, std::size_t count) {
@@ -116,8 +105,8 @@ class Sweeps {
   Sweeps(Layering& layering, const std::vector<CoverPair>& covers)
       : layering_(layering),
         renumbering_(layering),
-        above_(covers, layering, renumbering_, /*above=*/true),
-        below_(covers, layering, renumbering_, /*above=*/false) {
+        above_(near_lists(covers, layering, renumbering_, /*above=*/true)),
+        below_(near_lists(covers, layering, renumbering_, /*above=*/false)) {
     const std::size_t n = layering.layer_of.size();
     resize_polled(order_, n);
     resize_polled(position_, n);
