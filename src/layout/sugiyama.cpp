@@ -274,7 +274,9 @@ Layering longest_path_layering(const Lattice& lattice) {
 
 void reduce_crossings(Layering& layering, const Lattice& lattice, std::uint64_t iterations) {
   if (layering.layer_size.size() < 2 || iterations == 0) return;
-  Sweeps(layering, checked_covers(lattice)).run(iterations);
+  // The layering was made from this lattice's covers, which its making checked.
+  if (layering.layer_of.size() != lattice.size()) panic("the layering belongs to another lattice");
+  Sweeps(layering, lattice.covers()).run(iterations);
 }
 
 Layering layered_order(const Lattice& lattice, const LayoutConfig& config) {

@@ -215,6 +215,11 @@ constexpr LayoutConfig kStandardLayout{/*node_spacing=*/80.0, /*layer_spacing=*/
                                        /*crossing_iters=*/24};
 constexpr SvgStyle kStandardStyle{/*margin=*/30.0, /*node_radius=*/6.0, /*stroke_width=*/1.5};
 
+// The drawing's coordinates, its order taken from the cache (and put there by the first).
+LatticeLayout standard_layout(const Lattice& lattice, DrawingCache& cache) {
+  return sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout);
+}
+
 std::string caption(const Lattice& lattice) {
   return "<div class=\"quorlan-lattice\"><div style=\"color:#666;font-size:0.85em;"
          "margin-bottom:0.25em;\">Lattice \xE2\x80\x94 " +  // U+2014 EM DASH
@@ -246,13 +251,7 @@ std::string lattice_svg(const Lattice& lattice) {
 }
 
 std::string lattice_svg(const Lattice& lattice, DrawingCache& cache) {
-  std::string document = render_svg(
-      sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout), kStandardStyle);
-  // The drawing's scratch arrays (tens of MB for a large lattice: the covers' index, the
-  // sweeps' lists, the layout) go back to the system before the caller copies the document,
-  // so that they do not add to the peak of that copy.
-  release_free_heap();
-  return document;
+  return render_document(standard_layout(lattice, cache), kStandardStyle, {}, {});
 }
 
 std::string lattice_html(const Lattice& lattice) {
@@ -261,8 +260,8 @@ std::string lattice_html(const Lattice& lattice) {
 }
 
 std::string lattice_html(const Lattice& lattice, DrawingCache& cache) {
-  return render_document(sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout),
-                         kStandardStyle, caption(lattice), "</div>");
+  return render_document(standard_layout(lattice, cache), kStandardStyle, caption(lattice),
+                         "</div>");
 }
 
 }  // namespace quorlan
