@@ -55,10 +55,9 @@ std::optional<std::uint32_t> character_number(std::string_view ref) {
 struct Resolved {
   std::string_view raw;
   std::string resolved;  // when the raw text has a reference
+  bool has_reference = false;
   const char* error = nullptr;
-  std::string_view text() const {
-    return raw.find('&') == std::string_view::npos ? raw : std::string_view(resolved);
-  }
+  std::string_view text() const { return has_reference ? std::string_view(resolved) : raw; }
 };
 
 Resolved resolve_references(std::string_view raw) {
@@ -66,6 +65,7 @@ Resolved resolve_references(std::string_view raw) {
   out.raw = raw;
   const std::size_t first = raw.find('&');
   if (first == std::string_view::npos) return out;
+  out.has_reference = true;
   out.resolved.reserve(raw.size());
   out.resolved.append(raw.substr(0, first));
   for (std::size_t i = first; i < raw.size(); ++i) {
