@@ -14,8 +14,8 @@ from __future__ import annotations
 
 import bisect
 import math
-from dataclasses import dataclass, field
-from typing import List, Optional, Sequence, Set, Tuple
+from dataclasses import dataclass
+from typing import List, Sequence, Set, Tuple
 
 from ._labels import ASCENT, DESCENT, HEIGHT
 
@@ -63,7 +63,6 @@ class Arrangement:
     lines: List[List[Point]]                 # per edge, its points from upper to lower
     labels: List[Label]
     box: Tuple[float, float, float, float]  # left, top, right, bottom of everything drawn
-    layer_y: List[float] = field(default_factory=list)
 
 
 def _space_layer(nodes: Sequence[Node]) -> None:
@@ -174,36 +173,32 @@ def _distance(x: float, y: float, p: Point, q: Point) -> float:
     return math.hypot(x - (p[0] + t * dx), y - (p[1] + t * dy))
 
 
+def _steep(end: Node, dx: float, dy: float, sign: float, circles: _Circles) -> Point:
+    """Where a bent line leaves `end` into the gap below its layer (sign 1) or enters it from
+    the gap above (sign -1): along the line (dx, dy), or more steeply where that passes a
+    neighbour; straight down is always clear."""
+    p = (end.x, end.y)
+    depth = circles.reach[end.layer] + CLEARANCE + 2
+    point = p
+    for f in (1.0, 0.5, 0.25, 0.0):
+        point = (p[0] + sign * dx * depth / dy * f, p[1] + sign * depth)
+        if circles.clear(*((p, point) if sign > 0 else (point, p)), {id(end)}):  # top first
+            break
+    return point
+
+
 def _route(u: Node, v: Node, circles: _Circles) -> List[Point]:
     p, q = (u.x, u.y), (v.x, v.y)
     if circles.clear(p, q, {id(u), id(v)}):
         return [p, q]
-    a, b = u.layer, v.layer
     dx, dy = q[0] - p[0], q[1] - p[1]
-    points = [p]
-    # Out of u into the gap below its layer: along the line, or more steeply where that passes
-    # a neighbour; straight down is always clear.
-    depth = circles.reach[a] + CLEARANCE + 2
-    exit_point: Optional[Point] = None
-    for f in (1.0, 0.5, 0.25, 0.0):
-        exit_point = (p[0] + dx * depth / dy * f, p[1] + depth)
-        if circles.clear(p, exit_point, {id(u)}):
-            break
-    assert exit_point is not None
-    points.append(exit_point)
-    for k in range(a + 1, b):
+    points = [p, _steep(u, dx, dy, 1.0, circles)]
+    for k in range(u.layer + 1, v.layer):
         y = circles.y[k]
         x = circles.free_x(k, p[0] + dx * (y - p[1]) / dy)
         reach = circles.reach[k] + CLEARANCE + 2
         points += [(x, y - reach), (x, y + reach)]
-    depth = circles.reach[b] + CLEARANCE + 2
-    entry: Optional[Point] = None
-    for f in (1.0, 0.5, 0.25, 0.0):
-        entry = (q[0] - dx * depth / dy * f, q[1] - depth)
-        if circles.clear(entry, q, {id(v)}):
-            break
-    assert entry is not None
-    points += [entry, q]
+    points += [_steep(v, dx, dy, -1.0, circles), q]
     return _pulled(points, circles, {id(u), id(v)})
 
 
@@ -253,4 +248,4 @@ def arrange(layers: Sequence[Sequence[Node]], edges: Sequence[Tuple[int, int]]) 
         for x, _ in line:
             left, right = min(left, x), max(right, x)
     return Arrangement(nodes, lines, labels,
-                       (left - MARGIN, top - MARGIN, right + MARGIN, bottom + MARGIN), layer_y)
+                       (left - MARGIN, top - MARGIN, right + MARGIN, bottom + MARGIN))
