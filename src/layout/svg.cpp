@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/heap.h"
 #include "core/interrupt.h"
 
 namespace quorlan {
@@ -215,9 +216,17 @@ constexpr LayoutConfig kStandardLayout{/*node_spacing=*/80.0, /*layer_spacing=*/
                                        /*crossing_iters=*/24};
 constexpr SvgStyle kStandardStyle{/*margin=*/30.0, /*node_radius=*/6.0, /*stroke_width=*/1.5};
 
-// The drawing's coordinates, its order taken from the cache (and put there by the first).
-LatticeLayout standard_layout(const Lattice& lattice, DrawingCache& cache) {
-  return sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout);
+// The standard drawing's document, its order taken from the cache (and put there by the first
+// drawing). The drawing's scratch arrays (tens of MB for a large lattice: the covers' index, the
+// sweeps' lists, the layout) go back to the system before the caller copies the document, so
+// that they do not add to the peak of that copy.
+std::string standard_document(const Lattice& lattice, DrawingCache& cache, std::string_view prefix,
+                              std::string_view suffix) {
+  std::string document =
+      render_document(sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout),
+                      kStandardStyle, prefix, suffix);
+  release_free_heap();
+  return document;
 }
 
 std::string caption(const Lattice& lattice) {
@@ -251,7 +260,7 @@ std::string lattice_svg(const Lattice& lattice) {
 }
 
 std::string lattice_svg(const Lattice& lattice, DrawingCache& cache) {
-  return render_document(standard_layout(lattice, cache), kStandardStyle, {}, {});
+  return standard_document(lattice, cache, {}, {});
 }
 
 std::string lattice_html(const Lattice& lattice) {
@@ -260,8 +269,7 @@ std::string lattice_html(const Lattice& lattice) {
 }
 
 std::string lattice_html(const Lattice& lattice, DrawingCache& cache) {
-  return render_document(standard_layout(lattice, cache), kStandardStyle, caption(lattice),
-                         "</div>");
+  return standard_document(lattice, cache, caption(lattice), "</div>");
 }
 
 }  // namespace quorlan

@@ -1,6 +1,5 @@
 // quorlan.Lattice: repr, n_concepts, concepts() as a list of dicts, and the drawing as svg(),
 // _repr_svg_() and _repr_html_() for Jupyter.
-#include "core/heap.h"
 #include "python/convert.h"
 #include "python/types.h"
 
@@ -26,15 +25,11 @@ PyObject* lattice_concepts(PyObject* self, PyObject*) {
 }
 
 // Rendering takes exclusive access: the first one fills the lattice's cover cache and the
-// drawing's layered order, which later renderings reuse. The drawing's scratch memory (tens of
-// MB for a large lattice: the covers' index, the sweeps' lists, the layout) goes back to the
-// system before Python copies the document, so that it does not add to the peak of that copy.
+// drawing's layered order, which later renderings reuse.
 template <std::string (*Render)(const Lattice&, DrawingCache&)>
 PyObject* lattice_render(PyObject* self, PyObject*) {
   return with_receiver<LatticeState>(self, AccessMode::kExclusive, [](LatticeState& s) {
-    const std::string document = Render(s.lattice, s.drawing);
-    release_free_heap();
-    return str_result(document);
+    return str_result(Render(s.lattice, s.drawing));
   });
 }
 
