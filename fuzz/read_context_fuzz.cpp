@@ -4,21 +4,7 @@
 #include "formats/text.h"
 #include "formats/xml_windows.h"
 #include "fuzz_input.h"
-
-namespace {
-
-std::string outcome(const quorlan::ContextResult& r) {
-  if (!r.has_value()) return r.error().display();
-  std::string out =
-      std::to_string(r.value().n_objects()) + "x" + std::to_string(r.value().n_attributes()) + ":";
-  for (std::size_t i = 0; i < r.value().rows().size(); ++i) {
-    r.value().rows().for_each(i, [&](std::uint32_t j) { out += std::to_string(j) + ","; });
-    out += ";";
-  }
-  return out;
-}
-
-}  // namespace
+#include "outcome.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const quorlan::fuzz::Input in = quorlan::fuzz::split(data, size);
@@ -26,6 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // FCA-XML in small windows reads as in one.
   if (in.name == "x.xml" && quorlan::text::is_valid_utf8(in.content)) {
     const std::size_t w = 1 + in.content.size() % 7;
+    using quorlan::fuzz::outcome;
     if (outcome(quorlan::read_fca_xml(in.content, {w, w, w})) !=
         outcome(
             quorlan::read_fca_xml(in.content, {in.content.size() + 1, 1, in.content.size() + 1}))) {

@@ -11,28 +11,11 @@
 #include "formats/read.h"
 #include "formats/text.h"
 #include "formats/xml_windows.h"
+#include "outcome.h"
 
 namespace {
 
 constexpr std::size_t kLargest = std::size_t{4} << 20;
-
-std::string outcome(const quorlan::ContextResult& r) {
-  if (!r.has_value()) return r.error().display();
-  const quorlan::Context& c = r.value();
-  std::string out = std::to_string(c.n_objects()) + "x" + std::to_string(c.n_attributes()) + ":";
-  quorlan::NameBuffer buffer;
-  for (const quorlan::NameList* names : {&c.objects(), &c.attributes()}) {
-    for (std::size_t i = 0; i < names->size(); ++i) {
-      out += names->view(i, buffer);
-      out += '\n';
-    }
-  }
-  for (std::size_t i = 0; i < c.rows().size(); ++i) {
-    c.rows().for_each(i, [&](std::uint32_t j) { out += std::to_string(j) + ","; });
-    out += ";";
-  }
-  return out;
-}
 
 std::size_t u16(const std::uint8_t* p) { return std::size_t{p[0]} << 8 | p[1]; }
 
@@ -64,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   windows.smallest = std::max(windows.smallest, doc.size() >> 16);
   windows.largest = std::max({windows.largest, windows.smallest, doc.size() >> 12});
   const quorlan::xml::Windows whole{doc.size() + 1, 1, doc.size() + 1};
+  using quorlan::fuzz::outcome;
   if (outcome(quorlan::read_fca_xml(doc, windows)) != outcome(quorlan::read_fca_xml(doc, whole))) {
     __builtin_trap();
   }
