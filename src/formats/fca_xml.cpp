@@ -152,9 +152,9 @@ class XmlReader final : public xml::Handler {
     return true;
   }
 
-  // A text node: the first non-empty one after an opening Name tag names the object. The name
-  // goes to the object names at once, to be completed when the object ends (objects do not
-  // nest, so no other name comes in between).
+  // A text node: the first non-empty one after an opening Name tag names the object, replacing
+  // the name an earlier Name of the same object gave. The name goes to the object names at
+  // once, to be completed when the object ends (a nested object drops it first).
   bool text(std::string_view raw) override {
     const std::string_view t = trim_xml(raw);
     if (!in_name_ || t.empty()) return true;
@@ -163,6 +163,7 @@ class XmlReader final : public xml::Handler {
       error_ = FormatError::parse(kXml, std::string("invalid text in <Name>: ") + name.error);
       return false;
     }
+    if (named_) objects_.drop_building();
     objects_.extend(name.text());
     named_ = true;
     in_name_ = false;
