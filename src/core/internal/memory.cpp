@@ -66,15 +66,9 @@ void BlockBuffer<T>::add_block(std::size_t capacity) {
 }
 
 template <class T>
-T* BlockBuffer<T>::append(std::size_t count) {
-  if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < count) {
-    constexpr std::size_t kFirst = 4096;
-    add_block(std::max({count, total_, kFirst}));
-  }
-  Block& b = blocks_.back();
-  T* at = b.data + b.used;
-  b.used += count;
-  return at;
+void BlockBuffer<T>::add_block_for(std::size_t count) {
+  constexpr std::size_t kFirst = 4096;
+  add_block(std::max({count, total_, kFirst}));
 }
 
 template <class T>

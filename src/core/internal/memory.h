@@ -90,8 +90,17 @@ class GrowArray {
 template <class T>
 class BlockBuffer {
  public:
-  // Room for `count` items in one block. The items are not initialised.
-  T* append(std::size_t count);
+  // Room for `count` items in one block. The items are not initialised. Inline: every stored
+  // set passes here, and the new block is the rare case.
+  T* append(std::size_t count) {
+    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < count) {
+      add_block_for(count);
+    }
+    Block& b = blocks_.back();
+    T* at = b.data + b.used;
+    b.used += count;
+    return at;
+  }
   // Takes over an array's items as the first block (the buffer must be empty); returns them.
   const T* adopt(GrowArray<T>&& items);
 
@@ -113,6 +122,7 @@ class BlockBuffer {
     std::size_t capacity = 0, used = 0;
   };
   void add_block(std::size_t capacity);
+  void add_block_for(std::size_t count);
   std::vector<Block> blocks_;
   std::size_t total_ = 0;  // the capacity of all blocks
 };

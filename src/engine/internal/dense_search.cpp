@@ -106,7 +106,7 @@ class DenseSearch {
   // it and a row that leaves none ends the test. Below the attribute tried, B is always whole,
   // so tests and failure memos read it exactly. The canonical children get B and their
   // attribute, and their expansion completes the rest.
-  Frame expand(const Child& node, std::uint32_t y) {
+  [[gnu::noinline]] Frame expand(const Child& node, std::uint32_t y) {
     Frame f;
     f.child_begin = children_.size();
     f.ext_mark = extents_.size();
@@ -126,15 +126,17 @@ class DenseSearch {
 
   // The attributes outside B from y on, ascending, a word at a time; a word's bits are read
   // before any of them joins B, which changes nothing below the attribute tried.
-  void try_attributes(const Child& node, std::uint32_t y, Word* b) {
+  [[gnu::always_inline]] void try_attributes(const Child& node, std::uint32_t y, Word* b) {
+    // Kept in registers: the loop's calls could otherwise have them read from memory each time.
+    const std::size_t a_off = node.ext_off, a_len = node.ext_len;
     for (std::size_t w = y / kWordBits; w < words_; ++w) {
       Word todo = outside_[w] & (w == y / kWordBits ? ~low_mask(y % kWordBits) : ~Word{0});
       for (; todo != 0; todo &= todo - 1) {
         const auto j = static_cast<std::uint32_t>(w * kWordBits) +
                        static_cast<std::uint32_t>(std::countr_zero(todo));
         if (pruned(j, b)) continue;
-        c_len_ = candidate(node.ext_off, node.ext_len, j);
-        if (c_len_ == node.ext_len) {  // j is in every row of A: in the node's intent
+        c_len_ = candidate(a_off, a_len, j);
+        if (c_len_ == a_len) {  // j is in every row of A: in the node's intent
           set_bit(b, j);
           clear_bit(outside_.data(), j);
         } else if (refuted_below(j)) {
@@ -147,7 +149,7 @@ class DenseSearch {
   }
 
   // Each canonical child of the frame gets B, now whole, and its own attribute.
-  void give_children_intents(const Frame& f, std::size_t b_off) {
+  [[gnu::always_inline]] void give_children_intents(const Frame& f, std::size_t b_off) {
     intents_.resize(intents_.size() + (f.child_end - f.child_begin) * words_);
     for (std::size_t c = f.child_begin, d_off = f.intent_mark; c < f.child_end;
          ++c, d_off += words_) {
