@@ -64,6 +64,7 @@ class Lattice {
   // The cover relation, sorted by lower index, then upper index. Filled on the first call and
   // returned from the cache afterwards; callers serialise the first call.
   const std::vector<CoverPair>& covers() const;
+  bool has_covers() const { return covers_ != nullptr; }
 
  private:
   PackedSets extents_;

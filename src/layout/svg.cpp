@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -261,6 +260,32 @@ std::string lattice_svg(const Lattice& lattice) {
 
 std::string lattice_svg(const Lattice& lattice, DrawingCache& cache) {
   return standard_document(lattice, cache, {}, {});
+}
+
+DrawnPositions standard_positions(const Lattice& lattice, DrawingCache& cache) {
+  const LatticeLayout layout = sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout);
+  double min_x = std::numeric_limits<double>::infinity();
+  double min_y = std::numeric_limits<double>::infinity();
+  for (const LayoutNode& node : layout.nodes) {
+    min_x = std::min(min_x, node.x);
+    min_y = std::min(min_y, node.y);
+  }
+  DrawnPositions out;
+  char buf[kNumberRoom];
+  // The text's tenths as an integer, divided by ten: the correctly rounded value of the text.
+  const auto written = [&](double v) {
+    const char* end = one_decimal(buf, v);
+    std::int64_t tenths = 0;
+    for (const char* c = buf; c < end; ++c) {
+      if (*c >= '0' && *c <= '9') tenths = tenths * 10 + (*c - '0');
+    }
+    return static_cast<double>(buf[0] == '-' ? -tenths : tenths) / 10.0;
+  };
+  for_polled(0, layout.nodes.size(), [&](std::size_t k) {
+    out.x.push_back(written(layout.nodes[k].x + (kStandardStyle.margin - min_x)));
+    out.y.push_back(written(layout.nodes[k].y + (kStandardStyle.margin - min_y)));
+  });
+  return out;
 }
 
 std::string lattice_html(const Lattice& lattice) {

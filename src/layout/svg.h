@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/concept.h"
 #include "layout/sugiyama.h"
@@ -37,6 +38,13 @@ std::string lattice_svg(const Lattice& lattice, DrawingCache& cache);
 // The same document under a caption naming the number of concepts, as notebooks show it.
 std::string lattice_html(const Lattice& lattice);
 std::string lattice_html(const Lattice& lattice, DrawingCache& cache);
+
+// The standard drawing's node positions, each the number its document writes (one decimal):
+// node k is concept k. Its order is taken from the cache, or put there.
+struct DrawnPositions {
+  std::vector<double> x, y;
+};
+DrawnPositions standard_positions(const Lattice& lattice, DrawingCache& cache);
 
 // Number formats of the document, exposed for tests.
 void append_one_decimal(std::string& out, double value);

@@ -49,11 +49,10 @@ namespace {
 PyObject* g_panic_exception = nullptr;
 }  // namespace
 
-void create_panic_exception() {
+void create_panic_exception(const char* name) {
   if (g_panic_exception != nullptr) return;
   g_panic_exception = PyErr_NewExceptionWithDoc(
-      "quorlan.PanicException",
-      "An internal invariant of quorlan was broken; this is a bug, please report it.",
+      name, "An internal invariant of quorlan was broken; this is a bug, please report it.",
       PyExc_BaseException, nullptr);
   if (g_panic_exception == nullptr) throw_pending();
 }

@@ -44,8 +44,9 @@ class CollectorPause {
   bool was_enabled_ = false;
 };
 
-// PanicException, derived from BaseException; created once by module initialisation.
-void create_panic_exception();
+// PanicException, derived from BaseException; created once by module initialisation, under the
+// module's own qualified name.
+void create_panic_exception(const char* name = "quorlan.PanicException");
 PyObject* panic_exception_type();
 
 // The extension's only try/catch: every entry point runs its body through here.

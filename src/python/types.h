@@ -12,6 +12,7 @@
 #include "core/concept.h"
 #include "core/context.h"
 #include "layout/svg.h"
+#include "order/lattice_order.h"
 #include "python/arguments.h"
 #include "python/errors.h"
 
@@ -86,6 +87,8 @@ struct LatticeState {
   // The layered order of the drawing, filled by the first rendering beside the lattice's cover
   // cache and under the same exclusive access.
   DrawingCache drawing;
+  // What the companion's order questions keep (quorlan_tools), under the same exclusive access.
+  OrderCache order;
 };
 
 template <class State>

@@ -4,9 +4,9 @@
 attributes written on it; `part(lattice, ...)` draws part of a large one (an iceberg, or the
 concepts around one). Both return a `View`, which Jupyter shows fitted to the width of the
 output, and which `save()` writes as SVG (or as PNG or PDF with the package cairosvg). The
-module is pure Python and reads only quorlan's public API: `Lattice.concepts()` and the
-drawing of `Lattice.svg()`, whose circle i is concept i and which has one line per cover.
+module is pure Python; the lattice's structure (covers, layers, neighbours, the parts' own
+orders) comes from quorlan_tools.
 """
-from ._view import View, labelled, part
+from ._view import MAX_CONCEPTS, View, labelled, part
 
-__all__ = ["View", "labelled", "part"]
+__all__ = ["MAX_CONCEPTS", "View", "labelled", "part"]

@@ -3,7 +3,7 @@ to a length, and the widths of texts in the monospace font the views are drawn i
 from __future__ import annotations
 
 import unicodedata
-from typing import TYPE_CHECKING, Dict, List, Sequence, Set, Tuple
+from typing import TYPE_CHECKING, Dict, List, Mapping, Sequence, Set, Tuple, Union
 
 if TYPE_CHECKING:
     from quorlan import _Concept as Concept  # {"extent": [...], "intent": [...]}
@@ -36,10 +36,21 @@ def text_width(text: str) -> float:
 def shortened(names: Sequence[str], width: float = LABEL_WIDTH) -> str:
     """The names, comma-separated, as many as fit in `width` followed by "+N" for the N left
     out; a first name too long on its own is cut and ends in an ellipsis."""
-    whole = ", ".join(names)
-    if text_width(whole) <= width:
-        return whole
-    for k in range(len(names) - 1, 0, -1):
+    # Widths add up, so the names that can fit at all are found from a running sum, with room
+    # for rounding; only those are then measured as the written text. A label of thousands of
+    # names costs its first few.
+    separator = text_width(", ")
+    fitting, running = 0, 0.0
+    for name in names:
+        running += text_width(name) + (separator if fitting else 0.0)
+        if running > width + 1e-6:
+            break
+        fitting += 1
+    if fitting == len(names):
+        whole = ", ".join(names)
+        if text_width(whole) <= width:
+            return whole
+    for k in range(min(fitting + 1, len(names) - 1), 0, -1):
         text = ", ".join(names[:k]) + f" +{len(names) - k}"
         if text_width(text) <= width:
             return text
@@ -57,7 +68,7 @@ def listed(names: Sequence[str], limit: int = 40, separator: str = ", ") -> str:
     return separator.join(names[:limit]) + f"{separator}\u2026 (+{len(names) - limit})"
 
 
-def introduced(concepts: Sequence["Concept"], covers: Sequence[Tuple[int, int]],
+def introduced(concepts: Union[Sequence["Concept"], Mapping[int, "Concept"]], covers: Sequence[Tuple[int, int]],
                nodes: Sequence[int]) -> Tuple[Dict[int, List[str]], Dict[int, List[str]]]:
     """The reduced labelling of the concepts `nodes`: the attributes each introduces (those of
     its intent that no upper cover has) and the objects each introduces (those of its extent

@@ -5,10 +5,15 @@ import html
 import math
 import os
 import zlib
-from typing import TYPE_CHECKING, Dict, List, Optional, Sequence, Set, Tuple, Union
+from typing import TYPE_CHECKING, Dict, List, Mapping, Optional, Sequence, Set, Tuple, Union
+
+import numpy as np
+
+import quorlan_tools as qt
+from quorlan_tools import _checks, _native
 
 from ._arrange import Arrangement, Node, arrange
-from ._drawing import Layered, read_drawing
+from ._drawing import Layered
 from ._labels import FONT_SIZE, introduced, listed, shortened, text_width
 from ._layered import layer_part
 
@@ -22,7 +27,8 @@ RADIUS = 6.0
 STROKE = 1.5
 FONT = "DejaVu Sans Mono, Menlo, Consolas, monospace"
 
-Concepts = Sequence["Concept"]
+# The whole lattice's concepts as a list, or a part's as a dict by index.
+Concepts = Union[Sequence["Concept"], Mapping[int, "Concept"]]
 
 
 class View:
@@ -170,58 +176,77 @@ def _view(concepts: Concepts, layered: Layered, lattice_covers: Sequence[Tuple[i
     return View(body, width, height, len(shown), len(arranged.labels))
 
 
-def labelled(lattice: "quorlan.Lattice", *, sizes: bool = False) -> View:
+#: Past this many concepts, `labelled` refuses a lattice at once (a drawing of thousands of
+#: concepts is unreadable, and slow to arrange): draw a part, or raise the limit.
+MAX_CONCEPTS = 5000
+
+
+def _check_size(count: int, limit: int, what: str) -> None:
+    if isinstance(limit, bool) or not isinstance(limit, int):
+        raise TypeError(f"max_concepts must be an int, not {type(limit).__name__}")
+    if count > limit:
+        raise ValueError(f"{what} has {count} concepts, more than max_concepts={limit}: draw "
+                         "part of it with part(lattice, min_extent=...) or part(lattice, "
+                         "around=...), or pass a larger max_concepts")
+
+
+def labelled(lattice: "quorlan.Lattice", *, sizes: bool = False,
+             max_concepts: int = MAX_CONCEPTS) -> View:
     """The lattice drawn as quorlan draws it (the same layers, the same order within each
     layer), with its reduced labelling: each attribute above the concept that introduces it,
     each object below the concept that introduces it. No two labels overlap, no label covers a
     circle, and no line passes through a circle other than its two ends. Every concept has a
-    hover title; with sizes=True a circle's area follows the size of its extent."""
-    concepts = lattice.concepts()
-    drawing = read_drawing(lattice.svg())
-    return _view(concepts, drawing, drawing.covers, sizes)
+    hover title; with sizes=True a circle's area follows the size of its extent. A lattice of
+    more than `max_concepts` concepts is refused with a ValueError (see `part`)."""
+    lat = _checks.lattice(lattice, "lattice")
+    _check_size(lat.n_concepts, max_concepts, "the lattice")
+    concepts = lat.concepts()
+    covers = [(upper, lower) for lower, upper in qt.covers(lat).tolist()]
+    return _view(concepts, Layered(qt.layout(lat).layers, covers), covers, sizes)
 
 
 def part(lattice: "quorlan.Lattice", *, min_extent: Optional[int] = None,
-         around: Optional[int] = None, depth: int = 1, sizes: bool = False) -> View:
-    """Part of a large lattice, labelled as `labelled` does: the iceberg of the concepts with at
-    least `min_extent` objects, or the concepts at most `depth` covers away from the concept
-    at index `around` (of `lattice.concepts()`). The part is laid out by the rules of quorlan's
-    own drawing, on the part alone; its lines are the lattice's covers between its concepts."""
+         around: Optional[int] = None, depth: int = 1, sizes: bool = False,
+         max_concepts: int = MAX_CONCEPTS) -> View:
+    """Part of a large lattice: the iceberg of the concepts with at least `min_extent` objects,
+    or the concepts at most `depth` covers away from the concept at index `around` (of
+    `lattice.concepts()`). The part is drawn as the Hasse diagram of its own concepts: a line
+    wherever one shown concept lies below another with no shown concept between them, so that
+    comparable concepts are always joined by an upward path; it is laid out by the rules of
+    quorlan's own drawing on the part alone, and labelled as an ordered set of its own (each
+    shown concept's intent is the union of the attribute labels at it and above it, its extent
+    that of the object labels at it and below it). The whole lattice is never drawn."""
+    lat = _checks.lattice(lattice, "lattice")
     if (min_extent is None) == (around is None):
         raise TypeError("part() takes either min_extent or around, and one of them")
-    concepts = lattice.concepts()
     for name, value in (("min_extent", min_extent), ("around", around), ("depth", depth)):
-        if value is not None and (isinstance(value, bool) or not isinstance(value, int)):
-            raise TypeError(f"{name} must be an int, not {type(value).__name__}")
-    whole = read_drawing(lattice.svg())
+        if value is not None:
+            _checks.integer(value, name)
+    sizes_of = _native.extent_sizes(lat)
     if min_extent is not None:
-        chosen = [i for i, c in enumerate(concepts) if len(c["extent"]) >= min_extent]
+        chosen = np.flatnonzero(sizes_of >= min_extent).tolist()
         if not chosen:
             raise ValueError(f"no concept has {min_extent} objects or more: the lattice's "
-                             f"largest extent has {len(concepts[0]['extent'])}")
+                             f"largest extent has {int(sizes_of.max())}")
     else:
         assert around is not None
-        if not 0 <= around < len(concepts):
-            raise ValueError(f"around must be the index of a concept, from 0 to "
-                             f"{len(concepts) - 1}; got {around}")
+        start = _checks.index(around, lat.n_concepts, "around")
         if depth < 0:
             raise ValueError(f"depth must be 0 or more; got {depth}")
-        chosen = sorted(_within(around, depth, whole.covers))
-    kept: Set[int] = set(chosen)
-    covers = [(u, v) for u, v in whole.covers if u in kept and v in kept]
-    sizes_of = [len(c["extent"]) for c in concepts]
-    return _view(concepts, layer_part(chosen, sizes_of, covers), whole.covers, sizes)
+        chosen = sorted(_within(lat, start, depth))
+    _check_size(len(chosen), max_concepts, "the part")
+    concepts = dict(zip(chosen, _native.concepts_at(lat, chosen)))
+    pairs = _native.shown_covers(lat, chosen).tolist()
+    covers = [(upper, lower) for lower, upper in pairs]
+    return _view(concepts, layer_part(chosen, sizes_of.tolist(), covers), covers, sizes)
 
 
-def _within(start: int, depth: int, covers: Sequence[Tuple[int, int]]) -> Set[int]:
+def _within(lattice: "quorlan.Lattice", start: int, depth: int) -> Set[int]:
     """The concepts at most `depth` covers away from `start`, up or down."""
-    neighbours: Dict[int, List[int]] = {}
-    for u, v in covers:
-        neighbours.setdefault(u, []).append(v)
-        neighbours.setdefault(v, []).append(u)
     seen, frontier = {start}, [start]
     for _ in range(depth):
-        frontier = [n for c in frontier for n in neighbours.get(c, ()) if n not in seen]
+        found = [n for c in frontier
+                 for n in qt.upper_covers(lattice, c) + qt.lower_covers(lattice, c)]
+        frontier = [n for n in dict.fromkeys(found) if n not in seen]
         seen.update(frontier)
     return seen
-

@@ -12,9 +12,9 @@ from hypothesis import strategies as st
 import quorlan
 import quorlan_view
 from conftest import DATA, contexts, cxt
-from quorlan_view._drawing import read_drawing
+from quorlan_view._labels import LABEL_WIDTH, shortened, text_width
 from quorlan_view._layered import layer_part
-from view_geometry import Geometry
+from view_geometry import Geometry, read_drawing
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
 
@@ -31,27 +31,40 @@ CLASSIC = {
 
 
 def expected_labels(lattice, shown):
-    """Reduced labelling by its definition: each attribute at the largest extent whose intent
-    holds it, each object at the smallest extent that holds it, where that concept is shown."""
+    """The labelling of the shown concepts as an ordered set of their own, by its definition:
+    each attribute at every shown concept whose intent holds it and no shown concept above it
+    does, each object at every shown concept whose extent holds it and none below it does. For
+    the whole lattice this is the reduced labelling."""
     concepts = lattice.concepts()
-    size = [len(c["extent"]) for c in concepts]
-    at = {}
-    for i, c in enumerate(concepts):
-        for a in c["intent"]:
-            if ("attribute", a) not in at or size[i] > size[at[("attribute", a)]]:
-                at[("attribute", a)] = i
-        for o in c["extent"]:
-            if ("object", o) not in at or size[i] < size[at[("object", o)]]:
-                at[("object", o)] = i
+    extents = {i: set(concepts[i]["extent"]) for i in shown}
+    intents = {i: set(concepts[i]["intent"]) for i in shown}
     out = {}
-    for (kind, name), i in at.items():
-        if i in shown:
-            out.setdefault((i, kind), []).append(name)
-    return {k: sorted(v) for k, v in out.items()}
+    for c in shown:
+        above = [d for d in shown if extents[d] > extents[c]]
+        below = [d for d in shown if extents[d] < extents[c]]
+        attributes = [a for a in concepts[c]["intent"] if not any(a in intents[d] for d in above)]
+        objects = [o for o in concepts[c]["extent"] if not any(o in extents[d] for d in below)]
+        for kind, names in (("attribute", attributes), ("object", objects)):
+            if len(names) > 40:  # a title lists the first 40 and how many more
+                names = names[:40] + [f"\u2026 (+{len(names) - 40})"]
+            if names:
+                out[(c, kind)] = names
+    return out
+
+
+def hasse(lattice, shown):
+    """(upper, lower) pairs of shown concepts with no shown concept between them."""
+    extents = {i: set(lattice.concepts()[i]["extent"]) for i in shown}
+    return {(u, v) for u in shown for v in shown if extents[v] < extents[u] and
+            not any(extents[v] < extents[w] < extents[u] for w in shown)}
+
+
+def drawn_lines(g):
+    return {(g.at(line[0])[3], g.at(line[-1])[3]) for line in g.lines}
 
 
 def written_labels(geometry):
-    return {(c, kind): sorted(title.split("\n")) for _, kind, c, _, title in geometry.labels}
+    return {(c, kind): title.split("\n") for _, kind, c, _, title in geometry.labels}
 
 
 def check(view, lattice, shown):
@@ -91,10 +104,10 @@ def test_bob_ross_iceberg():
     shown = [i for i, c in enumerate(lattice.concepts()) if len(c["extent"]) >= 60]
     assert view.n_concepts == len(shown) == 99
     g = check(view, lattice, shown)
-    # Its lines are the lattice's covers among the iceberg's concepts.
+    # Its lines are the lattice's covers among the iceberg's concepts (an up-set keeps them),
+    # which are its own Hasse diagram.
     covers = {(u, v) for u, v in read_drawing(lattice.svg()).covers if u in shown and v in shown}
-    drawn = {(g.at(line[0])[3], g.at(line[-1])[3]) for line in g.lines}
-    assert drawn == covers
+    assert drawn_lines(g) == covers == hasse(lattice, shown)
 
 
 NAMES = st.text(st.sampled_from("ab<&\"' xyzé日本\u0301-"), min_size=1, max_size=30)
@@ -126,7 +139,8 @@ def test_a_whole_part_is_laid_out_as_the_module_lays_out(context):
         cxt([f"o{i}" for i in range(len(rows))], [f"a{j}" for j in range(m)], marks)))
     module = read_drawing(lattice.svg())
     sizes = [len(c["extent"]) for c in lattice.concepts()]
-    assert layer_part(range(lattice.n_concepts), sizes, module.covers) == module
+    part = layer_part(range(lattice.n_concepts), sizes, module.covers)
+    assert (part.layers, part.covers) == (module.layers, module.covers)
 
 
 def test_neighbourhood_of_a_concept():
@@ -141,7 +155,7 @@ def test_neighbourhood_of_a_concept():
         two |= {v for u, v in covers if u == c} | {u for u, v in covers if v == c}
     check(quorlan_view.part(lattice, around=around, depth=2), lattice, sorted(two))
     assert quorlan_view.part(lattice, around=around, depth=0).n_concepts == 1
-    assert len(g.lines) == sum(1 for u, v in covers if u in one and v in one)
+    assert drawn_lines(g) == hasse(lattice, one)
 
 
 def test_view_shows_and_saves(tmp_path, monkeypatch):
@@ -261,6 +275,30 @@ def test_typed_throughout():
         paths.append(str(package.parent))
     env = dict(os.environ, MYPYPATH=os.pathsep.join(paths))
     done = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-incremental",
-                           "-p", "quorlan_view"], capture_output=True, text=True, env=env,
+                           "-p", "quorlan_view", "-p", "quorlan_tools"], capture_output=True,
+                          text=True, env=env,
                           cwd=ROOT, timeout=300)
     assert done.returncode == 0, done.stdout + done.stderr
+
+
+def plain_shortened(names, width=LABEL_WIDTH):
+    """The labels' shortening as first written: every prefix measured, longest first."""
+    whole = ", ".join(names)
+    if text_width(whole) <= width:
+        return whole
+    for k in range(len(names) - 1, 0, -1):
+        text = ", ".join(names[:k]) + f" +{len(names) - k}"
+        if text_width(text) <= width:
+            return text
+    rest = f" +{len(names) - 1}" if len(names) > 1 else ""
+    first = names[0]
+    while first and text_width(first + "\u2026" + rest) > width:
+        first = first[:-1]
+    return first + "\u2026" + rest
+
+
+@settings(max_examples=300, deadline=None)
+@given(st.lists(st.text(st.sampled_from("ab日\u0301 ,"), min_size=1, max_size=12), min_size=1,
+                max_size=40), st.sampled_from([LABEL_WIDTH, 30.0, 6.82 * 7, 1000.0]))
+def test_shortening_is_the_plain_one(names, width):
+    assert shortened(names, width) == plain_shortened(names, width)

@@ -1,0 +1,25 @@
+// The companion module's functions over a quorlan.Lattice (tools/structure.cpp); each takes
+// positional arguments only, checked here, and quorlan_tools wraps them with keywords.
+#pragma once
+
+#include "tools/objects.h"
+
+namespace quorlan::tools {
+
+PyObject* covers(PyObject*, PyObject* args);
+PyObject* upper_covers(PyObject*, PyObject* args);
+PyObject* lower_covers(PyObject*, PyObject* args);
+PyObject* up_set(PyObject*, PyObject* args);
+PyObject* down_set(PyObject*, PyObject* args);
+PyObject* join(PyObject*, PyObject* args);
+PyObject* meet(PyObject*, PyObject* args);
+PyObject* top(PyObject*, PyObject* args);
+PyObject* bottom(PyObject*, PyObject* args);
+PyObject* generated_by(PyObject*, PyObject* args);
+PyObject* extent_sizes(PyObject*, PyObject* args);
+PyObject* concepts_at(PyObject*, PyObject* args);
+PyObject* shown_covers(PyObject*, PyObject* args);
+PyObject* layout(PyObject*, PyObject* args);
+PyObject* names(PyObject*, PyObject* args);
+
+}  // namespace quorlan::tools
