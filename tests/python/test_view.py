@@ -282,19 +282,17 @@ def test_typed_throughout():
 
 
 def plain_shortened(names, width=LABEL_WIDTH):
-    """The labels' shortening as first written: every prefix measured, longest first."""
-    whole = ", ".join(names)
-    if text_width(whole) <= width:
-        return whole
-    for k in range(len(names) - 1, 0, -1):
-        text = ", ".join(names[:k]) + f" +{len(names) - k}"
-        if text_width(text) <= width:
-            return text
+    """The labels' shortening by its definition: every name if they fit, else the most names
+    that fit with their "+N", else the longest start of the first name with an ellipsis."""
+    if text_width(", ".join(names)) <= width:
+        return ", ".join(names)
+    counted = [", ".join(names[:k]) + f" +{len(names) - k}" for k in range(1, len(names))]
+    fitting = [text for text in counted if text_width(text) <= width]
+    if fitting:
+        return fitting[-1]
     rest = f" +{len(names) - 1}" if len(names) > 1 else ""
-    first = names[0]
-    while first and text_width(first + "\u2026" + rest) > width:
-        first = first[:-1]
-    return first + "\u2026" + rest
+    cuts = [names[0][:k] + "\u2026" + rest for k in range(len(names[0]), -1, -1)]
+    return next((c for c in cuts if text_width(c) <= width), cuts[-1])
 
 
 @settings(max_examples=300, deadline=None)
