@@ -42,7 +42,10 @@ void prefetch_address(const void* p) {
 // An incidence relation by lines: line e lists, ascending, the items related to element e.
 using Lines = Grouped<std::uint32_t>;
 
-// The attribute concept of j (the one with the largest extent among those holding j), per j.
+constexpr std::uint32_t kMissing = 0xffffffffu;
+
+// The attribute concept of j (the one with the largest extent among those holding j), per j;
+// kMissing for an attribute no concept holds (one an iceberg leaves out).
 std::vector<std::uint32_t> attribute_concepts(const Lattice& lattice) {
   const PackedSets& extents = lattice.extents();
   std::vector<std::int64_t> best(lattice.n_attributes(), -1);
@@ -57,28 +60,40 @@ std::vector<std::uint32_t> attribute_concepts(const Lattice& lattice) {
   }
   std::vector<std::uint32_t> out;
   out.reserve(best.size());
-  for (std::int64_t c : best) {
-    if (c < 0) panic("cover computation: the lattice lacks a bottom concept");
-    out.push_back(static_cast<std::uint32_t>(c));
-  }
+  for (std::int64_t c : best) out.push_back(c < 0 ? kMissing : static_cast<std::uint32_t>(c));
   return out;
 }
 
-// The columns of the context: column j is the extent of the attribute concept of j.
+// The columns of the context: column j is the extent of the attribute concept of j. An
+// attribute without one gets an empty column: only an iceberg lacks it, and none of its
+// concepts has the attribute or a candidate set made with it.
 Lines columns(const Lattice& lattice) {
   const std::vector<std::uint32_t> concept_of = attribute_concepts(lattice);
+  const auto size = [&](std::uint32_t c) {
+    return c == kMissing ? std::size_t{0} : lattice.extents().count(c);
+  };
   Lines out;
   out.start.assign(concept_of.size() + 1, 0);
   for (std::size_t j = 0; j < concept_of.size(); ++j) {
-    out.start[j + 1] = out.start[j] + lattice.extents().count(concept_of[j]);
+    out.start[j + 1] = out.start[j] + size(concept_of[j]);
   }
   out.items.reserve(out.start.back());
   InterruptTicker tick;
   for (std::uint32_t c : concept_of) {
     tick();
-    lattice.extents().to_list(c, out.items);
+    if (c != kMissing) lattice.extents().to_list(c, out.items);
   }
   return out;
+}
+
+// Whether the lattice is whole: it holds the bottom concept, of every attribute. A lattice that
+// lacks it is an iceberg (every concept above one of its concepts is in it): the sets a
+// look-up seeks may then be missing, and each look-up is confirmed.
+bool is_whole(const Lattice& lattice) {
+  for (std::size_t i = lattice.size(); i-- > 0;) {
+    if (lattice.intents().count(i) == lattice.n_attributes()) return true;
+  }
+  return false;
 }
 
 // The same relation by the other side's elements (of which there are `width`).
@@ -96,12 +111,13 @@ Lines transposed(const Lines& lines, std::size_t width) {
 
 // The concepts by the key of one of their sets: the sum, modulo 2^64, of its members' tags. A
 // tag is a random number shifted left past a count field with 1 in it, so that the key carries
-// the set's exact size in its low bits (sizes stay below 2^32) and random bits above them. The
-// set sought by a look-up is always in the index, so a key that no other set shares names it
-// for certain; only sets that share their key with another are told apart by an exact check.
+// the set's exact size in its low bits (sizes stay below 2^32) and random bits above them. In a
+// whole lattice the set sought by a look-up is always in the index, so a key that no other set
+// shares names it for certain; only sets that share their key with another are told apart by
+// an exact check. In an iceberg every look-up is checked, and a set not found is missing.
 class KeyIndex {
  public:
-  KeyIndex(const PackedSets& sets, bool colliding) {
+  KeyIndex(const PackedSets& sets, bool colliding, bool whole) : whole_(whole) {
     const unsigned count_bits = sets.capacity() < (std::size_t{1} << 24) ? 24 : 32;
     resize_polled(tags_, sets.capacity());
     for (std::size_t e = 0; e < tags_.size(); ++e) {
@@ -138,13 +154,18 @@ class KeyIndex {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t s = slot(key); slots_[s].set != kEmpty; s = (s + 1) & mask) {
       const Slot& e = slots_[s];
-      if (e.key == key && (e.shared == 0 || confirm(e.set))) {
-        shared = e.shared != 0;
+      if (e.key == key && ((e.shared == 0 && whole_) || confirm(e.set))) {
+        shared = e.shared != 0 || !whole_;
         return e.set;
       }
     }
+    if (!whole_) {
+      shared = true;  // the other candidates with this key are each looked up
+      return kMissing;
+    }
     panic("cover computation: an intersection of extents is not an extent of the lattice");
   }
+  bool whole() const { return whole_; }
 
  private:
   static constexpr std::uint32_t kEmpty = 0xffffffffu;
@@ -161,6 +182,7 @@ class KeyIndex {
   std::vector<std::uint64_t> tags_;  // per element of the sets
   std::vector<Slot> slots_;
   unsigned shift_;
+  bool whole_;
 };
 
 // One side of the step: the concepts' key sets (extents, when lower neighbours are sought), their
@@ -174,9 +196,9 @@ struct Side {
 // The neighbour step, one concept at a time; its scratch space is reused throughout.
 class NeighbourStep {
  public:
-  NeighbourStep(Side side, const CoverOptions& options)
+  NeighbourStep(Side side, const CoverOptions& options, bool whole)
       : side_(side),
-        index_(side.keys, options.colliding_keys),
+        index_(side.keys, options.colliding_keys, whole),
         scanned_(options.gathering == CoverGathering::kAuto
                      ? worth_scanning(side)
                      : options.gathering == CoverGathering::kScan),
@@ -200,18 +222,20 @@ class NeighbourStep {
     for (const Group& g : groups_) index_.prefetch(g.key);
     for (Group& g : groups_) {
       g.found = find(i, g.key, g.first, g.shared);
-      prefetch_address(&tally_[g.found]);
+      if (g.found != kMissing) prefetch_address(&tally_[g.found]);
     }
     distinct_.clear();
     for (const Group& g : groups_) {
-      // Candidates with one key share their set, unless another set has that key too.
+      // Candidates with one key share their set, unless another set has that key too (or the
+      // lattice is an iceberg, where one may be missing).
       if (!g.shared) {
         count_generators(i, g.found, g.size);
         continue;
       }
       for (std::uint32_t x = g.first; x != kNone; x = next_[x]) {
         bool shared = true;
-        count_generators(i, find(i, g.key, x, shared), 1);
+        const std::uint32_t k = x == g.first ? g.found : find(i, g.key, x, shared);
+        if (k != kMissing) count_generators(i, k, 1);
       }
     }
     if (!scanned_) {
@@ -224,7 +248,9 @@ class NeighbourStep {
     // there are such candidates and no other.
     if (met_count_ == 0 && own_.size() < side_.candidates.capacity()) {
       bool shared = false;
-      neighbours.push_back(index_.find(0, shared, [](std::uint32_t) { return true; }));
+      // Only the empty set has the key 0 (its count field is 0).
+      const std::uint32_t k = index_.find(0, shared, [](std::uint32_t) { return true; });
+      if (k != kMissing) neighbours.push_back(k);
     }
     for (std::uint32_t x : own_) in_own_[x] = 0;
   }
@@ -474,12 +500,13 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice, const CoverOptions
       options.side == CoverSide::kAttributes ||
       (options.side == CoverSide::kAuto && lattice.n_attributes() <= lattice.n_objects());
   const Lines by_attribute = columns(lattice);
+  const bool whole = is_whole(lattice);
   FoundPairs pairs;
   std::vector<std::uint32_t> neighbours;
   InterruptTicker tick;
   if (from_attributes) {
     const Lines rows = transposed(by_attribute, lattice.n_objects());
-    NeighbourStep step({lattice.extents(), lattice.intents(), rows}, options);
+    NeighbourStep step({lattice.extents(), lattice.intents(), rows}, options, whole);
     for (std::uint32_t i = 0; i < lattice.size(); ++i) {
       tick();
       neighbours.clear();
@@ -488,7 +515,7 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice, const CoverOptions
     }
     return pairs.sorted_by_lower(lattice.size());
   }
-  NeighbourStep step({lattice.intents(), lattice.extents(), by_attribute}, options);
+  NeighbourStep step({lattice.intents(), lattice.extents(), by_attribute}, options, whole);
   for (std::uint32_t i = 0; i < lattice.size(); ++i) {
     tick();
     neighbours.clear();

@@ -14,10 +14,12 @@ QUORLAN_COMPLETION_SITE(kNextClosureDone, "quorlan_engine::next_closure", kGener
 QUORLAN_COMPLETION_SITE(kInClose5Done, "quorlan_engine::in_close5", kGenerationFields);
 QUORLAN_COMPLETION_SITE(kFcboDone, "quorlan_engine::fcbo", kGenerationFields);
 
-// Every run ends here: its completion event, then the lattice handed on.
-Lattice reported(const diagnostics::EventSite& site, std::string_view algorithm, Lattice out) {
-  diagnostics::completed(site, "concept generation complete", algorithm, out.size(),
-                         out.n_objects(), out.n_attributes());
+// Every run ends here: its completion event (with the concepts found, kept or counted), then
+// the result handed on.
+EnumerationResult reported(const diagnostics::EventSite& site, std::string_view algorithm,
+                           const Context& context, EnumerationResult out) {
+  diagnostics::completed(site, "concept generation complete", algorithm, out.count,
+                         context.n_objects(), context.n_attributes());
   return out;
 }
 
@@ -28,16 +30,20 @@ Lattice reported(const diagnostics::EventSite& site, std::string_view algorithm,
 // successor from the last attribute down, tries only the attributes after the generating one and
 // keeps FCbO's pruning: the same intents in the same order, without the m candidate closures
 // per step.
-Lattice NextClosure::compute(const Context& context) const {
-  return reported(kNextClosureDone, name(), enumerate_concepts(context, SiblingOrder::kDescending));
+EnumerationResult NextClosure::compute(const Context& context,
+                                       const EnumerationLimits& limits) const {
+  return reported(kNextClosureDone, name(), context,
+                  enumerate_concepts(context, SiblingOrder::kDescending, limits));
 }
 
-Lattice InClose5::compute(const Context& context) const {
-  return reported(kInClose5Done, name(), enumerate_concepts(context, SiblingOrder::kAscending));
+EnumerationResult InClose5::compute(const Context& context, const EnumerationLimits& limits) const {
+  return reported(kInClose5Done, name(), context,
+                  enumerate_concepts(context, SiblingOrder::kAscending, limits));
 }
 
-Lattice FCbO::compute(const Context& context) const {
-  return reported(kFcboDone, name(), enumerate_concepts(context, SiblingOrder::kAscending));
+EnumerationResult FCbO::compute(const Context& context, const EnumerationLimits& limits) const {
+  return reported(kFcboDone, name(), context,
+                  enumerate_concepts(context, SiblingOrder::kAscending, limits));
 }
 
 const ConceptAlgorithm* algorithm_by_name(std::string_view name) {

@@ -23,6 +23,7 @@
 
 #include "core/concept.h"
 #include "core/context.h"
+#include "engine/limits.h"
 
 namespace quorlan {
 
@@ -31,14 +32,18 @@ class ConceptAlgorithm {
   virtual ~ConceptAlgorithm() = default;
   virtual const char* name() const = 0;
   // All concepts of the context, top concept first, in the algorithm's own order.
-  virtual Lattice compute(const Context& context) const = 0;
+  Lattice compute(const Context& context) const { return compute(context, {}).lattice; }
+  // The same within limits (engine/limits.h): an iceberg in the same order, or a count.
+  virtual EnumerationResult compute(const Context& context,
+                                    const EnumerationLimits& limits) const = 0;
 };
 
 // Ganter 1984: intents in lectic order (attribute 0 most significant).
 class NextClosure final : public ConceptAlgorithm {
  public:
   const char* name() const override { return "next-closure"; }
-  Lattice compute(const Context& context) const override;
+  using ConceptAlgorithm::compute;
+  EnumerationResult compute(const Context& context, const EnumerationLimits& limits) const override;
 };
 
 // Andrews' In-Close: depth-first close-by-one, children in ascending attribute order, output
@@ -46,7 +51,8 @@ class NextClosure final : public ConceptAlgorithm {
 class InClose5 final : public ConceptAlgorithm {
  public:
   const char* name() const override { return "in-close-5"; }
-  Lattice compute(const Context& context) const override;
+  using ConceptAlgorithm::compute;
+  EnumerationResult compute(const Context& context, const EnumerationLimits& limits) const override;
 };
 
 // Outrata & Vychodil 2012: close-by-one with failure sets inherited down the tree; output in
@@ -54,7 +60,8 @@ class InClose5 final : public ConceptAlgorithm {
 class FCbO final : public ConceptAlgorithm {
  public:
   const char* name() const override { return "fcbo"; }
-  Lattice compute(const Context& context) const override;
+  using ConceptAlgorithm::compute;
+  EnumerationResult compute(const Context& context, const EnumerationLimits& limits) const override;
 };
 
 inline constexpr std::array<const char*, 3> ALGORITHM_NAMES = {"next-closure", "in-close-5",

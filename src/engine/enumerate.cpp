@@ -6,12 +6,37 @@
 
 namespace quorlan {
 
+std::vector<bool> frequent_attributes(const Context& context, std::size_t min_support) {
+  std::vector<bool> kept(context.n_attributes(), true);
+  if (min_support == 0) return kept;
+  std::vector<std::size_t> support(context.n_attributes(), 0);
+  for_polled(0, context.rows().size(), [&](std::size_t g) {
+    context.rows().for_each(g, [&](std::uint32_t j) { ++support[j]; });
+  });
+  for (std::size_t j = 0; j < kept.size(); ++j) kept[j] = support[j] >= min_support;
+  return kept;
+}
+
 Lattice enumerate_concepts(const Context& context, SiblingOrder order) {
+  return enumerate_concepts(context, order, EnumerationLimits{}).lattice;
+}
+
+EnumerationResult enumerate_concepts(const Context& context, SiblingOrder order,
+                                     const EnumerationLimits& limits) {
   // The list-based search tries only the attributes that the extent's rows hold; the bit-word
-  // search tries every attribute at every node, which wide contexts make worth avoiding.
-  if (prefers_sparse_search(context)) return sparse_search(SparseContext(context), order);
-  if (prefers_transposed_search(context)) return transposed_search(context, order);
-  return dense_search(DenseContext(context), order);
+  // search tries every attribute at every node, which wide contexts make worth avoiding. The
+  // transposed search finds every concept before it orders them, so bounds are kept on the
+  // other two.
+  const std::size_t support = limits.min_support;
+  if (prefers_sparse_search(context)) {
+    return sparse_search(SparseContext(context, support), order, limits);
+  }
+  if (!limits.bounded() && prefers_transposed_search(context)) {
+    Lattice all = transposed_search(context, order);
+    const std::uint64_t count = all.size();
+    return {std::move(all), count, true};
+  }
+  return dense_search(DenseContext(context, support), order, limits);
 }
 
 }  // namespace quorlan

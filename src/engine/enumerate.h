@@ -11,6 +11,7 @@
 #include "core/concept.h"
 #include "core/context.h"
 #include "engine/forms.h"
+#include "engine/limits.h"
 #include "engine/sibling_order.h"
 
 namespace quorlan {
@@ -18,5 +19,11 @@ namespace quorlan {
 // All concepts of the context, top concept first, in the pre-order of the tree with siblings
 // in `order`.
 Lattice enumerate_concepts(const Context& context, SiblingOrder order);
+
+// The same within limits: only the concepts of at least limits.min_support objects, in the same
+// order (the whole list with the others left out), kept or only counted, and stopped once more
+// than limits.max_concepts were found.
+EnumerationResult enumerate_concepts(const Context& context, SiblingOrder order,
+                                     const EnumerationLimits& limits);
 
 }  // namespace quorlan

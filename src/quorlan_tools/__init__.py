@@ -1,16 +1,23 @@
 """quorlan_tools: what goes beyond the module quorlan, as functions over its own `Context` and
 `Lattice` objects.
 
-Structure and navigation (`covers`, `upper_covers`, `lower_covers`, `up_set`, `down_set`,
-`join`, `meet`, `top`, `bottom`, `concept_of`, `layout`, `to_networkx`, `to_dot`). A concept is
-its index in `lattice.concepts()`. The native part is the extension module `_quorlan_tools`,
+- Structure and navigation: `covers`, `upper_covers`, `lower_covers`, `up_set`, `down_set`,
+  `join`, `meet`, `top`, `bottom`, `concept_of`, `layout`, `to_networkx`, `to_dot`.
+- Large data: `iceberg`, `count_concepts`; measures `support`, `stability`, `delta_stability`;
+  `association_rules` (the Luxenburger base).
+
+A concept is its index in `lattice.concepts()`. The native part is the extension module `_quorlan_tools`,
 built with quorlan from the same sources and shipped in the same wheel.
 """
+from ._bounded import count_concepts, iceberg
+from ._measures import delta_stability, stability, support
 from ._native import PanicException
+from ._rules import association_rules
 from ._structure import (Layout, bottom, concept_of, covers, down_set, join, layout,
                          lower_covers, meet, to_dot, to_networkx, top, up_set, upper_covers)
 
 __all__ = [
-    "Layout", "PanicException", "bottom", "concept_of", "covers", "down_set", "join", "layout",
-    "lower_covers", "meet", "to_dot", "to_networkx", "top", "up_set", "upper_covers",
+    "Layout", "PanicException", "association_rules", "bottom", "concept_of", "count_concepts",
+    "covers", "delta_stability", "down_set", "iceberg", "join", "layout", "lower_covers", "meet",
+    "stability", "support", "to_dot", "to_networkx", "top", "up_set", "upper_covers",
 ]

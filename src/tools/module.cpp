@@ -23,6 +23,9 @@ PyMethodDef function_defs[] = {
     {"shown_covers", shown_covers, METH_VARARGS, nullptr},
     {"layout", layout, METH_VARARGS, nullptr},
     {"names", names, METH_VARARGS, nullptr},
+    {"enumerate_bounded", enumerate_bounded, METH_VARARGS, nullptr},
+    {"stability", stability, METH_VARARGS, nullptr},
+    {"delta_stability", delta_stability, METH_VARARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -21,5 +21,10 @@ PyObject* concepts_at(PyObject*, PyObject* args);
 PyObject* shown_covers(PyObject*, PyObject* args);
 PyObject* layout(PyObject*, PyObject* args);
 PyObject* names(PyObject*, PyObject* args);
+// tools/bounded.cpp
+PyObject* enumerate_bounded(PyObject*, PyObject* args);
+// tools/measures.cpp
+PyObject* stability(PyObject*, PyObject* args);
+PyObject* delta_stability(PyObject*, PyObject* args);
 
 }  // namespace quorlan::tools

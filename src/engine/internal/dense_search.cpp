@@ -5,7 +5,7 @@
 
 namespace quorlan {
 
-DenseContext::DenseContext(const Context& context)
+DenseContext::DenseContext(const Context& context, std::size_t min_support)
     : n(context.n_objects()),
       m(context.n_attributes()),
       row_words(words_for(m)),
@@ -14,9 +14,13 @@ DenseContext::DenseContext(const Context& context)
       cols(m * col_words, 0) {
   const PackedSets& source = context.rows();
   const std::size_t available = std::min(n, source.size());
+  const std::vector<bool> kept = frequent_attributes(context, min_support);
   for (std::size_t g = 0; g < available; ++g) {
-    source.to_words(g, rows.data() + g * row_words);
-    source.for_each(g, [&](std::uint32_t j) { set_bit(cols.data() + j * col_words, g); });
+    source.for_each(g, [&](std::uint32_t j) {
+      if (!kept[j]) return;
+      set_bit(rows.data() + g * row_words, j);
+      set_bit(cols.data() + j * col_words, g);
+    });
   }
 }
 
@@ -50,24 +54,26 @@ class DenseSearch {
     std::size_t ext_mark = 0, bits_mark = 0, intent_mark = 0, undo_mark = 0, failed_mark = 0;
   };
 
-  explicit DenseSearch(const DenseContext& dc)
+  DenseSearch(const DenseContext& dc, const EnumerationLimits& limits)
       : dc_(dc),
+        min_support_(limits.min_support),
         words_(dc.row_words),
         valid_(dc.row_words),
         outside_(dc.row_words),
         running_(dc.row_words),
         failure_(dc.m),
-        out_(dc.n, dc.m) {
+        out_(dc.n, dc.m, limits) {
     fill_below(dc.m, words_, valid_.data());
     a_bits_.resize(dc.col_words);
     c_bits_.resize(dc.col_words);
     c_list_.resize(dc.n + 1);
   }
 
-  Lattice run(SiblingOrder order) {
+  EnumerationResult run(SiblingOrder order) {
     walk_tree(*this, order);
-    return std::move(out_);
+    return std::move(out_).result();
   }
+  bool open() const { return out_.open(); }
 
   // The root's intent starts empty; its expansion finds the attributes every object has.
   Frame expand_root() {
@@ -139,6 +145,8 @@ class DenseSearch {
         if (c_len_ == a_len) {  // j is in every row of A: in the node's intent
           set_bit(b, j);
           clear_bit(outside_.data(), j);
+        } else if (c_len_ < min_support_) {
+          // Infrequent, and so below every node of the subtree: neither a child nor a failure.
         } else if (refuted_below(j)) {
           remember_failure(j);
         } else {
@@ -177,11 +185,13 @@ class DenseSearch {
 
   void emit(const Child& node) {
     const Word* intent = intents_.data() + node.intent_off;
-    if (node.bits) {
-      out_.push_words(ext_bits_.data() + node.ext_off, node.ext_len, intent);
-    } else {
-      out_.push(extents_.data() + node.ext_off, node.ext_len, intent);
-    }
+    out_.add([&](Lattice& out) {
+      if (node.bits) {
+        out.push_words(ext_bits_.data() + node.ext_off, node.ext_len, intent);
+      } else {
+        out.push(extents_.data() + node.ext_off, node.ext_len, intent);
+      }
+    });
   }
 
   // C = A ∩ column j, as bits in c_bits_ for a large A, else as a list in c_list_; returns |C|.
@@ -257,7 +267,8 @@ class DenseSearch {
   }
 
   const DenseContext& dc_;
-  std::size_t words_;  // words per intent
+  std::size_t min_support_;  // candidates of fewer objects are cut
+  std::size_t words_;        // words per intent
   std::vector<std::uint32_t> extents_;
   std::vector<Word> ext_bits_, intents_;
   std::vector<Child> children_;
@@ -272,13 +283,14 @@ class DenseSearch {
   FailureMemo failure_;
   std::unique_ptr<Word[]> failed_;  // kRefutationBudgetWords words, from the first failure on
   std::size_t failed_size_ = 0;
-  Lattice out_;
+  ConceptOutput out_;
 };
 
 }  // namespace
 
-Lattice dense_search(const DenseContext& dc, SiblingOrder order) {
-  return DenseSearch(dc).run(order);
+EnumerationResult dense_search(const DenseContext& dc, SiblingOrder order,
+                               const EnumerationLimits& limits) {
+  return DenseSearch(dc, limits).run(order);
 }
 
 }  // namespace quorlan

@@ -16,7 +16,9 @@
 namespace quorlan {
 
 struct DenseContext {
-  explicit DenseContext(const Context& context);
+  // With a support, the attributes of fewer objects are left out of rows and columns: no
+  // concept of that many objects has them.
+  explicit DenseContext(const Context& context, std::size_t min_support = 0);
 
   std::size_t n, m;
   std::size_t row_words;  // words per row, laid out as AttributeSet stores them
@@ -65,6 +67,7 @@ struct DenseContext {
 // extent, read on the rows of its objects with an early stop (no closure before it passes), and
 // every failure remembered with all its refuting attributes (FCbO's failure sets), which
 // prune the same attribute in the whole subtree.
-Lattice dense_search(const DenseContext& dc, SiblingOrder order);
+EnumerationResult dense_search(const DenseContext& dc, SiblingOrder order,
+                               const EnumerationLimits& limits = {});
 
 }  // namespace quorlan

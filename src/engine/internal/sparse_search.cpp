@@ -4,15 +4,20 @@
 
 namespace quorlan {
 
-SparseContext::SparseContext(const Context& context)
+SparseContext::SparseContext(const Context& context, std::size_t min_support)
     : n(context.n_objects()), m(context.n_attributes()) {
   const PackedSets& source = context.rows();
   const std::size_t available = std::min(n, source.size());
+  const std::vector<bool> kept = frequent_attributes(context, min_support);
   row_start.reserve(n + 1);
   row_start.push_back(0);
   items.reserve(context.incidences());
   for (std::size_t g = 0; g < n; ++g) {
-    if (g < available) source.to_list(g, items);
+    if (g < available) {
+      source.for_each(g, [&](std::uint32_t j) {
+        if (kept[j]) items.push_back(j);
+      });
+    }
     row_start.push_back(items.size());
   }
 }
@@ -28,8 +33,9 @@ class SparseSearch {
     std::size_t b_off = 0, b_len = 0;
   };
 
-  explicit SparseSearch(const SparseContext& sc)
+  SparseSearch(const SparseContext& sc, const EnumerationLimits& limits)
       : sc_(sc),
+        min_support_(limits.min_support),
         in_b_(words_for(sc.m), 0),
         seen_(words_for(sc.m), 0),
         count_(sc.m, 0),
@@ -37,12 +43,13 @@ class SparseSearch {
         failure_(sc.m),
         low_stamp_(sc.n, 0),
         low_pos_(sc.n, 0),
-        out_(sc.n, sc.m) {}
+        out_(sc.n, sc.m, limits) {}
 
-  Lattice run(SiblingOrder order) {
+  EnumerationResult run(SiblingOrder order) {
     walk_tree(*this, order);
-    return std::move(out_);
+    return std::move(out_).result();
   }
+  bool open() const { return out_.open(); }
 
   Frame expand_root() {
     for (std::size_t g = 0; g < sc_.n; ++g) {
@@ -95,13 +102,15 @@ class SparseSearch {
     count_occurrences(a_off, a_len);
     complete_intent(a_len, y);
     f.b_len = intents_.size() - b_off;
-    out_.push_lists(extents_.data() + a_off, a_len, intents_.data() + b_off, f.b_len);
+    out_.add([&](Lattice& out) {
+      out.push_lists(extents_.data() + a_off, a_len, intents_.data() + b_off, f.b_len);
+    });
     for (std::size_t k = 0; k < f.b_len; ++k) set_bit(in_b_.data(), intents_[b_off + k]);
     deliver_candidates(a_off, a_len);
     // The smallest attribute outside B: the only one whose empty extension can be canonical.
     std::uint32_t j0 = 0;
     for (std::size_t k = 0; k < f.b_len && intents_[b_off + k] == j0; ++k) ++j0;
-    if (j0 >= y && j0 < sc_.m && !in_b(j0) && count_[j0] == 0) {
+    if (j0 >= y && j0 < sc_.m && !in_b(j0) && count_[j0] == 0 && min_support_ == 0) {
       touched_.insert(std::lower_bound(touched_.begin(), touched_.end(), j0), j0);
       bucket_start_[j0] = 0;
     }
@@ -190,6 +199,7 @@ class SparseSearch {
     const std::uint32_t* c_objs = buckets_.data() + bucket_start_[j];
     const std::size_t* c_pos = bucket_pos_.data() + bucket_start_[j];
     const std::size_t c_len = count_[j];
+    if (c_len < min_support_) return;  // infrequent, and so in the whole subtree
     const Refutation failed = refute(c_objs, c_pos, c_len);
     if (!failed.is_none()) {
       failure_.set(j, failed);
@@ -267,6 +277,7 @@ class SparseSearch {
   }
 
   const SparseContext& sc_;
+  std::size_t min_support_;  // candidates of fewer objects are cut
   std::vector<Word> in_b_, seen_;
   std::vector<std::uint32_t> count_;
   std::vector<std::size_t> bucket_start_;
@@ -280,13 +291,14 @@ class SparseSearch {
   std::uint64_t node_ = 0;  // counts expanded nodes, stamping what is cached per node
   std::vector<std::uint64_t> low_stamp_;
   std::vector<std::size_t> low_pos_;
-  Lattice out_;
+  ConceptOutput out_;
 };
 
 }  // namespace
 
-Lattice sparse_search(const SparseContext& sc, SiblingOrder order) {
-  return SparseSearch(sc).run(order);
+EnumerationResult sparse_search(const SparseContext& sc, SiblingOrder order,
+                                const EnumerationLimits& limits) {
+  return SparseSearch(sc, limits).run(order);
 }
 
 }  // namespace quorlan

@@ -19,13 +19,15 @@
 namespace quorlan {
 
 struct SparseContext {
-  explicit SparseContext(const Context& context);
+  // With a support, the attributes of fewer objects are left out of the rows.
+  explicit SparseContext(const Context& context, std::size_t min_support = 0);
 
   std::size_t n, m;
   std::vector<std::size_t> row_start;  // object g has items[row_start[g] .. row_start[g+1])
   std::vector<std::uint32_t> items;
 };
 
-Lattice sparse_search(const SparseContext& sc, SiblingOrder order);
+EnumerationResult sparse_search(const SparseContext& sc, SiblingOrder order,
+                                const EnumerationLimits& limits = {});
 
 }  // namespace quorlan

@@ -8,7 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/concept.h"
+#include "core/context.h"
 #include "core/interrupt.h"
+#include "engine/limits.h"
 #include "engine/sibling_order.h"
 
 namespace quorlan {
@@ -59,6 +62,31 @@ class FailureMemo {
   std::vector<std::pair<std::uint32_t, Refutation>> undo_;
 };
 
+// Per attribute, whether at least `min_support` objects have it (all, for a support of 0).
+std::vector<bool> frequent_attributes(const Context& context, std::size_t min_support);
+
+// Where a search hands its concepts: into a lattice, or only counted, until there are more than
+// the limits allow.
+class ConceptOutput {
+ public:
+  ConceptOutput(std::size_t n, std::size_t m, const EnumerationLimits& limits)
+      : lattice_(n, m), max_(limits.max_concepts), keep_(!limits.count_only) {}
+
+  // False once more concepts than allowed were handed over: the walk then stops.
+  bool open() const { return count_ <= max_; }
+  template <class Push>
+  void add(Push&& push) {
+    ++count_;
+    if (keep_) push(lattice_);
+  }
+  EnumerationResult result() && { return {std::move(lattice_), count_, count_ <= max_}; }
+
+ private:
+  Lattice lattice_;
+  std::uint64_t count_ = 0, max_;
+  bool keep_;
+};
+
 // A node on the stack: its children are the search's children [child_begin, child_end), `taken`
 // of them visited.
 struct FrameBase {
@@ -67,14 +95,15 @@ struct FrameBase {
 
 // The depth-first walk both searches share. search.expand_root() lists the root's children and
 // returns its frame; search.descend(parent, c) emits child c of the parent and returns the
-// child's own frame; search.leave(frame) restores whatever the frame's expansion changed.
+// child's own frame; search.leave(frame) restores whatever the frame's expansion changed;
+// search.open() is false once the output wants no more.
 template <class Search>
 void walk_tree(Search& search, SiblingOrder order) {
   using Frame = typename Search::Frame;
   InterruptTicker tick;
   std::vector<Frame> stack;
   stack.push_back(search.expand_root());
-  while (!stack.empty()) {
+  while (!stack.empty() && search.open()) {
     tick();
     Frame& top = stack.back();
     if (top.taken < top.child_end - top.child_begin) {

@@ -137,8 +137,8 @@ Lattice transposed_search(const Context& context, SiblingOrder order) {
   const Context t = transposed(context);
   // The transposed context is searched on bit words or lists, as it suits; its concepts come in
   // some order of its own, which walk_order replaces.
-  const Lattice found = prefers_sparse_search(t) ? sparse_search(SparseContext(t), order)
-                                                 : dense_search(DenseContext(t), order);
+  const Lattice found = prefers_sparse_search(t) ? sparse_search(SparseContext(t), order).lattice
+                                                 : dense_search(DenseContext(t), order).lattice;
   // The extents of the transposed context are the intents of the context.
   Intents in;
   in.start.reserve(found.size() + 1);

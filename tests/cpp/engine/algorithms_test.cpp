@@ -119,9 +119,9 @@ void expect_plain_orders(const Context& ctx, const std::string& what, bool every
     const bool up = order == SiblingOrder::kAscending;
     const std::vector<Concept>& want = up ? cbo : nc;
     const std::string how = what + (up ? " ascending" : " descending");
-    expect_same_list(want, dense_search(dense, order), how + " dense");
+    expect_same_list(want, dense_search(dense, order).lattice, how + " dense");
     expect_same_list(want, transposed_search(ctx, order), how + " transposed");
-    expect_same_list(want, sparse_search(sparse, order), how + " sparse");
+    expect_same_list(want, sparse_search(sparse, order).lattice, how + " sparse");
   }
 }
 
