@@ -15,6 +15,17 @@ namespace {
 
 constexpr const char* kFimi = "fimi";
 
+// Whether a White_Space character starts at `next`, which then moves past it; ASCII, which
+// the files are made of, without a look-up in the Unicode data.
+bool space_at(std::string_view line, std::size_t& next) {
+  const unsigned char c = static_cast<unsigned char>(line[next]);
+  if (c < 0x80) {
+    ++next;
+    return c == ' ' || (c >= 0x09 && c <= 0x0D);
+  }
+  return text::is_white_space(text::next_scalar(line, next));
+}
+
 // Appends the identifiers of one line's tokens, split at runs of White_Space; the first token
 // that is no identifier is returned.
 std::optional<std::string_view> parse_tokens(std::string_view line,
@@ -24,7 +35,7 @@ std::optional<std::string_view> parse_tokens(std::string_view line,
   while (pos < line.size()) {
     tick();
     std::size_t next = pos;
-    if (text::is_white_space(text::next_scalar(line, next))) {
+    if (space_at(line, next)) {
       pos = next;
       continue;
     }
@@ -32,7 +43,7 @@ std::optional<std::string_view> parse_tokens(std::string_view line,
     while (end < line.size()) {
       tick();
       std::size_t probe = end;
-      if (text::is_white_space(text::next_scalar(line, probe))) break;
+      if (space_at(line, probe)) break;
       end = probe;
     }
     const std::string_view token = line.substr(pos, end - pos);

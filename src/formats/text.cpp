@@ -69,19 +69,6 @@ bool is_escaped_in_quotes(std::int32_t cp) {
 
 }  // namespace
 
-std::optional<std::uint64_t> parse_unsigned(std::string_view s, std::uint64_t max) {
-  if (!s.empty() && s[0] == '+') s.remove_prefix(1);
-  if (s.empty()) return std::nullopt;
-  std::uint64_t v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const std::uint64_t d = static_cast<std::uint64_t>(c - '0');
-    if (v > (max - d) / 10) return std::nullopt;
-    v = v * 10 + d;
-  }
-  return v;
-}
-
 std::string numbered(char prefix, std::uint64_t number) {
   std::string out(1, prefix);
   out += std::to_string(number);
@@ -137,12 +124,14 @@ std::string printable_bytes(std::string_view s) {
 
 bool is_white_space(std::int32_t cp) {
   if ((cp >= 0x09 && cp <= 0x0D) || cp == 0x85) return true;
+  if (cp >= 0 && cp < 0x80) return cp == 0x20;  // the only other ASCII one (Zs)
   if (cp < 0 || cp > 0x10FFFF) return false;
   const utf8proc_category_t cat = utf8proc_category(cp);
   return cat == UTF8PROC_CATEGORY_ZS || cat == UTF8PROC_CATEGORY_ZL || cat == UTF8PROC_CATEGORY_ZP;
 }
 
 std::int32_t next_scalar(std::string_view s, std::size_t& pos) {
+  if (pos < s.size() && static_cast<unsigned char>(s[pos]) < 0x80) return s[pos++];
   std::size_t len = valid_sequence(s, pos);
   if (len == 0) len = 1;  // callers pass validated text; stay in bounds regardless
   const std::int32_t cp = decode_at(s, pos, len);

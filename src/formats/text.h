@@ -28,8 +28,22 @@ std::size_t count_scalars(std::string_view s);
 std::int32_t next_scalar(std::string_view s, std::size_t& pos);
 // Appends the UTF-8 encoding of a Unicode scalar value.
 void append_scalar(std::string& out, std::int32_t cp);
-// An optional single "+" and one or more decimal digits, at most `max`; nothing else.
-std::optional<std::uint64_t> parse_unsigned(std::string_view s, std::uint64_t max);
+// An optional single "+" and one or more decimal digits, at most `max`; nothing else. Inline:
+// the FIMI reader calls it once per item.
+inline std::optional<std::uint64_t> parse_unsigned(std::string_view s, std::uint64_t max) {
+  if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+  if (s.empty()) return std::nullopt;
+  // v * 10 + d <= max exactly when v < max / 10, or v == max / 10 and d <= max % 10.
+  const std::uint64_t tenth = max / 10, last = max % 10;
+  std::uint64_t v = 0;
+  for (const char c : s) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const auto d = static_cast<std::uint64_t>(c - '0');
+    if (v > tenth || (v == tenth && d > last)) return std::nullopt;
+    v = v * 10 + d;
+  }
+  return v;
+}
 // A generated name: the prefix followed by the number in decimal ("g0", "m17").
 std::string numbered(char prefix, std::uint64_t number);
 // A message shows at most this many characters of a piece of input, escapes included.

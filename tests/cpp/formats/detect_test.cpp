@@ -1,6 +1,8 @@
 // Format detection, the errors of reading any format, and the quoting of input in messages.
 #include <gtest/gtest.h>
+#include <utf8proc.h>
 
+#include <optional>
 #include <string>
 
 #include "formats/read.h"
@@ -160,6 +162,39 @@ TEST(Text, TrimUnicodeWhiteSpace) {
   EXPECT_EQ(text::trim("\xE2\x80\x8Bx"), "\xE2\x80\x8Bx");  // U+200B is not White_Space
   EXPECT_EQ(text::trim("   "), "");
   EXPECT_EQ(text::count_scalars("\xC3\xA9x"), 2u);
+}
+
+// The readers' character tests with their ASCII shortcuts against plain ones: White_Space as
+// the Unicode data defines it (Cc 9-13 and 0x85, Zs, Zl, Zp), every scalar decoded as UTF-8
+// says, and decimal numbers with every limit near their last digit.
+TEST(Text, ShortcutsAgreeWithPlainDefinitions) {
+  for (std::int32_t cp = -1; cp <= 0x110000; ++cp) {
+    bool plain = (cp >= 0x09 && cp <= 0x0D) || cp == 0x85;
+    if (cp >= 0 && cp <= 0x10FFFF) {
+      const utf8proc_category_t cat = utf8proc_category(cp);
+      plain = plain || cat == UTF8PROC_CATEGORY_ZS || cat == UTF8PROC_CATEGORY_ZL ||
+              cat == UTF8PROC_CATEGORY_ZP;
+    }
+    ASSERT_EQ(text::is_white_space(cp), plain) << cp;
+  }
+  std::string all;
+  for (std::int32_t cp = 0; cp < 0x300; ++cp) text::append_scalar(all, cp);
+  std::size_t pos = 0;
+  for (std::int32_t cp = 0; cp < 0x300; ++cp) ASSERT_EQ(text::next_scalar(all, pos), cp);
+  EXPECT_EQ(pos, all.size());
+  for (std::uint64_t max : {std::uint64_t{0}, std::uint64_t{9}, std::uint64_t{10},
+                            std::uint64_t{255}, std::uint64_t{UINT32_MAX}, UINT64_MAX}) {
+    for (std::uint64_t v : {std::uint64_t{0}, max / 10, max - 1, max, max + 1}) {
+      const std::string digits = std::to_string(v);
+      const bool fits = v <= max;  // max + 1 wraps to 0 for the largest limit
+      EXPECT_EQ(text::parse_unsigned(digits, max),
+                fits ? std::optional<std::uint64_t>(v) : std::nullopt)
+          << digits << " " << max;
+    }
+    if (max > 0) {
+      EXPECT_EQ(text::parse_unsigned(std::to_string(max) + "0", max), std::nullopt);
+    }
+  }
 }
 
 }  // namespace
