@@ -1,12 +1,23 @@
 #include "core/interrupt.h"
 
+#include "core/progress.h"
+
 namespace quorlan {
 namespace {
 
-// The innermost scope of this thread.
+// The innermost scope of this thread, and its search's progress record.
 thread_local InterruptScope* g_current_scope = nullptr;
+thread_local SearchProgress* g_current_progress = nullptr;
 
 }  // namespace
+
+SearchProgress* current_progress() { return g_current_progress; }
+
+ProgressScope::ProgressScope(SearchProgress* progress) : outer_(g_current_progress) {
+  g_current_progress = progress;
+}
+
+ProgressScope::~ProgressScope() { g_current_progress = outer_; }
 
 InterruptScope::InterruptScope(InterruptSource* source, std::chrono::nanoseconds interval)
     : source_(source),

@@ -156,3 +156,26 @@ def test_fractions_round_up():
     ctx = small()
     assert qt.count_concepts(ctx, 0.34) == qt.count_concepts(ctx, 2)
     assert qt.count_concepts(ctx, 1.0) == qt.count_concepts(ctx, 3) == 1
+
+
+def test_progress_is_reported_and_can_stop_the_search(capsys, monkeypatch):
+    import random as r
+    import sys
+    rng = r.Random(5)
+    rows = [[rng.random() < 0.3 for _ in range(70)] for _ in range(500)]  # 1.2 M, a few tenths
+    ctx = context_of(rows)
+    seen = []
+    total = qt.count_concepts(ctx, progress=lambda found, share: seen.append((found, share)))
+    assert len(seen) > 1 and seen[-1] == (total, 1.0)
+    assert all(0.0 <= s <= 1.0 for _, s in seen) and [f for f, _ in seen] == sorted(f for f, _ in seen)
+    monkeypatch.setitem(sys.modules, "tqdm.auto", None)  # the plain line without tqdm
+    assert qt.iceberg(ctx, 0.2, progress=True).n_concepts == qt.count_concepts(ctx, 0.2)
+    assert "concepts, 100% of the first level" in capsys.readouterr().err
+
+    def stop(found, share):
+        if share < 1.0:
+            raise RuntimeError("enough")
+    with pytest.raises(RuntimeError, match="enough"):
+        qt.count_concepts(ctx, progress=stop)
+    with pytest.raises(TypeError, match="progress must be a bool or a callable"):
+        qt.count_concepts(ctx, progress="yes")

@@ -74,6 +74,7 @@ class DenseSearch {
     return std::move(out_).result();
   }
   bool open() const { return out_.open(); }
+  std::uint64_t found() const { return out_.count(); }
 
   // The root's intent starts empty; its expansion finds the attributes every object has.
   Frame expand_root() {

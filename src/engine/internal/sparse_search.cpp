@@ -50,6 +50,7 @@ class SparseSearch {
     return std::move(out_).result();
   }
   bool open() const { return out_.open(); }
+  std::uint64_t found() const { return out_.count(); }
 
   Frame expand_root() {
     for (std::size_t g = 0; g < sc_.n; ++g) {

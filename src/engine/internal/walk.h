@@ -11,6 +11,7 @@
 #include "core/concept.h"
 #include "core/context.h"
 #include "core/interrupt.h"
+#include "core/progress.h"
 #include "engine/limits.h"
 #include "engine/sibling_order.h"
 
@@ -74,6 +75,7 @@ class ConceptOutput {
 
   // False once more concepts than allowed were handed over: the walk then stops.
   bool open() const { return count_ <= max_; }
+  std::uint64_t count() const { return count_; }
   template <class Push>
   void add(Push&& push) {
     ++count_;
@@ -96,16 +98,23 @@ struct FrameBase {
 // The depth-first walk both searches share. search.expand_root() lists the root's children and
 // returns its frame; search.descend(parent, c) emits child c of the parent and returns the
 // child's own frame; search.leave(frame) restores whatever the frame's expansion changed;
-// search.open() is false once the output wants no more.
+// search.open() is false once the output wants no more; search.found() counts the concepts
+// handed over, for a progress record when one is installed.
 template <class Search>
 void walk_tree(Search& search, SiblingOrder order) {
   using Frame = typename Search::Frame;
   InterruptTicker tick;
+  SearchProgress* const progress = current_progress();
   std::vector<Frame> stack;
   stack.push_back(search.expand_root());
+  if (progress != nullptr) progress->first_total = stack[0].child_end - stack[0].child_begin;
   while (!stack.empty() && search.open()) {
     tick();
     Frame& top = stack.back();
+    if (progress != nullptr) {
+      progress->found = search.found();
+      if (stack.size() == 1) progress->first_done = top.taken;
+    }
     if (top.taken < top.child_end - top.child_begin) {
       const std::size_t c = order == SiblingOrder::kAscending ? top.child_begin + top.taken
                                                               : top.child_end - 1 - top.taken;
