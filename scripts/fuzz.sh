@@ -22,7 +22,7 @@ done
 [ -n "$clang" ] || { echo "fuzz: no clang with libFuzzer; run scripts/setup.sh --tests" >&2; exit 1; }
 CXX="clang++-$clang" CC="clang-$clang" cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORLAN_BUILD_FUZZERS=ON -DQUORLAN_BUILD_TESTS=OFF > /dev/null
-targets=(read_context whole_road xml_windows)
+targets=(read_context whole_road xml_windows other_formats)
 cmake --build build/fuzz --target "${targets[@]/%/_fuzz}"
 bash scripts/check_instrumented.sh build/fuzz
 # The XML windows target reads recipes that expand to documents of up to a few megabytes.

@@ -25,6 +25,9 @@ PyMethodDef function_defs[] = {
     {"names", names, METH_VARARGS, nullptr},
     {"enumerate_bounded", enumerate_bounded, METH_VARARGS, nullptr},
     {"stability", stability, METH_VARARGS, nullptr},
+    {"read_other", read_other, METH_VARARGS, nullptr},
+    {"context_from_rows", context_from_rows, METH_VARARGS, nullptr},
+    {"incidence", incidence, METH_VARARGS, nullptr},
     {"delta_stability", delta_stability, METH_VARARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };

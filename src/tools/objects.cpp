@@ -37,6 +37,7 @@ void import_classes() {
 }
 
 PyObject* lattice_class() { return g_lattice_class; }
+PyObject* context_class() { return g_context_class; }
 
 py::ContextState& context_argument(const char* parameter, PyObject* object) {
   return state_argument<py::ContextState>(parameter, object, g_context_class, "Context");

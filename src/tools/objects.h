@@ -19,6 +19,7 @@ using py::Ref;
 // one this module was built with (another build of quorlan).
 void import_classes();
 PyObject* lattice_class();
+PyObject* context_class();
 
 py::ContextState& context_argument(const char* parameter, PyObject* object);
 py::LatticeState& lattice_argument(const char* parameter, PyObject* object);

@@ -23,6 +23,10 @@ PyObject* layout(PyObject*, PyObject* args);
 PyObject* names(PyObject*, PyObject* args);
 // tools/bounded.cpp
 PyObject* enumerate_bounded(PyObject*, PyObject* args);
+// tools/data.cpp
+PyObject* read_other(PyObject*, PyObject* args);
+PyObject* context_from_rows(PyObject*, PyObject* args);
+PyObject* incidence(PyObject*, PyObject* args);
 // tools/measures.cpp
 PyObject* stability(PyObject*, PyObject* args);
 PyObject* delta_stability(PyObject*, PyObject* args);
