@@ -64,6 +64,30 @@ elif kind == "parse_xml":
     data = (b'<C><Attribute Name="a"/>' +
             b'<Object><Name>o</Name><HasAttribute Id="0"/></Object>' * 3_000_000 + b"</C>")
     call = lambda: quorlan.parse_context(data, "big.xml")
+elif kind == "iceberg":
+    import quorlan_tools as qt
+    big = quorlan.parse_context(boolean_cxt(23))
+    call = lambda: qt.iceberg(big, 1)
+elif kind == "count_concepts":
+    import quorlan_tools as qt
+    big = quorlan.parse_context(boolean_cxt(25))
+    call = lambda: qt.count_concepts(big)
+elif kind == "tools_covers":
+    import quorlan_tools as qt
+    lattice = quorlan.compute_lattice(quorlan.parse_context(boolean_cxt(19)), "fcbo")
+    call = lambda: qt.covers(lattice)
+elif kind == "stability":
+    import quorlan_tools as qt
+    lattice = quorlan.compute_lattice(quorlan.parse_context(boolean_cxt(15)), "fcbo")
+    call = lambda: qt.stability(lattice)
+elif kind == "read_cex":
+    import io
+    import quorlan_tools as qt
+    data = (b'<C><Context><Attributes><Attribute Identifier="0"><Name>a</Name></Attribute>'
+            b'</Attributes><Objects>' +
+            b'<Object><Name>o</Name><Intent><HasAttribute AttributeIdentifier="0"/></Intent>'
+            b'</Object>' * 2_000_000 + b'</Objects></Context></C>')
+    call = lambda: qt.read(io.BytesIO(data), format="cex")
 elif kind == "concepts":
     lattice = quorlan.compute_lattice(quorlan.parse_context(boolean_cxt(21)), "fcbo")
     call = lattice.concepts
@@ -119,7 +143,8 @@ class Child:
 
 
 @pytest.mark.parametrize("kind", ["compute_concepts", "compute_lattice", "compute_implications",
-                                  "concepts", "render", "parse_fimi", "parse_xml"])
+                                  "concepts", "render", "parse_fimi", "parse_xml", "iceberg",
+                                  "count_concepts", "tools_covers", "stability", "read_cex"])
 def test_sigint_stops_long_calls_promptly(kind):
     child = Child(CHILD, kind, str(ATTEMPTS))
     try:
@@ -127,7 +152,7 @@ def test_sigint_stops_long_calls_promptly(kind):
             assert child.next_line(timeout=60) == ["ready"]
             # Well inside the computation: for the rendering, inside the cover relation, which
             # takes a few tenths of a second and is computed again when a stop abandoned it.
-            time.sleep(0.1 if kind == "render" else 0.4)
+            time.sleep(0.1 if kind in ("render", "tools_covers") else 0.4)
             sent = time.monotonic()
             child.process.send_signal(signal.SIGINT)
             words = child.next_line(timeout=10)
