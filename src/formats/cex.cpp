@@ -19,17 +19,8 @@ class CexReader final : public xml::Handler {
  public:
   ContextResult read(std::string_view input, xml::Windows windows) {
     const xml::StreamResult streamed = xml::stream(input, *this, windows);
-    switch (streamed.outcome) {
-      case xml::Outcome::kStopped:
-        return fail(std::move(*error_));
-      case xml::Outcome::kError:
-        return fail(FormatError::parse(kCex, "XML parse error at position " +
-                                                 std::to_string(streamed.error.position) + ": " +
-                                                 streamed.error.text));
-      case xml::Outcome::kOutOfMemory:
-        return fail(FormatError::io("out of memory"));
-      case xml::Outcome::kEnd:
-        break;
+    if (std::optional<FormatError> e = xml::stream_failure(streamed, kCex, error_)) {
+      return fail(std::move(*e));
     }
     if (state_ == State::kBefore) return fail(FormatError::invalid(kCex, "no <Context> found"));
     return constructed(std::move(rows_).build(std::move(objects_), std::move(attributes_)));

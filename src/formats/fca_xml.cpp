@@ -28,17 +28,8 @@ class XmlReader final : public xml::Handler {
  public:
   ContextResult read(std::string_view input, xml::Windows windows) {
     const xml::StreamResult streamed = xml::stream(input, *this, windows);
-    switch (streamed.outcome) {
-      case xml::Outcome::kStopped:
-        return fail(std::move(*error_));
-      case xml::Outcome::kError:
-        return fail(FormatError::parse(kXml, "XML parse error at position " +
-                                                 std::to_string(streamed.error.position) + ": " +
-                                                 streamed.error.text));
-      case xml::Outcome::kOutOfMemory:
-        return fail(FormatError::io("out of memory"));
-      case xml::Outcome::kEnd:
-        break;
+    if (std::optional<FormatError> e = xml::stream_failure(streamed, kXml, error_)) {
+      return fail(std::move(*e));
     }
     if (attributes_.empty())
       return fail(FormatError::invalid(kXml, "no <Attribute> elements found"));

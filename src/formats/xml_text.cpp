@@ -92,4 +92,21 @@ Resolved resolve_references(std::string_view raw) {
   return out;
 }
 
+std::optional<FormatError> stream_failure(const StreamResult& streamed, const char* format,
+                                          std::optional<FormatError>& handler_error) {
+  switch (streamed.outcome) {
+    case Outcome::kStopped:
+      return std::move(handler_error);
+    case Outcome::kError:
+      return FormatError::parse(format, "XML parse error at position " +
+                                            std::to_string(streamed.error.position) + ": " +
+                                            streamed.error.text);
+    case Outcome::kOutOfMemory:
+      return FormatError::io("out of memory");
+    case Outcome::kEnd:
+      break;
+  }
+  return std::nullopt;
+}
+
 }  // namespace quorlan::xml

@@ -3,8 +3,12 @@
 // declared entity is ever expanded.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "formats/read.h"
+#include "formats/xml_stream.h"
 
 namespace quorlan::xml {
 
@@ -21,5 +25,11 @@ struct Resolved {
 };
 
 Resolved resolve_references(std::string_view raw);
+
+// The error of a stream that did not reach its end, for a reader of `format`: the handler's own
+// when it stopped the stream, else the XML's ("XML parse error at position ...") or memory's;
+// nothing when the stream reached its end.
+std::optional<FormatError> stream_failure(const StreamResult& streamed, const char* format,
+                                          std::optional<FormatError>& handler_error);
 
 }  // namespace quorlan::xml

@@ -47,6 +47,9 @@ struct Child {
   bool bits;
 };
 
+// With kCut, candidates of fewer objects than the support are cut (an iceberg); without, the
+// test is left out of the inner loop, which runs once per attribute and node.
+template <bool kCut>
 class DenseSearch {
  public:
   // The marks restore the arenas and the failure memo when the frame is popped.
@@ -146,7 +149,7 @@ class DenseSearch {
         if (c_len_ == a_len) {  // j is in every row of A: in the node's intent
           set_bit(b, j);
           clear_bit(outside_.data(), j);
-        } else if (c_len_ < min_support_) {
+        } else if (kCut && c_len_ < min_support_) {
           // Infrequent, and so below every node of the subtree: neither a child nor a failure.
         } else if (refuted_below(j)) {
           remember_failure(j);
@@ -291,7 +294,8 @@ class DenseSearch {
 
 EnumerationResult dense_search(const DenseContext& dc, SiblingOrder order,
                                const EnumerationLimits& limits) {
-  return DenseSearch(dc, limits).run(order);
+  if (limits.min_support > 0) return DenseSearch<true>(dc, limits).run(order);
+  return DenseSearch<false>(dc, limits).run(order);
 }
 
 }  // namespace quorlan

@@ -6,21 +6,14 @@
 
 #include <string>
 
+#include "formats/reader_cases.h"
+
 namespace quorlan {
 namespace {
 
-std::string outcome(const ContextResult& r) {
-  if (!r.has_value()) return r.error().display();
-  std::string out;
-  for (const std::string& a : r.value().attributes().to_vector()) out += a + ",";
-  out += "|";
-  for (const std::string& o : r.value().objects().to_vector()) out += o + ",";
-  for (std::size_t i = 0; i < r.value().rows().size(); ++i) {
-    out += "|";
-    for (std::uint32_t j : r.value().row(i).ones()) out += std::to_string(j) + " ";
-  }
-  return out;
-}
+using testing::outcome_of;
+
+std::string outcome(const ContextResult& r) { return outcome_of(r); }
 
 TEST(OtherFormats, Outcomes) {
   const std::pair<std::string, std::string> cex[] = {
