@@ -227,13 +227,13 @@ std::string random_document(std::mt19937& rng) {
 TEST(FcaXmlReference, CasesThatFailedOnce) {
   const std::string a = "<C><Attribute Name=\"a\"/>";
   const std::pair<std::string, std::string> cases[] = {
-      {a + "<Object><Name>a1</Name><Name>b1</Name></Object></C>", "a\n|b1\n|"},
-      {a + "<Object><Name>first</Name><x/><Name>second</Name></Object></C>", "a\n|second\n|"},
-      {a + "<Object><Name>a&amp;1</Name><Name>b1</Name></Object></C>", "a\n|b1\n|"},
-      {a + "<Object><Name>a1</Name><Name>b&amp;1</Name></Object></C>", "a\n|b&1\n|"},
-      {a + "<Object><Name>a1</Name><Name/><Name> </Name></Object></C>", "a\n|a1\n|"},
-      {a + "<Object><Name>a1<!--c-->b1</Name></Object></C>", "a\n|a1\n|"},
-      {a + "<Object><Name>o</Name><Object><Name>i</Name></Object></Object></C>", "a\n|i\n|"},
+      {a + "<Object><Name>a1</Name><Name>b1</Name></Object></C>", "a,|b1,|"},
+      {a + "<Object><Name>first</Name><x/><Name>second</Name></Object></C>", "a,|second,|"},
+      {a + "<Object><Name>a&amp;1</Name><Name>b1</Name></Object></C>", "a,|b1,|"},
+      {a + "<Object><Name>a1</Name><Name>b&amp;1</Name></Object></C>", "a,|b&1,|"},
+      {a + "<Object><Name>a1</Name><Name/><Name> </Name></Object></C>", "a,|a1,|"},
+      {a + "<Object><Name>a1<!--c-->b1</Name></Object></C>", "a,|a1,|"},
+      {a + "<Object><Name>o</Name><Object><Name>i</Name></Object></Object></C>", "a,|i,|"},
       {a + "<Object><Name>a1</Name><Name>b1</Name><HasAttribute Id=\"1\"/></Object></C>",
        "error: invalid fca-xml data: object \"b1\" references attribute id 1, only 1 attributes "
        "declared"},
