@@ -1889,7 +1889,7 @@ PUGI__FN xml_encoding get_buffer_encoding(xml_encoding encoding, const void* con
   // only do autodetection if no explicit encoding is requested
   if (encoding != encoding_auto) return encoding;
 
-  // try to guess encoding (based on XML specification, Appendix F.1)
+  // try to guess encoding (as Appendix F.1 of the XML 1.0 recommendation describes)
   const uint8_t* data = static_cast<const uint8_t*>(contents);
 
   return guess_buffer_encoding(data, size);
