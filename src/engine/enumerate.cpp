@@ -6,17 +6,6 @@
 
 namespace quorlan {
 
-std::vector<bool> frequent_attributes(const Context& context, std::size_t min_support) {
-  std::vector<bool> kept(context.n_attributes(), true);
-  if (min_support == 0) return kept;
-  std::vector<std::size_t> support(context.n_attributes(), 0);
-  for_polled(0, context.rows().size(), [&](std::size_t g) {
-    context.rows().for_each(g, [&](std::uint32_t j) { ++support[j]; });
-  });
-  for (std::size_t j = 0; j < kept.size(); ++j) kept[j] = support[j] >= min_support;
-  return kept;
-}
-
 Lattice enumerate_concepts(const Context& context, SiblingOrder order) {
   return enumerate_concepts(context, order, EnumerationLimits{}).lattice;
 }

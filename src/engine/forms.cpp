@@ -1,5 +1,7 @@
 #include "engine/forms.h"
 
+#include "core/interrupt.h"
+
 namespace quorlan {
 
 bool prefers_sparse_search(const Context& context) {
@@ -12,6 +14,17 @@ bool prefers_sparse_search(const Context& context) {
 bool prefers_transposed_search(const Context& context) {
   const std::size_t n = context.n_objects(), m = context.n_attributes();
   return n > 0 && m >= 256 && m >= 4 * n;
+}
+
+std::vector<bool> frequent_attributes(const Context& context, std::size_t min_support) {
+  std::vector<bool> kept(context.n_attributes(), true);
+  if (min_support == 0) return kept;
+  std::vector<std::size_t> support(context.n_attributes(), 0);
+  for_polled(0, context.rows().size(), [&](std::size_t g) {
+    context.rows().for_each(g, [&](std::uint32_t j) { ++support[j]; });
+  });
+  for (std::size_t j = 0; j < kept.size(); ++j) kept[j] = support[j] >= min_support;
+  return kept;
 }
 
 }  // namespace quorlan

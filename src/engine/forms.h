@@ -3,6 +3,9 @@
 // more attributes than objects). The enumeration and the canonical base choose by these.
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 #include "core/context.h"
 
 namespace quorlan {
@@ -13,5 +16,9 @@ bool prefers_sparse_search(const Context& context);
 // True when the context has so many more attributes than objects that the enumeration is
 // better done on the transposed context.
 bool prefers_transposed_search(const Context& context);
+
+// Per attribute, whether at least `min_support` objects have it (all, for a support of 0): the
+// forms of an iceberg's search leave the others out.
+std::vector<bool> frequent_attributes(const Context& context, std::size_t min_support);
 
 }  // namespace quorlan

@@ -294,35 +294,26 @@ IndexList upper_covers_in(const std::vector<CoverPair>& covers, std::uint32_t i)
   return out;
 }
 
-namespace {
+ComparableSets::ComparableSets(const Lattice& lattice, const IndexList& chosen)
+    : by_extent_(lattice.extents().words_per_set() <= lattice.intents().words_per_set()),
+      words_(by_extent_ ? lattice.extents().words_per_set() : lattice.intents().words_per_set()),
+      bits_(chosen.size() * words_) {
+  const PackedSets& side = by_extent_ ? lattice.extents() : lattice.intents();
+  for_polled(0, chosen.size(),
+             [&](std::size_t k) { side.to_words(chosen[k], bits_.data() + k * words_); });
+}
 
-// The shown concepts' sets on the side with fewer words, and the order between two of them.
-struct ShownSets {
-  ShownSets(const Lattice& lattice, const IndexList& shown)
-      : by_extent(lattice.extents().words_per_set() <= lattice.intents().words_per_set()),
-        words(by_extent ? lattice.extents().words_per_set() : lattice.intents().words_per_set()),
-        bits(shown.size() * words) {
-    const PackedSets& side = by_extent ? lattice.extents() : lattice.intents();
-    for (std::size_t k = 0; k < shown.size(); ++k) side.to_words(shown[k], bits.data() + k * words);
+bool ComparableSets::below(std::size_t s, std::size_t t) const {
+  const Word* small = bits_.data() + (by_extent_ ? s : t) * words_;
+  const Word* large = bits_.data() + (by_extent_ ? t : s) * words_;
+  for (std::size_t w = 0; w < words_; ++w) {
+    if ((small[w] & ~large[w]) != 0) return false;
   }
-  // Whether shown concept s lies below shown concept t (s ≠ t).
-  bool below(std::size_t s, std::size_t t) const {
-    const Word* small = bits.data() + (by_extent ? s : t) * words;
-    const Word* large = bits.data() + (by_extent ? t : s) * words;
-    for (std::size_t w = 0; w < words; ++w) {
-      if ((small[w] & ~large[w]) != 0) return false;
-    }
-    return true;
-  }
-  bool by_extent;
-  std::size_t words;
-  std::vector<Word> bits;
-};
-
-}  // namespace
+  return true;
+}
 
 std::vector<CoverPair> shown_covers(const Lattice& lattice, const IndexList& shown) {
-  const ShownSets sets(lattice, shown);
+  const ComparableSets sets(lattice, shown);
   // By ascending extent size: whatever lies between s and t comes before t.
   std::vector<std::size_t> by_size(shown.size());
   for (std::size_t k = 0; k < shown.size(); ++k) by_size[k] = k;

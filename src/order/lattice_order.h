@@ -84,6 +84,20 @@ struct OrderCache {
   std::unique_ptr<CoversByUpper> by_upper;
 };
 
+// Chosen concepts' sets on the side with fewer words (extents, or intents), for comparing any
+// two of them: concept k of the choice is below concept l when its extent lies in l's.
+class ComparableSets {
+ public:
+  ComparableSets(const Lattice& lattice, const IndexList& chosen);
+  // Whether chosen concept s lies below (or is) chosen concept t, by their places in the choice.
+  bool below(std::size_t s, std::size_t t) const;
+
+ private:
+  bool by_extent_;
+  std::size_t words_;
+  std::vector<Word> bits_;
+};
+
 // The Hasse diagram of the concepts `shown` (indices of the lattice, any order): (lower, upper)
 // pairs wherever one lies below the other with no shown concept between them, sorted by lower,
 // then upper index. Cost: pairs of shown concepts compared, times the words of the smaller side.

@@ -5,25 +5,15 @@
 #include <numeric>
 
 #include "core/interrupt.h"
+#include "order/lattice_order.h"
 
 namespace quorlan {
 
 std::vector<double> stability(const Lattice& lattice) {
   const std::size_t n = lattice.size();
-  const bool by_extent = lattice.extents().words_per_set() <= lattice.intents().words_per_set();
-  const PackedSets& side = by_extent ? lattice.extents() : lattice.intents();
-  const std::size_t words = side.words_per_set();
-  std::vector<Word> bits(n * words);
-  for_polled(0, n, [&](std::size_t i) { side.to_words(i, bits.data() + i * words); });
-  // d lies below c when its extent is in c's (its intent holds c's).
-  const auto below = [&](std::size_t d, std::size_t c) {
-    const Word* small = bits.data() + (by_extent ? d : c) * words;
-    const Word* large = bits.data() + (by_extent ? c : d) * words;
-    for (std::size_t w = 0; w < words; ++w) {
-      if ((small[w] & ~large[w]) != 0) return false;
-    }
-    return true;
-  };
+  IndexList all(n);
+  std::iota(all.begin(), all.end(), std::uint32_t{0});
+  const ComparableSets sets(lattice, all);
   std::vector<std::size_t> order(n);
   std::iota(order.begin(), order.end(), std::size_t{0});
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
@@ -40,7 +30,7 @@ std::vector<double> stability(const Lattice& lattice) {
       const std::size_t d = order[q];
       const std::size_t d_size = lattice.extents().count(d);
       if (d_size == size) break;  // sorted: the rest are as large as c
-      if (below(d, c)) {
+      if (sets.below(d, c)) {
         rest -= std::ldexp(out[d], static_cast<int>(d_size) - static_cast<int>(size));
       }
     }

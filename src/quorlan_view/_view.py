@@ -182,9 +182,7 @@ MAX_CONCEPTS = 5000
 
 
 def _check_size(count: int, limit: int, what: str) -> None:
-    if isinstance(limit, bool) or not isinstance(limit, int):
-        raise TypeError(f"max_concepts must be an int, not {type(limit).__name__}")
-    if count > limit:
+    if count > _checks.integer(limit, "max_concepts"):
         raise ValueError(f"{what} has {count} concepts, more than max_concepts={limit}: draw "
                          "part of it with part(lattice, min_extent=...) or part(lattice, "
                          "around=...), or pass a larger max_concepts")

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "engine/forms.h"
+
 namespace quorlan {
 
 DenseContext::DenseContext(const Context& context, std::size_t min_support)

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/forms.h"
+
 namespace quorlan {
 
 SparseContext::SparseContext(const Context& context, std::size_t min_support)

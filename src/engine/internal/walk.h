@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "core/concept.h"
-#include "core/context.h"
 #include "core/interrupt.h"
 #include "core/progress.h"
 #include "engine/limits.h"
@@ -62,9 +61,6 @@ class FailureMemo {
   std::vector<Refutation> at_;
   std::vector<std::pair<std::uint32_t, Refutation>> undo_;
 };
-
-// Per attribute, whether at least `min_support` objects have it (all, for a support of 0).
-std::vector<bool> frequent_attributes(const Context& context, std::size_t min_support);
 
 // Where a search hands its concepts: into a lattice, or only counted, until there are more than
 // the limits allow.
