@@ -340,4 +340,52 @@ std::vector<CoverPair> shown_covers(const Lattice& lattice, const IndexList& sho
   return out;
 }
 
+namespace {
+
+// Set `i` of `sets` without the members of the sets `others`, ascending.
+IndexList without_others(const PackedSets& sets, std::uint32_t i, const IndexList& others,
+                         std::vector<Word>& scratch) {
+  IndexList out;
+  if (others.empty()) {
+    sets.to_list(i, out);
+    return out;
+  }
+  std::vector<Word> one(sets.words_per_set());
+  scratch.assign(sets.words_per_set(), 0);
+  for (std::uint32_t o : others) {
+    sets.to_words(o, one.data());
+    for (std::size_t w = 0; w < one.size(); ++w) scratch[w] |= one[w];
+  }
+  sets.for_each(i, [&](std::uint32_t x) {
+    if (!test_bit(scratch.data(), x)) out.push_back(x);
+  });
+  return out;
+}
+
+}  // namespace
+
+ReducedLabels reduced_labels(const Lattice& lattice, const IndexList& shown,
+                             const std::vector<CoverPair>& covers) {
+  std::unordered_map<std::uint32_t, std::size_t> place;
+  for (std::size_t k = 0; k < shown.size(); ++k) place.emplace(shown[k], k);
+  std::vector<IndexList> lowers(shown.size()), uppers(shown.size());
+  for (const auto& [lower, upper] : covers) {
+    const auto l = place.find(lower), u = place.find(upper);
+    if (l == place.end() || u == place.end()) {
+      throw Panic("reduced_labels: a cover joins a concept that is not shown");
+    }
+    lowers[u->second].push_back(lower);
+    uppers[l->second].push_back(upper);
+  }
+  ReducedLabels out;
+  out.objects.reserve(shown.size());
+  out.attributes.reserve(shown.size());
+  std::vector<Word> scratch;
+  for_polled(0, shown.size(), [&](std::size_t k) {
+    out.objects.push_back(without_others(lattice.extents(), shown[k], lowers[k], scratch));
+    out.attributes.push_back(without_others(lattice.intents(), shown[k], uppers[k], scratch));
+  });
+  return out;
+}
+
 }  // namespace quorlan

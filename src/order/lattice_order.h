@@ -103,4 +103,15 @@ class ComparableSets {
 // then upper index. Cost: pairs of shown concepts compared, times the words of the smaller side.
 std::vector<CoverPair> shown_covers(const Lattice& lattice, const IndexList& shown);
 
+// The reduced labelling of the concepts `shown` (indices of the lattice) as an ordered set of
+// their own, whose order is `covers` ((lower, upper) pairs of shown concepts): for each shown
+// concept, in the order given, the objects of its extent that none of its lower covers has and
+// the attributes of its intent that none of its upper covers has, ascending.
+struct ReducedLabels {
+  std::vector<IndexList> objects;
+  std::vector<IndexList> attributes;
+};
+ReducedLabels reduced_labels(const Lattice& lattice, const IndexList& shown,
+                             const std::vector<CoverPair>& covers);
+
 }  // namespace quorlan

@@ -123,14 +123,18 @@ class _Circles:
         self.y = list(layer_y)
         self.reach = [max(n.radius for n in layer) for layer in layers]
         self.xs = [[n.x for n in layer] for layer in layers]
+        self.widest = max(self.reach)
         self.nodes = layers
 
-    def near(self, p: Point, q: Point) -> List[Node]:
-        """The circles whose band of layer the segment p-q enters, within reach of the part of
-        the segment inside that band."""
+    def clear(self, p: Point, q: Point, ends: Set[int]) -> bool:
+        """Whether the segment p-q keeps its clearance from every circle but those whose ids
+        are in `ends`. Only the circles of the layers whose band the segment enters are looked
+        at, those within reach of the part of the segment inside the band; the first circle too
+        near ends the search."""
         y_top, y_bottom = min(p[1], q[1]), max(p[1], q[1])
-        out: List[Node] = []
-        first = bisect.bisect_left(self.y, y_top - max(self.reach) - CLEARANCE)
+        dx, dy = q[0] - p[0], q[1] - p[1]
+        length2 = dx * dx + dy * dy
+        first = bisect.bisect_left(self.y, y_top - self.widest - CLEARANCE)
         for k in range(first, len(self.y)):
             band = self.reach[k] + CLEARANCE
             if self.y[k] - band > y_bottom:
@@ -138,39 +142,35 @@ class _Circles:
             lo_y, hi_y = max(y_top, self.y[k] - band), min(y_bottom, self.y[k] + band)
             if lo_y > hi_y:
                 continue
-            if q[1] == p[1]:
+            if dy == 0:
                 x_lo, x_hi = min(p[0], q[0]), max(p[0], q[0])
             else:
-                xa = p[0] + (q[0] - p[0]) * (lo_y - p[1]) / (q[1] - p[1])
-                xb = p[0] + (q[0] - p[0]) * (hi_y - p[1]) / (q[1] - p[1])
+                xa = p[0] + dx * (lo_y - p[1]) / dy
+                xb = p[0] + dx * (hi_y - p[1]) / dy
                 x_lo, x_hi = min(xa, xb), max(xa, xb)
-            xs = self.xs[k]
-            i = bisect.bisect_left(xs, x_lo - band)
-            while i < len(xs) and xs[i] <= x_hi + band:
-                out.append(self.nodes[k][i])
-                i += 1
-        return out
-
-    def clear(self, p: Point, q: Point, ends: Set[int]) -> bool:
-        return all(id(w) in ends or _distance(w.x, w.y, p, q) >= w.radius + CLEARANCE
-                   for w in self.near(p, q))
+            xs, layer = self.xs[k], self.nodes[k]
+            for i in range(bisect.bisect_left(xs, x_lo - band), bisect.bisect_right(xs, x_hi + band)):
+                w = layer[i]
+                if id(w) in ends:
+                    continue
+                t = 0.0 if length2 == 0 else \
+                    max(0.0, min(1.0, ((w.x - p[0]) * dx + (w.y - p[1]) * dy) / length2))
+                if math.hypot(w.x - (p[0] + t * dx), w.y - (p[1] + t * dy)) < w.radius + CLEARANCE:
+                    return False
+        return True
 
     def free_x(self, k: int, x: float) -> float:
         """The place nearest to x on layer k where a vertical line keeps clear of every circle
         of the layer."""
-        blocked = [(n.x - n.radius - CLEARANCE - 1, n.x + n.radius + CLEARANCE + 1)
-                   for n in self.nodes[k]]
-        for left, right in blocked:  # neighbours are spaced so that these never join
+        # Each circle blocks (n.x - n.radius - CLEARANCE - 1, n.x + n.radius + CLEARANCE + 1);
+        # neighbours are spaced so that these never join, so at most one holds x.
+        xs, reach = self.xs[k], self.reach[k] + CLEARANCE + 1
+        for i in range(bisect.bisect_left(xs, x - reach), bisect.bisect_right(xs, x + reach)):
+            n = self.nodes[k][i]
+            left, right = n.x - n.radius - CLEARANCE - 1, n.x + n.radius + CLEARANCE + 1
             if left < x < right:
                 return left if x - left <= right - x else right
         return x
-
-
-def _distance(x: float, y: float, p: Point, q: Point) -> float:
-    dx, dy = q[0] - p[0], q[1] - p[1]
-    length2 = dx * dx + dy * dy
-    t = 0.0 if length2 == 0 else max(0.0, min(1.0, ((x - p[0]) * dx + (y - p[1]) * dy) / length2))
-    return math.hypot(x - (p[0] + t * dx), y - (p[1] + t * dy))
 
 
 def _steep(end: Node, dx: float, dy: float, sign: float, circles: _Circles) -> Point:

@@ -1,6 +1,6 @@
 // Data in and out for quorlan_tools: the files other tools write (read natively, as quorlan
 // reads its own), contexts made from index lists (DataFrames and arrays, without a text round
-// trip), and a context's incidence as a matrix of bytes.
+// trip), and a context's incidence as a matrix of bytes or of bits.
 #include "formats/other.h"
 #include "formats/text.h"
 #include "tools/structure.h"
@@ -99,6 +99,37 @@ PyObject* incidence(PyObject*, PyObject* args) {
     std::fill(bytes, bytes + c.n_objects() * m, 0);
     for_polled(0, std::min(c.n_objects(), c.rows().size()), [&](std::size_t g) {
       c.rows().for_each(g, [&](std::uint32_t j) { bytes[g * m + j] = 1; });
+    });
+    return out.release();
+  });
+}
+
+// rows_over(ctx_or_lat, objects, attributes): the incidence of those objects and attributes
+// (ascending index lists) as bits, a row per object of the smallest whole number of bytes that
+// is a multiple of three (so that rows stay whole in base64), bit j of a row in byte j / 8 at
+// place j % 8.
+PyObject* rows_over(PyObject*, PyObject* args) {
+  return py::guarded([&] {
+    const auto [ctx_arg, objects_arg, attributes_arg] =
+        py::bind_arguments("rows_over", {"ctx", "objects", "attributes"}, 3, args, nullptr);
+    const Context& c = context_of_either("ctx", ctx_arg);
+    const IndexList objects = index_list_argument("objects", objects_arg, c.n_objects());
+    const IndexList attributes =
+        index_list_argument("attributes", attributes_arg, c.n_attributes());
+    std::vector<std::int64_t> column(c.n_attributes(), -1);
+    for (std::size_t j = 0; j < attributes.size(); ++j) column[attributes[j]] = std::int64_t(j);
+    const std::size_t width = (attributes.size() + 23) / 24 * 3;
+    const std::size_t total = objects.size() * width;
+    Ref out = Ref::check(PyByteArray_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(total)));
+    auto* bytes = reinterpret_cast<unsigned char*>(PyByteArray_AsString(out.get()));
+    std::fill(bytes, bytes + total, 0);
+    for_polled(0, objects.size(), [&](std::size_t r) {
+      if (objects[r] >= c.rows().size()) return;
+      c.rows().for_each(objects[r], [&](std::uint32_t a) {
+        if (const std::int64_t j = column[a]; j >= 0) {
+          bytes[r * width + std::size_t(j) / 8] |= static_cast<unsigned char>(1u << (j % 8));
+        }
+      });
     });
     return out.release();
   });

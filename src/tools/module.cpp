@@ -21,6 +21,7 @@ PyMethodDef function_defs[] = {
     {"extent_sizes", extent_sizes, METH_VARARGS, nullptr},
     {"concepts_at", concepts_at, METH_VARARGS, nullptr},
     {"shown_covers", shown_covers, METH_VARARGS, nullptr},
+    {"reduced_labels", reduced_labels, METH_VARARGS, nullptr},
     {"layout", layout, METH_VARARGS, nullptr},
     {"names", names, METH_VARARGS, nullptr},
     {"enumerate_bounded", enumerate_bounded, METH_VARARGS, nullptr},
@@ -28,6 +29,7 @@ PyMethodDef function_defs[] = {
     {"read_other", read_other, METH_VARARGS, nullptr},
     {"context_from_rows", context_from_rows, METH_VARARGS, nullptr},
     {"incidence", incidence, METH_VARARGS, nullptr},
+    {"rows_over", rows_over, METH_VARARGS, nullptr},
     {"delta_stability", delta_stability, METH_VARARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };

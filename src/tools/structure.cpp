@@ -157,6 +157,53 @@ PyObject* shown_covers(PyObject*, PyObject* args) {
                       });
 }
 
+namespace {
+
+// The (lower, upper) pairs of a flat list of indices, each a shown concept.
+std::vector<CoverPair> pairs_among(PyObject* flat, const IndexList& shown, std::size_t count) {
+  const IndexList items = index_list_argument("pairs", flat, count);
+  if (items.size() % 2 != 0) py::raise(PyExc_ValueError, "pairs must have an even length");
+  std::vector<bool> is_shown(count, false);
+  for (std::uint32_t c : shown) is_shown[c] = true;
+  std::vector<CoverPair> out;
+  for (std::size_t k = 0; k < items.size(); k += 2) {
+    if (!is_shown[items[k]] || !is_shown[items[k + 1]]) {
+      py::raise(PyExc_ValueError, "pairs must join concepts among the indices");
+    }
+    out.emplace_back(items[k], items[k + 1]);
+  }
+  return out;
+}
+
+Ref lists_of(const std::vector<IndexList>& lists) {
+  Ref out = Ref::check(PyList_New(static_cast<Py_ssize_t>(lists.size())));
+  for (std::size_t k = 0; k < lists.size(); ++k) {
+    PyList_SetItem(out.get(), static_cast<Py_ssize_t>(k), int_list(lists[k]).release());
+  }
+  return out;
+}
+
+}  // namespace
+
+// reduced_labels(lat, indices, pairs): for each concept of indices, ordered by the flat
+// (lower, upper) pairs, the objects and the attributes it introduces, as two lists of lists.
+PyObject* reduced_labels(PyObject*, PyObject* args) {
+  return with_lattice("reduced_labels", args, py::AccessMode::kShared,
+                      [](py::LatticeState& s, PyObject* indices, PyObject* flat) {
+                        if (indices == nullptr || flat == nullptr) {
+                          py::raise(PyExc_TypeError, "indices and pairs are required");
+                        }
+                        const std::size_t n = s.lattice.size();
+                        const IndexList shown = index_list_argument("indices", indices, n);
+                        const ReducedLabels labels =
+                            quorlan::reduced_labels(s.lattice, shown, pairs_among(flat, shown, n));
+                        Ref out = Ref::check(PyTuple_New(2));
+                        PyTuple_SetItem(out.get(), 0, lists_of(labels.objects).release());
+                        PyTuple_SetItem(out.get(), 1, lists_of(labels.attributes).release());
+                        return out;
+                      });
+}
+
 // layout(lat): (layer of each concept, place in its layer, x, y), as quorlan's drawing has them.
 PyObject* layout(PyObject*, PyObject* args) {
   return with_lattice("layout", args, py::AccessMode::kExclusive,

@@ -19,6 +19,7 @@ PyObject* generated_by(PyObject*, PyObject* args);
 PyObject* extent_sizes(PyObject*, PyObject* args);
 PyObject* concepts_at(PyObject*, PyObject* args);
 PyObject* shown_covers(PyObject*, PyObject* args);
+PyObject* reduced_labels(PyObject*, PyObject* args);
 PyObject* layout(PyObject*, PyObject* args);
 PyObject* names(PyObject*, PyObject* args);
 // tools/bounded.cpp
@@ -27,6 +28,7 @@ PyObject* enumerate_bounded(PyObject*, PyObject* args);
 PyObject* read_other(PyObject*, PyObject* args);
 PyObject* context_from_rows(PyObject*, PyObject* args);
 PyObject* incidence(PyObject*, PyObject* args);
+PyObject* rows_over(PyObject*, PyObject* args);
 // tools/measures.cpp
 PyObject* stability(PyObject*, PyObject* args);
 PyObject* delta_stability(PyObject*, PyObject* args);

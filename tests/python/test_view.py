@@ -14,7 +14,7 @@ import quorlan_view
 from conftest import DATA, contexts, cxt
 from quorlan_view._labels import LABEL_WIDTH, shortened, text_width
 from quorlan_view._layered import layer_part
-from view_geometry import Geometry, read_drawing
+from view_geometry import Geometry, distance, read_drawing
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
 
@@ -186,7 +186,7 @@ def test_view_shows_and_saves(tmp_path, monkeypatch):
     for suffix in (".png", ".pdf"):
         with pytest.raises(ImportError, match="needs the package cairosvg"):
             view.save(tmp_path / f"p{suffix}")
-    with pytest.raises(ValueError, match="must end in .svg, .png or .pdf"):
+    with pytest.raises(ValueError, match="must end in .svg, .tex, .png or .pdf"):
         view.save(tmp_path / "p.txt")
 
 
@@ -300,3 +300,71 @@ def plain_shortened(names, width=LABEL_WIDTH):
                 max_size=40), st.sampled_from([LABEL_WIDTH, 30.0, 6.82 * 7, 1000.0]))
 def test_shortening_is_the_plain_one(names, width):
     assert shortened(names, width) == plain_shortened(names, width)
+
+
+GOLDEN = ROOT / "tests" / "data" / "golden"
+
+
+@pytest.mark.parametrize("name, make", [
+    ("view_polygons.svg", lambda: quorlan_view.labelled(lattice_of(CLASSIC["polygons"]))),
+    ("view_music_sizes.svg",
+     lambda: quorlan_view.labelled(lattice_of(CLASSIC["music"]), sizes=True)),
+    ("view_animals_part.svg",
+     lambda: quorlan_view.part(lattice_of(CLASSIC["animals"]), around=5, depth=2)),
+])
+def test_views_match_their_golden_documents(name, make):
+    import os
+    doc = make().svg()
+    if os.environ.get("QUORLAN_UPDATE_GOLDEN"):
+        (GOLDEN / name).write_text(doc, encoding="utf-8")
+    assert doc == (GOLDEN / name).read_text(encoding="utf-8")
+
+
+def plain_clear(layers, p, q, ends):
+    """A segment's clearance by its definition: at least CLEARANCE from every circle that is
+    not one of its ends."""
+    from quorlan_view._arrange import CLEARANCE
+    return all(id(n) in ends or distance((n.x, n.y), p, q) >= n.radius + CLEARANCE
+               for layer in layers for n in layer)
+
+
+def plain_free_x(layer, x):
+    from quorlan_view._arrange import CLEARANCE
+    for n in layer:
+        left, right = n.x - n.radius - CLEARANCE - 1, n.x + n.radius + CLEARANCE + 1
+        if left < x < right:
+            return left if x - left <= right - x else right
+    return x
+
+
+@settings(max_examples=150, deadline=None)
+@given(st.integers(0, 2**32 - 1))
+def test_line_routing_tests_are_the_plain_ones(seed):
+    # The searches by layer band and by place agree with looking at every circle.
+    import random
+    from quorlan_view._arrange import Node, _Circles
+    rng = random.Random(seed)
+    layers, ys = [], []
+    for k in range(rng.randint(1, 5)):
+        x, layer = rng.uniform(-50, 50), []
+        for _ in range(rng.randint(1, 8)):
+            node = Node(0, k, rng.choice([6.0, rng.uniform(4, 16)]))
+            x += node.radius + rng.uniform(8, 60) + (layer[-1].radius if layer else 0)
+            node.x, node.y = x, 80.0 * k
+            layer.append(node)
+        layers.append(layer)
+        ys.append(80.0 * k)
+    circles = _Circles(layers, ys)
+    nodes = [n for layer in layers for n in layer]
+    for _ in range(40):
+        if rng.random() < 0.5:
+            a, b = rng.sample(nodes, 2) if len(nodes) > 1 else (nodes[0], nodes[0])
+            p, q, ends = (a.x, a.y), (b.x, b.y), {id(a), id(b)}
+        else:
+            p = (rng.uniform(-100, 500), rng.uniform(-20, 400))
+            q = (rng.uniform(-100, 500), rng.choice([p[1], rng.uniform(-20, 400)]))
+            ends = set()
+        assert circles.clear(p, q, ends) == plain_clear(layers, p, q, ends)
+        k = rng.randrange(len(layers))
+        x = rng.choice([rng.uniform(-100, 500), rng.choice(layers[k]).x + rng.uniform(-25, 25)])
+        assert circles.free_x(k, x) == plain_free_x(layers[k], x)
