@@ -43,6 +43,30 @@ def screenshot(view, png, width=1000):
                         page.as_uri()], check=True, capture_output=True, timeout=120)
 
 
+def explorer_screenshot(explorer, png, action, width=1000, height=720):
+    """The explorer as a notebook shows it, after `action` (a script run on its element,
+    `root`) has clicked, searched or zoomed."""
+    browser = next(filter(None, map(shutil.which, ("chromium", "chromium-browser"))), None)
+    if browser is None:
+        sys.exit("build_docs: no chromium on PATH")
+    with tempfile.TemporaryDirectory() as tmp:
+        page = pathlib.Path(tmp) / "page.html"
+        page.write_text("<!DOCTYPE html><html><head><meta charset='utf-8'><style>"
+                        "body{margin:0;background:white}</style></head><body>"
+                        f"<div style='width:{width}px;padding:4px'>{explorer._repr_html_()}</div>"
+                        "<script>const root = document.querySelector('.quorlan-explorer');"
+                        f"{action}</script></body></html>", encoding="utf-8")
+        subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu",
+                        "--hide-scrollbars", "--force-device-scale-factor=1",
+                        f"--window-size={width + 8},{height}", f"--screenshot={png}",
+                        page.as_uri()], check=True, capture_output=True, timeout=120)
+
+
+def click(concept):
+    return (f"root.querySelector('circle[data-concept=\"{concept}\"]')"
+            ".dispatchEvent(new MouseEvent('click', {bubbles: true}));")
+
+
 def main():
     guide = DOCS / "guide.ipynb"
     nb = nbformat.read(guide, as_version=4)
@@ -60,6 +84,20 @@ def main():
     ]:
         screenshot(view, images / f"{name}.png")
         print(f"docs/images/{name}.png: {view!r}")
+    mountain = next(i for i, c in enumerate(bob.concepts()) if c["intent"] == ["MOUNTAIN"])
+    search = ("const s = root.querySelector('.quorlan-search'); s.value = 'lake';"
+              "s.dispatchEvent(new Event('input', {bubbles: true}));")
+    # Six turns of the wheel over the selected concept, as a reader zooms in on it.
+    zoom = ("const r = root.querySelector('circle.selected').getBoundingClientRect();"
+            "for (let k = 0; k < 6; k++) root.querySelector('svg').dispatchEvent(new WheelEvent("
+            "'wheel', {deltaY: -100, clientX: r.left + r.width / 2, clientY: r.top + r.height "
+            "/ 2, bubbles: true, cancelable: true}));")
+    whole = quorlan_view.explore(quorlan_view.part(bob, min_extent=60))
+    for name, action in [("explorer-whole", click(mountain)),
+                         ("explorer-select", click(mountain) + zoom),
+                         ("explorer-search", search + zoom)]:
+        explorer_screenshot(whole, images / f"{name}.png", action)
+        print(f"docs/images/{name}.png: {whole!r}")
 
 
 if __name__ == "__main__":
