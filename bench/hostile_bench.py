@@ -117,6 +117,18 @@ def ordinary_fimi(size):
     return "".join(out).encode(), "h.dat"
 
 
+def short_fimi(size):
+    """Transactions of 15 items out of 1,000, the rows of short baskets."""
+    rng = __import__("random").Random(10)
+    lines = [" ".join(map(str, sorted(rng.sample(range(1000), 15)))) + "\n" for _ in range(997)]
+    out, total, i = [], 0, 0
+    while total < size:
+        out.append(lines[i % 997])
+        total += len(out[-1])
+        i += 1
+    return "".join(out).encode(), "h.dat"
+
+
 def ordinary_csv(size):
     """A header of 100 attributes, rows of 0 and 1 named "object 17"."""
     rng = __import__("random").Random(9)
@@ -168,6 +180,7 @@ CASES = [
     ("wide 3 x 10^6", lambda: wide(3, 1_000_000), ALGORITHMS),
     ("cxt 100 MB", lambda: ordinary_cxt(100_000_000), ["parse"]),
     ("fimi 100 MB", lambda: ordinary_fimi(100_000_000), ["parse"]),
+    ("fimi 100 MB, 15-item rows", lambda: short_fimi(100_000_000), ["parse"]),
     ("csv 100 MB", lambda: ordinary_csv(100_000_000), ["parse"]),
     ("csv 10^6 rows of 20", lambda: (
         ("name," + ",".join("a%d" % j for j in range(20)) + "\n" +

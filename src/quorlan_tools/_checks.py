@@ -5,6 +5,8 @@ import math
 import numbers
 from typing import Any, List
 
+import numpy as np
+
 import quorlan
 
 
@@ -18,6 +20,13 @@ def context(value: Any, name: str = "ctx") -> "quorlan.Context":
     if type(value) is not quorlan.Context:
         raise TypeError(f"{name} must be a quorlan.Context, not {type(value).__name__}")
     return value
+
+
+def boolean(value: Any, name: str) -> bool:
+    """A bool (numpy's too), never another value taken for its truth."""
+    if not isinstance(value, (bool, np.bool_)):
+        raise TypeError(f"{name} must be a bool, not {type(value).__name__}")
+    return bool(value)
 
 
 def integer(value: Any, name: str) -> int:
@@ -73,3 +82,13 @@ def optional_import(package: str, purpose: str) -> Any:
     except ImportError as e:
         raise ImportError(f"{purpose} needs the package {package} "
                           f"(pip install {package})") from e
+
+
+def shown(value: Any, limit: int = 60) -> str:
+    """`repr(value)` for a message, a long one cut to its start and its length, so that no
+    message grows with what it names."""
+    text = repr(value)
+    if len(text) <= limit:
+        return text
+    size = f" ({len(value)} characters)" if isinstance(value, str) else ""
+    return text[:limit] + "\u2026" + size

@@ -56,7 +56,7 @@ def read(source: Source, format: Optional[str] = None) -> "quorlan.Context":
     import quorlan
 
     if format is not None and (not isinstance(format, str) or format.lower() not in FORMATS):
-        raise ValueError(f"format must be one of {', '.join(FORMATS)}; got {format!r}")
+        raise ValueError(f"format must be one of {', '.join(FORMATS)}; got {_checks.shown(format)}")
     content, name = _content(source)
     chosen = format.lower() if format is not None else _format_of(name, content)
     if chosen in _OTHER:
@@ -86,8 +86,8 @@ def _from_rows(objects: List[str], attributes: List[str], rows: "np.ndarray",
 
 def from_array(a: Any, objects: Optional[Sequence[Any]] = None,
                attributes: Optional[Sequence[Any]] = None) -> "quorlan.Context":
-    """A context from a 2-D numpy array of bools or of 0 and 1 (any integer dtype), or from a
-    scipy.sparse matrix: row g is object g, column j attribute j. Names default to g0, g1, ...
+    """A context from a 2-D numpy array of bools or of 0 and 1 (any integer or float dtype, the
+    floats exactly 0.0 and 1.0), or from a scipy.sparse matrix (float ones too): row g is object g, column j attribute j. Names default to g0, g1, ...
     and m0, m1, ...; built natively from the nonzero cells, without a text round trip."""
     if hasattr(a, "tocsr") and hasattr(a, "nnz"):  # scipy.sparse, every format
         m = a.tocsr()
@@ -113,10 +113,16 @@ def from_array(a: Any, objects: Optional[Sequence[Any]] = None,
 def _check_values(values: "np.ndarray", name: str) -> None:
     if values.dtype == np.bool_:
         return
-    if not np.issubdtype(values.dtype, np.integer):
-        raise ValueError(f"{name} must hold bools or the integers 0 and 1, not {values.dtype}")
-    if values.size and (values.min() < 0 or values.max() > 1):
-        raise ValueError(f"{name} must hold only 0 and 1; it holds {values.min()} to {values.max()}")
+    floating = np.issubdtype(values.dtype, np.floating)
+    if not (floating or np.issubdtype(values.dtype, np.integer)):
+        raise ValueError(f"{name} must hold bools or the numbers 0 and 1, not {values.dtype}")
+    if floating and np.isnan(values).any():
+        raise ValueError(f"{name} must hold only 0 and 1; it holds NaN")
+    if values.size and (values.min() < 0 or values.max() > 1 or
+                        (floating and ((values != 0) & (values != 1)).any())):
+        inside = values[(values != 0) & (values != 1)]
+        raise ValueError(f"{name} must hold only 0 and 1; it holds {values.min()} to "
+                         f"{values.max()}" + (f", {inside.flat[0]} among them" if floating else ""))
 
 
 def from_pandas(df: Any) -> "quorlan.Context":
@@ -132,15 +138,15 @@ def from_pandas(df: Any) -> "quorlan.Context":
         column = df.iloc[:, k]
         dtype = column.dtype
         if not (pd.api.types.is_bool_dtype(dtype) or pd.api.types.is_integer_dtype(dtype)):
-            raise ValueError(f"column {name!r} has dtype {dtype}: from_pandas takes bools or 0/1 "
+            raise ValueError(f"column {_checks.shown(name)} has dtype {dtype}: from_pandas takes bools or 0/1 "
                              "integers (scale() turns other columns into attributes)")
         missing = column.isna().to_numpy()
         if missing.any():
             row = df.index[int(np.flatnonzero(missing)[0])]
-            raise ValueError(f"column {name!r} has a missing value in row {row!r}")
+            raise ValueError(f"column {_checks.shown(name)} has a missing value in row {_checks.shown(row)}")
         values = column.to_numpy(dtype=np.int64 if pd.api.types.is_integer_dtype(dtype) else bool)
         if values.dtype != np.bool_ and values.size and (values.min() < 0 or values.max() > 1):
-            raise ValueError(f"column {name!r} holds integers other than 0 and 1")
+            raise ValueError(f"column {_checks.shown(name)} holds integers other than 0 and 1")
         columns.append(values.astype(bool))
     matrix = np.column_stack(columns) if columns else np.zeros((len(df.index), 0), dtype=bool)
     return from_array(matrix, [str(x) for x in df.index], [str(x) for x in df.columns])

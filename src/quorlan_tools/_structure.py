@@ -102,7 +102,7 @@ def _indices(given: Iterable[str], known: Sequence[str], kind: str, name: str) -
     out = []
     for n in _checks.names(given, name):
         if n not in where:
-            raise ValueError(f"{name}: the context has no {kind} named {n!r}")
+            raise ValueError(f"{name}: the context has no {kind} named {_checks.shown(n)}")
         out.append(where[n])
     return out
 

@@ -13,7 +13,7 @@ from typing import TYPE_CHECKING, Any, Dict, Iterable, List, Mapping, Optional, 
 import numpy as np
 
 from . import _checks
-from ._data import from_array, incidence, names
+from ._data import _from_rows, incidence, names
 
 if TYPE_CHECKING:
     import quorlan
@@ -126,7 +126,7 @@ def write(ctx: "quorlan.Context", target: Any, format: Optional[str] = None) -> 
         where = target if isinstance(target, (str, os.PathLike)) else getattr(target, "name", "")
         format = os.path.splitext(str(os.fspath(where) if where else ""))[1].lstrip(".").lower()
     if not isinstance(format, str) or format.lower() not in WRITTEN:
-        raise ValueError(f"format must be one of {', '.join(WRITTEN)}; got {format!r}")
+        raise ValueError(f"format must be one of {', '.join(WRITTEN)}; got {_checks.shown(format)}")
     fmt = format.lower()
     objects, attributes = names(ctx)
     _check_names(fmt, objects, attributes)
@@ -176,38 +176,52 @@ def scale(df: Any, *, nominal: Sequence[Any] = (),
     if not isinstance(df, pd.DataFrame):
         raise TypeError(f"df must be a pandas.DataFrame, not {type(df).__name__}")
     scalings: Dict[Any, str] = {}
-    for kind, cols in (("nominal", list(nominal)), ("ordinal", list(ordinal or {})),
-                       ("interordinal", list(interordinal or {})), ("intervals", list(intervals or {}))):
-        for col in cols:
+    for kind, named in (("nominal", list(nominal)), ("ordinal", list(ordinal or {})),
+                        ("interordinal", list(interordinal or {})), ("intervals", list(intervals or {}))):
+        for col in named:
             if col not in df.columns:
-                raise ValueError(f"{kind}: the DataFrame has no column {col!r}")
+                raise ValueError(f"{kind}: the DataFrame has no column {_checks.shown(col)}")
             if col in scalings:
-                raise ValueError(f"column {col!r} is scaled twice ({scalings[col]} and {kind})")
+                raise ValueError(f"column {_checks.shown(col)} is scaled twice ({scalings[col]} and {kind})")
             scalings[col] = kind
     attributes: List[str] = []
-    columns: List["np.ndarray"] = []
+    # The incidence as (row, attribute) pairs, gathered column by column: a nominal column of a
+    # million distinct values costs its length, not its length times its values.
+    rows: List["np.ndarray"] = []
+    cols: List["np.ndarray"] = []
+
+    def add(name: str, mask: "np.ndarray") -> None:
+        hit = np.flatnonzero(mask)
+        rows.append(hit)
+        cols.append(np.full(len(hit), len(attributes), dtype=np.int64))
+        attributes.append(name)
+
     for k, col in enumerate(df.columns):
         values = df.iloc[:, k]
         present = ~values.isna().to_numpy()
         scaling = scalings.get(col)
         if scaling is None:
             if not pd.api.types.is_bool_dtype(values.dtype):
-                raise ValueError(f"column {col!r} ({values.dtype}) is not boolean and not scaled: "
+                raise ValueError(f"column {_checks.shown(col)} ({values.dtype}) is not boolean and not scaled: "
                                  "name it in nominal, ordinal, interordinal or intervals")
-            attributes.append(str(col))
-            columns.append(np.where(present, values.fillna(False).to_numpy(dtype=bool), False))
+            add(str(col), np.where(present, values.fillna(False).to_numpy(dtype=bool), False))
         elif scaling == "nominal":
-            for v in pd.unique(values[present]):
-                attributes.append(f"{col}={v}")
-                columns.append((values == v).fillna(False).to_numpy(dtype=bool) & present)
+            # Codes in order of first appearance, -1 for a missing value.
+            codes, uniques = pd.factorize(values)
+            hit = np.flatnonzero(codes >= 0)
+            rows.append(hit)
+            cols.append(len(attributes) + codes[hit].astype(np.int64))
+            attributes += [f"{col}={v}" for v in uniques]
         else:
             for name, mask in _threshold_scale(scaling, col, values, present, {
                     "ordinal": ordinal, "interordinal": interordinal,
                     "intervals": intervals}[scaling]):
-                attributes.append(name)
-                columns.append(mask)
-    matrix = np.column_stack(columns) if columns else np.zeros((len(df.index), 0), dtype=bool)
-    return from_array(matrix, [str(x) for x in df.index], attributes)
+                add(name, mask)
+    all_rows = np.concatenate(rows) if rows else np.zeros(0, dtype=np.int64)
+    all_cols = np.concatenate(cols) if cols else np.zeros(0, dtype=np.int64)
+    order = np.lexsort((all_cols, all_rows))
+    objects = [str(x) for x in df.index]
+    return _from_rows(objects, attributes, all_rows[order], all_cols[order])
 
 
 def _threshold_scale(kind: str, col: Any, values: Any, present: "np.ndarray",

@@ -137,5 +137,6 @@ def explore(x: Union[View, "quorlan.Lattice"], *, sizes: Optional[bool] = None,
         raise TypeError(f"x must be a quorlan_view.View or a quorlan.Lattice, not "
                         f"{type(x).__name__}")
     lat: "quorlan.Lattice" = x
-    return Explorer(labelled(lat, sizes=bool(sizes), labels=labels or "reduced",
+    return Explorer(labelled(lat, sizes=False if sizes is None else sizes,
+                             labels="reduced" if labels is None else labels,
                              max_concepts=max_concepts))

@@ -120,7 +120,7 @@ def label_mode(value: object) -> str:
     if not isinstance(value, str):
         raise TypeError(f"labels must be a str, not {type(value).__name__}")
     if value not in LABEL_MODES:
-        raise ValueError(f"labels must be 'reduced', 'full' or 'none'; got {value!r}")
+        raise ValueError(f"labels must be 'reduced', 'full' or 'none'; got {_checks.shown(value)}")
     return value
 
 
@@ -193,7 +193,7 @@ def labelled(lattice: "quorlan.Lattice", *, sizes: bool = False, labels: str = "
     labels="none" writes no label. A lattice of more than `max_concepts` concepts is refused
     with a ValueError (see `part`)."""
     lat = _checks.lattice(lattice, "lattice")
-    mode = label_mode(labels)
+    mode, sizes = label_mode(labels), _checks.boolean(sizes, "sizes")
     _check_size(lat.n_concepts, max_concepts, "the lattice")
     concepts = lat.concepts()
     covers = [(upper, lower) for lower, upper in qt.covers(lat).tolist()]
@@ -213,7 +213,7 @@ def part(lattice: "quorlan.Lattice", *, min_extent: Optional[int] = None,
     that of the object labels at it and below it); `sizes` and `labels` as for `labelled`. The
     whole lattice is never drawn."""
     lat = _checks.lattice(lattice, "lattice")
-    mode = label_mode(labels)
+    mode, sizes = label_mode(labels), _checks.boolean(sizes, "sizes")
     if (min_extent is None) == (around is None):
         raise TypeError("part() takes either min_extent or around, and one of them")
     for name, value in (("min_extent", min_extent), ("around", around), ("depth", depth)):
@@ -221,6 +221,8 @@ def part(lattice: "quorlan.Lattice", *, min_extent: Optional[int] = None,
             _checks.integer(value, name)
     sizes_of = _native.extent_sizes(lat)
     if min_extent is not None:
+        if min_extent < 0:
+            raise ValueError(f"min_extent must be 0 or more; got {min_extent}")
         chosen = np.flatnonzero(sizes_of >= min_extent).tolist()
         if not chosen:
             raise ValueError(f"no concept has {min_extent} objects or more: the lattice's "
@@ -242,6 +244,8 @@ def _within(lattice: "quorlan.Lattice", start: int, depth: int) -> Set[int]:
     """The concepts at most `depth` covers away from `start`, up or down."""
     seen, frontier = {start}, [start]
     for _ in range(depth):
+        if not frontier:  # nothing further: a depth beyond the lattice costs nothing
+            break
         found = [n for c in frontier
                  for n in qt.upper_covers(lattice, c) + qt.lower_covers(lattice, c)]
         frontier = [n for n in dict.fromkeys(found) if n not in seen]

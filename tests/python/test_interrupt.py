@@ -88,6 +88,26 @@ elif kind == "read_cex":
             b'<Object><Name>o</Name><Intent><HasAttribute AttributeIdentifier="0"/></Intent>'
             b'</Object>' * 2_000_000 + b'</Objects></Context></C>')
     call = lambda: qt.read(io.BytesIO(data), format="cex")
+elif kind == "read_slf":
+    import io
+    import quorlan_tools as qt
+    data = ("[Lattice]\n2000000\n20\n[Objects]\n" + "o\n" * 2_000_000 + "[Attributes]\n" +
+            "a\n" * 20 + "[relation]\n" + ("1 0 " * 10 + "\n") * 2_000_000).encode()
+    call = lambda: qt.read(io.BytesIO(data), format="slf")
+elif kind == "association_rules":
+    import quorlan_tools as qt
+    lattice = quorlan.compute_lattice(quorlan.parse_context(boolean_cxt(16)), "fcbo")
+    call = lambda: qt.association_rules(lattice)
+elif kind == "write_cex":
+    import io
+    import numpy as np
+    import quorlan_tools as qt
+    ctx = qt.from_array(np.random.default_rng(1).random((600_000, 20)) < 0.3)
+    call = lambda: qt.write(ctx, io.BytesIO(), format="cex")
+elif kind == "labelled":
+    import quorlan_view
+    lattice = quorlan.compute_lattice(quorlan.parse_context(boolean_cxt(12)), "fcbo")
+    call = lambda: quorlan_view.labelled(lattice)
 elif kind == "concepts":
     lattice = quorlan.compute_lattice(quorlan.parse_context(boolean_cxt(21)), "fcbo")
     call = lattice.concepts
@@ -144,7 +164,8 @@ class Child:
 
 @pytest.mark.parametrize("kind", ["compute_concepts", "compute_lattice", "compute_implications",
                                   "concepts", "render", "parse_fimi", "parse_xml", "iceberg",
-                                  "count_concepts", "tools_covers", "stability", "read_cex"])
+                                  "count_concepts", "tools_covers", "stability", "read_cex",
+                                  "read_slf", "association_rules", "write_cex", "labelled"])
 def test_sigint_stops_long_calls_promptly(kind):
     child = Child(CHILD, kind, str(ATTEMPTS))
     try:

@@ -89,12 +89,18 @@ def test_sparse_matrices_of_every_format():
     rng = np.random.default_rng(2)
     a = rng.random((25, 9)) < 0.3
     for fmt in ("csr", "csc", "coo", "lil", "dok", "bsr", "dia"):
-        m = sparse.csr_matrix(a.astype(np.int8)).asformat(fmt)
-        assert (qt.incidence(qt.from_array(m)) == a).all(), fmt
+        for dtype in (np.int8, np.float64):  # scipy's matrices are of floats unless told
+            m = sparse.csr_matrix(a.astype(dtype)).asformat(fmt)
+            assert (qt.incidence(qt.from_array(m)) == a).all(), (fmt, dtype)
+    assert (qt.incidence(qt.from_array(a.astype(np.float32))) == a).all()
 
 
 @pytest.mark.parametrize("a, kwargs, message", [
-    (np.zeros((2, 2), dtype=float), {}, "must hold bools or the integers 0 and 1, not float64"),
+    (np.array([[0, 0.5]]), {}, "holds 0.0 to 0.5, 0.5 among them"),
+    (np.array([[1.0, np.nan]]), {}, "must hold only 0 and 1; it holds NaN"),
+    (np.array([["1"]]), {}, "must hold bools or the numbers 0 and 1, not <U1"),
+    (np.array([[1]], dtype=object), {}, "must hold bools or the numbers 0 and 1, not object"),
+    (np.array([[1j]]), {}, "must hold bools or the numbers 0 and 1, not complex128"),
     (np.full((2, 2), 2), {}, "must hold only 0 and 1"),
     (np.zeros((2, 2, 2), dtype=bool), {}, "2-D array, not one of 3 dimensions"),
     (np.zeros((2, 3), dtype=bool), {"objects": ["a"]}, "objects has 1 names for 2 rows"),

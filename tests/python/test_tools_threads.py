@@ -9,6 +9,7 @@ import threading
 
 import quorlan
 import quorlan_tools as qt
+import quorlan_view
 
 
 def shared():
@@ -31,6 +32,8 @@ def test_eight_threads_share_contexts_and_lattices():
         "count": qt.count_concepts(ctx, 3),
         "svg": fresh.svg(),
         "delta": qt.delta_stability(fresh).tolist(),
+        "view": quorlan_view.part(fresh, min_extent=30).svg(),
+        "explore": quorlan_view.explore(quorlan_view.part(fresh, min_extent=30))._data(),
     }
     calls = {
         "covers": lambda: qt.covers(lat).tolist(),
@@ -39,6 +42,8 @@ def test_eight_threads_share_contexts_and_lattices():
         "count": lambda: qt.count_concepts(ctx, 3),
         "svg": lat.svg,
         "delta": lambda: qt.delta_stability(lat).tolist(),
+        "view": lambda: quorlan_view.part(lat, min_extent=30).svg(),
+        "explore": lambda: quorlan_view.explore(quorlan_view.part(lat, min_extent=30))._data(),
     }
     names = sorted(calls)
     barrier = threading.Barrier(8)
@@ -103,6 +108,42 @@ def test_repeated_calls_keep_memory_flat():
     before = in_use_mb()
     for _ in range(1000):
         every_entry()
+    gc.collect()
+    after = in_use_mb()
+    if before is not None:
+        assert after - before < 4, f"memory in use grew by {after - before:.1f} MB"
+
+
+def test_ten_thousand_calls_of_each_native_entry_and_the_views_keep_memory_flat():
+    from quorlan_tools._native import native
+    ctx = shared()
+    lat = quorlan.compute_lattice(ctx, "fcbo")
+    shown = list(range(lat.n_concepts))
+    pairs = qt.covers(lat).ravel().tolist()
+    natives = [lambda: native.reduced_labels(lat, shown[:20], []),
+               lambda: native.rows_over(lat, list(range(50)), [1, 3, 5]),
+               lambda: native.names(lat), lambda: native.extent_sizes(lat),
+               lambda: native.concepts_at(lat, [0, 5, 9]), lambda: native.shown_covers(lat, [0, 1, 2]),
+               lambda: qt.up_set(lat, 3), lambda: qt.concept_of(lat, extent=["g1"])]
+    small = quorlan.compute_lattice(qt.from_array([[1, 0], [0, 1]]))
+    views = [lambda: quorlan_view.explore(small)._repr_html_(),
+             lambda: quorlan_view.labelled(small, labels="full").tikz()]
+
+    def rounds(calls, count):
+        for _ in range(count):
+            for call in calls:
+                call()
+        try:
+            native.reduced_labels(lat, [0], [0, 1])
+        except ValueError:
+            pass
+
+    rounds(natives + views, 50)
+    native.reduced_labels(lat, shown, pairs)
+    gc.collect()
+    before = in_use_mb()
+    rounds(natives, 10_000)
+    rounds(views, 1000)
     gc.collect()
     after = in_use_mb()
     if before is not None:
