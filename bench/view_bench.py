@@ -1,12 +1,14 @@
 """How long quorlan_view takes to make its pictures (CPU time, the lattice already computed):
 the first view of a lattice, which includes the lattice's own first drawing, and the best of
-four more. On the classic contexts, a random context of some 600 concepts and 500 labels, and
-parts of bob-ross's lattice.
+four more. On the classic contexts, a random context of some 600 concepts and 500 labels,
+parts of bob-ross's lattice, and mushroom's iceberg at 1,000 objects (3,427 concepts) when the
+data folder is given.
 
-    python bench/view_bench.py            # with quorlan and quorlan_view on the path
+    python bench/view_bench.py [DATA]     # with quorlan and quorlan_view on the path
 """
 import pathlib
 import random
+import sys
 import time
 
 import quorlan
@@ -46,6 +48,11 @@ def main():
         ("bob-ross, 60 objects", lambda whole: quorlan_view.part(whole, min_extent=60), bob),
         ("bob-ross, around 100", lambda whole: quorlan_view.part(whole, around=100, depth=2), bob),
     ]
+    if len(sys.argv) > 1:
+        import quorlan_tools
+        path = pathlib.Path(sys.argv[1]) / "fimi" / "mushroom.dat"
+        iceberg = quorlan_tools.iceberg(quorlan.parse_context(path.read_bytes(), path.name), 1000)
+        cases.append(("mushroom, 1,000 objects", quorlan_view.labelled, iceberg))
     print(f"{'view':<24} {'concepts':>8} {'labels':>7} {'width':>7} {'first s':>8} {'then s':>8}")
     for name, make, lattice in cases:
         first, then, view = timed(lambda: make(lattice))
