@@ -1,8 +1,9 @@
 // The line-based formats of other tools: Galicia's .slf, object-attribute lists and
 // ConExp-NG's ';'-separated tables. Lines end at "\n" (a "\r" before it is dropped).
 #include <algorithm>
+#include <functional>
+#include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "core/interrupt.h"
@@ -34,35 +35,63 @@ class Lines {
   std::size_t pos_ = 0, number_ = 0;
 };
 
-std::vector<std::string_view> split(std::string_view line, char separator) {
-  std::vector<std::string_view> out;
+// Calls f on each cell of `line` between separators, in order, while f returns true; whether
+// it saw them all. No list of the cells is made: a line of a million cells costs nothing more.
+template <class F>
+bool each_cell(std::string_view line, char separator, F&& f) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t at = line.find(separator, start);
-    out.push_back(line.substr(start, at == std::string_view::npos ? line.npos : at - start));
-    if (at == std::string_view::npos) return out;
+    if (!f(line.substr(start, at == std::string_view::npos ? line.npos : at - start))) {
+      return false;
+    }
+    if (at == std::string_view::npos) return true;
     start = at + 1;
   }
+}
+
+std::size_t cell_count(std::string_view line, char separator) {
+  return static_cast<std::size_t>(std::count(line.begin(), line.end(), separator)) + 1;
 }
 
 std::string at_line(std::size_t number, const std::string& what) {
   return "line " + std::to_string(number) + ": " + what;
 }
 
-// Names that first appear in a list, numbered in that order.
+// Names that first appear in a list, numbered in that order. The look-up is a table of name
+// numbers by hash, open addressing at most half full: four to eight bytes a name beside the
+// names themselves, kept once, in the list.
 class FirstSeen {
  public:
   std::uint32_t operator()(std::string_view name) {
-    const auto [at, fresh] =
-        index_.emplace(std::string(name), static_cast<std::uint32_t>(names_.size()));
-    if (fresh) names_.push_back(name);
-    return at->second;
+    if (2 * (names_.size() + 1) > slots_.size()) grow();
+    const std::size_t mask = slots_.size() - 1;
+    NameBuffer buffer;
+    std::size_t s = hash(name) & mask;
+    for (; slots_[s] != 0; s = (s + 1) & mask) {
+      if (names_.view(slots_[s] - 1, buffer) == name) return slots_[s] - 1;
+    }
+    const auto k = static_cast<std::uint32_t>(names_.size());
+    names_.push_back(name);
+    slots_[s] = k + 1;
+    return k;
   }
   NameList take() { return std::move(names_); }
   std::size_t size() const { return names_.size(); }
 
  private:
-  std::unordered_map<std::string, std::uint32_t> index_;
+  static std::size_t hash(std::string_view name) { return std::hash<std::string_view>{}(name); }
+  void grow() {
+    slots_.assign(std::max<std::size_t>(16, 2 * slots_.size()), 0);
+    const std::size_t mask = slots_.size() - 1;
+    NameBuffer buffer;
+    for (std::size_t k = 0; k < names_.size(); ++k) {
+      std::size_t s = hash(names_.view(k, buffer)) & mask;
+      while (slots_[s] != 0) s = (s + 1) & mask;
+      slots_[s] = static_cast<std::uint32_t>(k + 1);
+    }
+  }
+  std::vector<std::uint32_t> slots_;
   NameList names_;
 };
 
@@ -88,10 +117,11 @@ ContextResult read_oal(std::string_view text) {
     objects.push_back(text::trim(line.substr(0, colon)));
     row.clear();
     if (colon != std::string_view::npos) {
-      for (std::string_view a : split(line.substr(colon + 1), ';')) {
+      each_cell(line.substr(colon + 1), ';', [&](std::string_view a) {
         a = text::trim(a);
         if (!a.empty()) row.push_back(attributes(a));
-      }
+        return true;
+      });
     }
     std::sort(row.begin(), row.end());
     row.erase(std::unique(row.begin(), row.end()), row.end());
@@ -150,18 +180,22 @@ struct SlfReader {
                                           std::to_string(n) + " rows");
     }
     std::uint64_t j = 0;
-    for (std::string_view cell : split(line, ' ')) {
+    std::optional<FormatError> bad;
+    each_cell(line, ' ', [&](std::string_view cell) {
       cell = text::trim(cell);
-      if (cell.empty()) continue;
+      if (cell.empty()) return true;
       if ((cell != "0" && cell != "1") || j >= m) {
-        return FormatError::parse(
+        bad = FormatError::parse(
             kSlf,
             at_line(lines.number(), j >= m ? "more than " + std::to_string(m) + " marks"
                                            : "a mark that is not 0 or 1: " + text::quoted(cell)));
+        return false;
       }
       if (cell == "1") rows.add(static_cast<std::uint32_t>(j));
       ++j;
-    }
+      return true;
+    });
+    if (bad) return bad;
     if (j != m) {
       return FormatError::parse(
           kSlf,
@@ -202,31 +236,39 @@ ContextResult read_conexp_csv(std::string_view text) {
   std::string_view line;
   if (!lines.next(line)) return fail(FormatError::invalid(kFormat, "input is empty"));
   NameList attributes;
-  const std::vector<std::string_view> header = split(line, ';');
-  for (std::size_t k = 1; k < header.size(); ++k) attributes.push_back(text::trim(header[k]));
+  const std::size_t columns = cell_count(line, ';');
+  std::size_t k = 0;
+  each_cell(line, ';', [&](std::string_view name) {
+    if (k++ > 0) attributes.push_back(text::trim(name));
+    return true;
+  });
   NameList objects;
   IncidenceBuilder rows;
   while (lines.next(line)) {
     if (text::trim(line).empty()) continue;
-    const std::vector<std::string_view> cells = split(line, ';');
-    if (cells.size() != header.size()) {
+    if (const std::size_t cells = cell_count(line, ';'); cells != columns) {
       return fail(FormatError::parse(
-          kFormat,
-          at_line(lines.number(), std::to_string(cells.size()) + " cells, the header has " +
-                                      std::to_string(header.size()))));
+          kFormat, at_line(lines.number(), std::to_string(cells) + " cells, the header has " +
+                                               std::to_string(columns))));
     }
-    objects.push_back(text::trim(cells[0]));
-    for (std::size_t k = 1; k < cells.size(); ++k) {
-      const std::string_view mark = text::trim(cells[k]);
-      if (mark == "X" || mark == "x" || mark == "1") {
-        rows.add(static_cast<std::uint32_t>(k - 1));
+    std::optional<FormatError> bad;
+    k = 0;
+    each_cell(line, ';', [&](std::string_view cell) {
+      const std::string_view mark = text::trim(cell);
+      if (k++ == 0) {
+        objects.push_back(mark);
+      } else if (mark == "X" || mark == "x" || mark == "1") {
+        rows.add(static_cast<std::uint32_t>(k - 2));
       } else if (!mark.empty() && mark != "0" && mark != ".") {
-        return fail(FormatError::parse(kFormat, at_line(lines.number(),
-                                                        "a mark that is not X, 1, "
-                                                        "0, . or empty: " +
-                                                            text::quoted(mark))));
+        bad = FormatError::parse(kFormat, at_line(lines.number(),
+                                                  "a mark that is not X, 1, "
+                                                  "0, . or empty: " +
+                                                      text::quoted(mark)));
+        return false;
       }
-    }
+      return true;
+    });
+    if (bad) return fail(*bad);
     rows.end_row(attributes.size());
   }
   return built(kFormat, std::move(rows), std::move(objects), std::move(attributes));

@@ -236,3 +236,73 @@ def test_files_cut_or_corrupted_at_every_byte(fmt):
             qt.read(io.BytesIO(v), format=fmt)
         except ValueError as e:
             assert len(str(e)) <= MESSAGE_LIMIT * 2, str(e)[:200]
+
+
+def plain_lines(text):
+    lines = text.split("\n")
+    if lines and lines[-1] == "":
+        lines.pop()
+    return [line[:-1] if line.endswith("\r") else line for line in lines]
+
+
+def plain_oal(text):
+    """Object-attribute lists by their grammar: a line "object: a; b", names trimmed, blank
+    lines and empty names skipped, attributes numbered as they first appear."""
+    objects, attributes, rows = [], [], []
+    for line in plain_lines(text):
+        if not line.strip():
+            continue
+        name, colon, rest = line.partition(":")
+        objects.append(name.strip())
+        row = set()
+        for a in (rest.split(";") if colon else []):
+            a = a.strip()
+            if a:
+                if a not in attributes:
+                    attributes.append(a)
+                row.add(attributes.index(a))
+        rows.append(row)
+    if not objects:
+        return None
+    return objects, attributes, rows
+
+
+def plain_conexp_csv(text):
+    """ConExp-NG's table by its grammar: a header of ';'-separated attribute names after an
+    empty corner, rows of as many cells, X/x/1 marked and 0/./empty not."""
+    lines = plain_lines(text)
+    if not lines:
+        return None
+    attributes = [c.strip() for c in lines[0].split(";")[1:]]
+    objects, rows = [], []
+    for line in lines[1:]:
+        if not line.strip():
+            continue
+        cells = line.split(";")
+        if len(cells) != len(attributes) + 1:
+            return None
+        objects.append(cells[0].strip())
+        row = set()
+        for j, mark in enumerate(c.strip() for c in cells[1:]):
+            if mark in ("X", "x", "1"):
+                row.add(j)
+            elif mark not in ("", "0", "."):
+                return None
+        rows.append(row)
+    return objects, attributes, rows
+
+
+@settings(max_examples=400, deadline=None)
+@given(st.text(st.sampled_from(list("ab :;\t\r\n") + ["X", "x", "0", "1", "."]), max_size=80),
+       st.sampled_from(["oal", "conexp-csv"]))
+def test_line_readers_are_their_plain_grammars(text, fmt):
+    expected = (plain_oal if fmt == "oal" else plain_conexp_csv)(text)
+    try:
+        ctx = qt.read(io.BytesIO(text.encode()), format=fmt)
+    except ValueError:
+        assert expected is None, expected
+        return
+    assert expected is not None
+    objects, attributes, rows = expected
+    assert qt.names(ctx) == (objects, attributes)
+    assert [set(np.flatnonzero(r).tolist()) for r in qt.incidence(ctx)] == rows
