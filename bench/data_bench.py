@@ -6,6 +6,7 @@ the same context as FCA-XML, and write() against reading the same format back.
 
     python bench/data_bench.py DATA       # quorlan, numpy and pandas importable
 """
+
 import io
 import multiprocessing
 import pathlib
@@ -47,14 +48,16 @@ def measure(name, prepare, step):
 
 def array():
     import numpy as np
+
     return np.random.default_rng(1).random((100_000, 1_000)) < 0.01
 
 
 def mushroom_frame(data):
-    import numpy as np
     import pandas as pd
-    import quorlan_tools as qt
+
     import quorlan
+    import quorlan_tools as qt
+
     path = pathlib.Path(data) / "fimi" / "mushroom.dat"
     ctx = quorlan.parse_context(path.read_bytes(), path.name)
     objects, attributes = qt.names(ctx)
@@ -63,7 +66,9 @@ def mushroom_frame(data):
 
 def big_documents():
     import numpy as np
+
     import quorlan_tools as qt
+
     a = np.random.default_rng(2).random((300_000, 200)) < 0.05
     ctx = qt.from_array(a)
     out = {}
@@ -85,26 +90,45 @@ def main():
     data = sys.argv[1]
     import quorlan
     import quorlan_tools as qt
+
     measure("from_array, 100,000 x 1,000 bools at 1 %", array, qt.from_array)
     path = pathlib.Path(data) / "fimi" / "mushroom.dat"
-    parse = measure("parse_context of mushroom.dat", path.read_bytes,
-                    lambda b: quorlan.parse_context(b, "mushroom.dat"))
-    pandas = measure("from_pandas of mushroom as a bool DataFrame",
-                     lambda: mushroom_frame(data), qt.from_pandas)
-    recipe = measure("the CSV recipe: parse_context(frame.to_csv())", lambda: mushroom_frame(data),
-                     lambda df: quorlan.parse_context(df.to_csv().encode(), "f.csv"))
-    print(f"from_pandas / parse: {pandas / parse:.1f}x, the recipe / from_pandas: "
-          f"{recipe / pandas:.1f}x")
+    parse = measure(
+        "parse_context of mushroom.dat",
+        path.read_bytes,
+        lambda b: quorlan.parse_context(b, "mushroom.dat"),
+    )
+    pandas = measure(
+        "from_pandas of mushroom as a bool DataFrame", lambda: mushroom_frame(data), qt.from_pandas
+    )
+    recipe = measure(
+        "the CSV recipe: parse_context(frame.to_csv())",
+        lambda: mushroom_frame(data),
+        lambda df: quorlan.parse_context(df.to_csv().encode(), "f.csv"),
+    )
+    print(
+        f"from_pandas / parse: {pandas / parse:.1f}x, the recipe / from_pandas: "
+        f"{recipe / pandas:.1f}x"
+    )
     docs = lambda: big_documents()[1]  # noqa: E731
-    cex = measure("read() of a cex document (300,000 x 200 at 5 %)", docs,
-                  lambda d: qt.read(io.BytesIO(d["cex"]), format="cex"))
-    xml = measure("parse_context of the same context as FCA-XML", docs,
-                  lambda d: quorlan.parse_context(d["xml"], "x.xml"))
+    cex = measure(
+        "read() of a cex document (300,000 x 200 at 5 %)",
+        docs,
+        lambda d: qt.read(io.BytesIO(d["cex"]), format="cex"),
+    )
+    xml = measure(
+        "parse_context of the same context as FCA-XML",
+        docs,
+        lambda d: quorlan.parse_context(d["xml"], "x.xml"),
+    )
     print(f"cex / FCA-XML: {cex / xml:.2f}x")
     for fmt in ("cxt", "csv", "json", "cex"):
-        w = measure(f"write() as {fmt}", lambda: big_documents()[0],
-                    lambda c, f=fmt: qt.write(c, io.StringIO(), f))
-        r = measure(f"read() of it back", docs, lambda d, f=fmt: qt.read(io.BytesIO(d[f]), format=f))
+        w = measure(
+            f"write() as {fmt}",
+            lambda: big_documents()[0],
+            lambda c, f=fmt: qt.write(c, io.StringIO(), f),
+        )
+        r = measure("read() of it back", docs, lambda d, f=fmt: qt.read(io.BytesIO(d[f]), format=f))
         print(f"write / read, {fmt}: {w / r:.2f}x")
 
 

@@ -9,6 +9,7 @@ the builds take turns shape by shape, so that a busy machine slows them alike. S
 file is absent from DATA are skipped. Peak is the child's resident peak after the first drawing
 (the parse, the lattice and the document).
 """
+
 import json
 import os
 import pathlib
@@ -88,17 +89,25 @@ def shapes(data):
 
 def measure(build, content, name, scratch):
     scratch.write_bytes(content)
-    out = subprocess.run([sys.executable, "-c", CHILD, build, str(scratch), name],
-                         capture_output=True, text=True, check=True)
+    out = subprocess.run(
+        [sys.executable, "-c", CHILD, build, str(scratch), name],
+        capture_output=True,
+        text=True,
+        check=True,
+    )
     return json.loads(out.stdout)
 
 
 def main():
-    data = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else HERE.parent.parent / "shared" / "data")
+    data = pathlib.Path(
+        sys.argv[1] if len(sys.argv) > 1 else HERE.parent.parent / "shared" / "data"
+    )
     builds = [arg.split("=", 1) for arg in sys.argv[2:]] or [["module", ""]]
     scratch = pathlib.Path(os.environ.get("TMPDIR", "/tmp")) / f"quorlan-drawing-{os.getpid()}"
-    print(f"{'shape':<15} {'build':<8} {'concepts':>9} {'enum s':>8} {'first s':>8} "
-          f"{'x enum':>6} {'again s':>8} {'x enum':>6} {'html s':>8} {'x enum':>6} {'peak MB':>8}")
+    print(
+        f"{'shape':<15} {'build':<8} {'concepts':>9} {'enum s':>8} {'first s':>8} "
+        f"{'x enum':>6} {'again s':>8} {'x enum':>6} {'html s':>8} {'x enum':>6} {'peak MB':>8}"
+    )
     try:
         for shape, made in shapes(data):
             if made is None:
@@ -107,10 +116,13 @@ def main():
             for label, build in builds:
                 r = measure(build, *made, scratch)
                 flag = "" if r["same"] else "  (second drawing differs!)"
-                print(f"{shape:<15} {label:<8} {r['concepts']:>9} {r['enum']:>8.3f} "
-                      f"{r['first']:>8.3f} {r['first'] / r['enum']:>6.1f} {r['second']:>8.3f} "
-                      f"{r['second'] / r['enum']:>6.1f} {r['html']:>8.3f} "
-                      f"{r['html'] / r['enum']:>6.1f} {r['peak']:>8.0f}{flag}", flush=True)
+                print(
+                    f"{shape:<15} {label:<8} {r['concepts']:>9} {r['enum']:>8.3f} "
+                    f"{r['first']:>8.3f} {r['first'] / r['enum']:>6.1f} {r['second']:>8.3f} "
+                    f"{r['second'] / r['enum']:>6.1f} {r['html']:>8.3f} "
+                    f"{r['html'] / r['enum']:>6.1f} {r['peak']:>8.0f}{flag}",
+                    flush=True,
+                )
     finally:
         scratch.unlink(missing_ok=True)
 

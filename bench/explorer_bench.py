@@ -6,6 +6,7 @@ restyle the picture (median of 20, each to the next style and layout) and the sc
 
     python bench/explorer_bench.py DATA    # DATA holds fimi/mushroom.dat; chromium on PATH
 """
+
 import json
 import pathlib
 import re
@@ -35,7 +36,10 @@ TIMING = r"""
 const root = document.querySelector('.quorlan-explorer');
 const circles = [...root.querySelectorAll('circle[data-concept]')];
 const input = root.querySelector('input.quorlan-search');
-const settle = () => { getComputedStyle(circles[0]).opacity; document.body.getBoundingClientRect(); };
+const settle = () => {
+  getComputedStyle(circles[0]).opacity;
+  document.body.getBoundingClientRect();
+};
 const median = (xs) => xs.sort((a, b) => a - b)[xs.length >> 1];
 settle();
 const clicks = [], searches = [];
@@ -65,14 +69,27 @@ def in_browser(fragment, names):
         sys.exit("explorer_bench: no chromium on PATH")
     with tempfile.TemporaryDirectory() as tmp:
         page = pathlib.Path(tmp) / "page.html"
-        page.write_text("<!DOCTYPE html><html><head><meta charset='utf-8'></head>"
-                        "<body style='width:1000px'><script>const T0 = performance.now();"
-                        "</script>" + fragment + "<script>window.STARTED = performance.now() - T0;"
-                        f"window.NAMES = {json.dumps(names)};</script>" + TIMING +
-                        "</body></html>", encoding="utf-8")
-        dom = subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu",
-                              "--window-size=1200,900", "--dump-dom", page.as_uri()],
-                             capture_output=True, text=True, timeout=300).stdout
+        page.write_text(
+            "<!DOCTYPE html><html><head><meta charset='utf-8'></head>"
+            "<body style='width:1000px'><script>const T0 = performance.now();"
+            "</script>" + fragment + "<script>window.STARTED = performance.now() - T0;"
+            f"window.NAMES = {json.dumps(names)};</script>" + TIMING + "</body></html>",
+            encoding="utf-8",
+        )
+        dom = subprocess.run(
+            [
+                browser,
+                "--headless",
+                "--no-sandbox",
+                "--disable-gpu",
+                "--window-size=1200,900",
+                "--dump-dom",
+                page.as_uri(),
+            ],
+            capture_output=True,
+            text=True,
+            timeout=300,
+        ).stdout
     return json.loads(re.search(r'<pre id="result">(.*?)</pre>', dom, re.S).group(1))
 
 
@@ -80,8 +97,12 @@ def sizes(fragment, n_concepts):
     """Bytes per concept of everything but the names' text (titles, labels and the embedded
     lists of names), and the bytes of that text."""
     names = 0
-    for pattern in (r"<title>(.*?)</title>", r"<text [^>]*>([^<]*)", r'"objects":\[(.*?)\]',
-                    r'"attributes":\[(.*?)\]'):
+    for pattern in (
+        r"<title>(.*?)</title>",
+        r"<text [^>]*>([^<]*)",
+        r'"objects":\[(.*?)\]',
+        r'"attributes":\[(.*?)\]',
+    ):
         names += sum(len(m.encode()) for m in re.findall(pattern, fragment, re.S))
     total = len(fragment.encode())
     return total, (total - names) / n_concepts, names
@@ -93,21 +114,31 @@ def main():
     lattice = qt.iceberg(quorlan.parse_context(path.read_bytes(), path.name), 1000)
     view = quorlan_view.labelled(lattice)
     fragment = quorlan_view.explore(view)._repr_html_()
-    print(f"mushroom, iceberg at 1,000 objects: {lattice.n_concepts} concepts, "
-          f"{view.n_labels} labels, {view.width:.0f} x {view.height:.0f} px")
+    print(
+        f"mushroom, iceberg at 1,000 objects: {lattice.n_concepts} concepts, "
+        f"{view.n_labels} labels, {view.width:.0f} x {view.height:.0f} px"
+    )
     print(f"  labelled(lattice)            {best(lambda: quorlan_view.labelled(lattice)):7.3f} s")
-    print("  explore(view)._repr_html_()  "
-          f"{best(lambda: quorlan_view.explore(view)._repr_html_()):7.3f} s")
-    print("  explore(lattice)._repr_html_()"
-          f"{best(lambda: quorlan_view.explore(lattice)._repr_html_()):7.3f} s")
+    print(
+        "  explore(view)._repr_html_()  "
+        f"{best(lambda: quorlan_view.explore(view)._repr_html_()):7.3f} s"
+    )
+    print(
+        "  explore(lattice)._repr_html_()"
+        f"{best(lambda: quorlan_view.explore(lattice)._repr_html_()):7.3f} s"
+    )
     total, per_concept, names = sizes(fragment, lattice.n_concepts)
-    print(f"  fragment {total / 1e6:.2f} MB: {per_concept:.0f} bytes per concept and "
-          f"{names / 1e6:.2f} MB of names' text")
+    print(
+        f"  fragment {total / 1e6:.2f} MB: {per_concept:.0f} bytes per concept and "
+        f"{names / 1e6:.2f} MB of names' text"
+    )
     shown = qt.names(quorlan.parse_context(path.read_bytes(), path.name))[0]
     seen = in_browser(fragment, [shown[k * (len(shown) - 1) // 19] for k in range(20)])
-    print(f"  Chromium: click {seen['click']:.1f} ms (median, max {seen['click_max']:.1f}), "
-          f"search {seen['search']:.1f} ms (median, max {seen['search_max']:.1f}), "
-          f"page with the explorer started in {seen['start']:.0f} ms")
+    print(
+        f"  Chromium: click {seen['click']:.1f} ms (median, max {seen['click_max']:.1f}), "
+        f"search {seen['search']:.1f} ms (median, max {seen['search_max']:.1f}), "
+        f"page with the explorer started in {seen['start']:.0f} ms"
+    )
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 build or the one on the path), or Borgelt's eclat from the PyPI package pyfim (closed itemsets
 with their supports, as Python tuples), on a FIMI file. A fresh process keeps the caches and the
 heap of one call from flattering the next, and gives each call its own peak memory."""
+
 import subprocess
 import sys
 from dataclasses import dataclass
@@ -40,15 +41,19 @@ print(time.perf_counter() - t0, time.process_time() - c0, n, hwm_mb())
 
 @dataclass
 class Timing:
-    seconds: float      # wall clock
+    seconds: float  # wall clock
     cpu_seconds: float  # of the process
     results: int
-    peak_mb: float      # the process's high-water mark
+    peak_mb: float  # the process's high-water mark
 
 
 def timed_call(path, call, algo="-", build=""):
     """call: "eclat", "concepts" (compute_concepts), "lattice" (compute_lattice) or
     "lattice.concepts" (Lattice.concepts() of a lattice computed first, untimed)."""
-    out = subprocess.run([sys.executable, "-c", CHILD, str(path), call, algo, build],
-                         capture_output=True, text=True, check=True).stdout.split()
+    out = subprocess.run(
+        [sys.executable, "-c", CHILD, str(path), call, algo, build],
+        capture_output=True,
+        text=True,
+        check=True,
+    ).stdout.split()
     return Timing(float(out[0]), float(out[1]), int(out[2]), float(out[3]))

@@ -5,11 +5,12 @@
 Peak memory is the child's resident high-water mark minus its size before the operation (the
 interpreter, the module and the input bytes, read from a file): what parsing takes above the
 input, the context included; "x input" divides it by the input's size, and a parse of a million
-tiny rows also states it per object. For a failed parse the length of the message is shown, for a Ctrl-C
-case the delay from the signal, sent 0.3 s into the parse, to KeyboardInterrupt. With several
---python interpreters (for instance two virtual environments holding two builds) each input is
-run under each, one after another.
+tiny rows also states it per object. For a failed parse the length of the message is shown, for
+a Ctrl-C case the delay from the signal, sent 0.3 s into the parse, to KeyboardInterrupt. With
+several --python interpreters (for instance two virtual environments holding two builds) each
+input is run under each, one after another.
 """
+
 import signal
 import subprocess
 import sys
@@ -57,7 +58,8 @@ else:  # one algorithm on the parsed context
     base = hwm_mb()
     t0 = time.perf_counter()
     lattice = quorlan.compute_lattice(ctx, operation)
-    print(f"{time.perf_counter() - t0:.3f}|{hwm_mb() - base:.0f}|{len(open(sys.argv[1], 'rb').read())}"
+    size = len(open(sys.argv[1], 'rb').read())
+    print(f"{time.perf_counter() - t0:.3f}|{hwm_mb() - base:.0f}|{size}"
           f"|{lattice.n_concepts} concepts")
 """
 
@@ -65,7 +67,7 @@ else:  # one algorithm on the parsed context
 def xml_empty_objects(k):
     parts = ['<?xml version="1.0"?><C>']
     parts += ['<Attribute Name="a%d"/>' % i for i in range(k)]
-    parts += ['<Object></Object>'] * k
+    parts += ["<Object></Object>"] * k
     return ("".join(parts) + "</C>").encode(), "h.xml"
 
 
@@ -99,9 +101,12 @@ def ordinary_cxt(size):
     row_bytes = len("object 0000000\n") + m + 1
     n = size // row_bytes
     rows = ["".join("X" if rng.random() < 0.33 else "." for _ in range(m)) for _ in range(997)]
-    data = ("B\n\n%d\n%d\n\n" % (n, m) + "".join("object %d\n" % i for i in range(n)) +
-            "".join("attribute %d\n" % j for j in range(m)) +
-            "".join(rows[i % 997] + "\n" for i in range(n)))
+    data = (
+        "B\n\n%d\n%d\n\n" % (n, m)
+        + "".join("object %d\n" % i for i in range(n))
+        + "".join("attribute %d\n" % j for j in range(m))
+        + "".join(rows[i % 997] + "\n" for i in range(n))
+    )
     return data.encode(), "h.cxt"
 
 
@@ -146,31 +151,67 @@ ALGORITHMS = ["next-closure", "fcbo", "in-close-5"]
 
 # (name, builder of (bytes, file name), operations)
 CASES = [
-    ("entity expansion", lambda: (
-        ('<?xml version="1.0"?><!DOCTYPE l [<!ENTITY a "aaaaaaaaaa">' +
-         "".join(f'<!ENTITY {chr(97 + i)} "' + f"&{chr(96 + i)};" * 10 + '">'
-                 for i in range(1, 10)) +
-         ']><C><Attribute Name="x"/><Object><Name>&j;</Name></Object></C>').encode(), "h.xml"),
-     ["parse"]),
-    ("100 000 nested arrays", lambda: (
-        b'{"x": ' + b"[" * 100_000 + b"]" * 100_000 +
-        b', "quorlan_version": "1", "context": [[], [], []]}', "h.json"), ["parse"]),
-    ("50 MB name", lambda: (b'<C><Attribute Name="a"/><Object><Name>' + b"n" * 50_000_000 +
-                            b"</Name></Object></C>", "h.xml"), ["parse"]),
-    ("huge declared counts", lambda: (b"B\n18446744073709551615\n18446744073709551615\n", "h.cxt"),
-     ["parse"]),
+    (
+        "entity expansion",
+        lambda: (
+            (
+                '<?xml version="1.0"?><!DOCTYPE l [<!ENTITY a "aaaaaaaaaa">'
+                + "".join(
+                    f'<!ENTITY {chr(97 + i)} "' + f"&{chr(96 + i)};" * 10 + '">'
+                    for i in range(1, 10)
+                )
+                + ']><C><Attribute Name="x"/><Object><Name>&j;</Name></Object></C>'
+            ).encode(),
+            "h.xml",
+        ),
+        ["parse"],
+    ),
+    (
+        "100 000 nested arrays",
+        lambda: (
+            b'{"x": '
+            + b"[" * 100_000
+            + b"]" * 100_000
+            + b', "quorlan_version": "1", "context": [[], [], []]}',
+            "h.json",
+        ),
+        ["parse"],
+    ),
+    (
+        "50 MB name",
+        lambda: (
+            b'<C><Attribute Name="a"/><Object><Name>' + b"n" * 50_000_000 + b"</Name></Object></C>",
+            "h.xml",
+        ),
+        ["parse"],
+    ),
+    (
+        "huge declared counts",
+        lambda: (b"B\n18446744073709551615\n18446744073709551615\n", "h.cxt"),
+        ["parse"],
+    ),
     ("huge item identifier", lambda: (b"4294967295\n", "h.dat"), ["parse"]),
     ("2^21 - 1 identifier", lambda: (b"2097151\n", "h.dat"), ["parse"]),
     ("4096 x item 2^21 - 1", lambda: (b"2097151\n" * 4096, "h.dat"), ["parse"]),
     ("xml 100k x 100k empty", lambda: xml_empty_objects(100_000), ["parse"]),
     ("xml 300k x 300k empty", lambda: xml_empty_objects(300_000), ["parse"]),
     ("xml 100 MB", lambda: xml_ordinary(100_000_000), ["parse", "sigint"]),
-    ("xml 10^5 attributes", lambda: (
-        ("<C><x " + " ".join('a%d=""' % i for i in range(100_000)) + "/></C>").encode(), "h.xml"),
-     ["parse"]),
-    ("xml 10^6 attributes", lambda: (
-        ("<C><x " + " ".join('a%d=""' % i for i in range(1_000_000)) + "/></C>").encode(),
-        "h.xml"), ["parse"]),
+    (
+        "xml 10^5 attributes",
+        lambda: (
+            ("<C><x " + " ".join('a%d=""' % i for i in range(100_000)) + "/></C>").encode(),
+            "h.xml",
+        ),
+        ["parse"],
+    ),
+    (
+        "xml 10^6 attributes",
+        lambda: (
+            ("<C><x " + " ".join('a%d=""' % i for i in range(1_000_000)) + "/></C>").encode(),
+            "h.xml",
+        ),
+        ["parse"],
+    ),
     ("xml 10^7 unclosed", lambda: (b"<a>" * 10_000_000, "h.xml"), ["parse"]),
     ("fimi 10^8-digit token", lambda: (b"1" * 100_000_000 + b"\n", "h.dat"), ["parse"]),
     ("cxt 10 MB control header", lambda: (b"\x01" * 10_000_000 + b"\n", "h.cxt"), ["parse"]),
@@ -182,33 +223,86 @@ CASES = [
     ("fimi 100 MB", lambda: ordinary_fimi(100_000_000), ["parse"]),
     ("fimi 100 MB, 15-item rows", lambda: short_fimi(100_000_000), ["parse"]),
     ("csv 100 MB", lambda: ordinary_csv(100_000_000), ["parse"]),
-    ("csv 10^6 rows of 20", lambda: (
-        ("name," + ",".join("a%d" % j for j in range(20)) + "\n" +
-         "".join("object %d,%s\n" % (i, ",".join("1" if (i * 7 + j) % 3 == 0 else "0"
-                                                   for j in range(20)))
-                 for i in range(1_000_000))).encode(), "h.csv"), ["parse"]),
-    ("json 100 MB string", lambda: (
-        b'{"quorlan_version": "1", "context": {"objects": ["' + b"n" * 100_000_000 +
-        b'"], "attributes": ["a"], "incidence": [[true]]}}', "h.json"), ["parse"]),
-    ("xml 100 MB name", lambda: (b'<C><Attribute Name="a"/><Object><Name>' + b"n" * 100_000_000 +
-                                 b"</Name></Object></C>", "h.xml"), ["parse"]),
-    ("xml 100 MB attribute", lambda: (b'<C><Attribute Name="' + b"a" * 100_000_000 +
-                                      b'"/><Object><Name>o</Name></Object></C>', "h.xml"),
-     ["parse"]),
+    (
+        "csv 10^6 rows of 20",
+        lambda: (
+            (
+                "name,"
+                + ",".join("a%d" % j for j in range(20))
+                + "\n"
+                + "".join(
+                    "object %d,%s\n"
+                    % (i, ",".join("1" if (i * 7 + j) % 3 == 0 else "0" for j in range(20)))
+                    for i in range(1_000_000)
+                )
+            ).encode(),
+            "h.csv",
+        ),
+        ["parse"],
+    ),
+    (
+        "json 100 MB string",
+        lambda: (
+            b'{"quorlan_version": "1", "context": {"objects": ["'
+            + b"n" * 100_000_000
+            + b'"], "attributes": ["a"], "incidence": [[true]]}}',
+            "h.json",
+        ),
+        ["parse"],
+    ),
+    (
+        "xml 100 MB name",
+        lambda: (
+            b'<C><Attribute Name="a"/><Object><Name>'
+            + b"n" * 100_000_000
+            + b"</Name></Object></C>",
+            "h.xml",
+        ),
+        ["parse"],
+    ),
+    (
+        "xml 100 MB attribute",
+        lambda: (
+            b'<C><Attribute Name="'
+            + b"a" * 100_000_000
+            + b'"/><Object><Name>o</Name></Object></C>',
+            "h.xml",
+        ),
+        ["parse"],
+    ),
     ("10^6 short fimi rows", lambda: (b"1 2\n" * 1_000_000, "h.dat"), ["parse"]),
-    ("10^6 short cxt rows", lambda: (
-        ("B\n\n%d\n2\n\n" % 1_000_000 + "".join("o%d\n" % i for i in range(1_000_000)) +
-         "a\nb\n" + "X.\n" * 1_000_000).encode(), "h.cxt"), ["parse"]),
-    ("10^6 short csv rows", lambda: (
-        ("n,a,b\n" + "".join("o%d,1,0\n" % i for i in range(1_000_000))).encode(), "h.csv"),
-     ["parse"]),
+    (
+        "10^6 short cxt rows",
+        lambda: (
+            (
+                "B\n\n%d\n2\n\n" % 1_000_000
+                + "".join("o%d\n" % i for i in range(1_000_000))
+                + "a\nb\n"
+                + "X.\n" * 1_000_000
+            ).encode(),
+            "h.cxt",
+        ),
+        ["parse"],
+    ),
+    (
+        "10^6 short csv rows",
+        lambda: (
+            ("n,a,b\n" + "".join("o%d,1,0\n" % i for i in range(1_000_000))).encode(),
+            "h.csv",
+        ),
+        ["parse"],
+    ),
 ]
 
 
 def run_sigint(py, path, name):
     """Seconds from SIGINT, sent 0.3 s into the parse, to KeyboardInterrupt in the child."""
-    child = subprocess.Popen([py, "-c", CHILD, path, name, "sigint"], stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE, text=True)
+    child = subprocess.Popen(
+        [py, "-c", CHILD, path, name, "sigint"],
+        stdout=subprocess.PIPE,
+        stderr=subprocess.PIPE,
+        text=True,
+    )
     first = child.stdout.readline().split()
     if not first or first[0] != "start":
         child.kill()
@@ -228,8 +322,10 @@ def main():
     pythons = [a for i, a in enumerate(args) if i > 0 and args[i - 1] == "--python"]
     only = [a for i, a in enumerate(args) if i > 0 and args[i - 1] == "--only"]
     pythons = pythons or [sys.executable]
-    print(f"{'input':26} {'operation':12} {'bytes':>10} {'seconds':>8} {'peak MB':>8} "
-          f"{'x input':>7}  outcome" + ("   (python)" if len(pythons) > 1 else ""))
+    print(
+        f"{'input':26} {'operation':12} {'bytes':>10} {'seconds':>8} {'peak MB':>8} "
+        f"{'x input':>7}  outcome" + ("   (python)" if len(pythons) > 1 else "")
+    )
     for kind, build, operations in CASES:
         if only and not any(o in kind for o in only):
             continue
@@ -241,22 +337,29 @@ def main():
                 for py in pythons:
                     tag = f"   ({py})" if len(pythons) > 1 else ""
                     if operation == "sigint":
-                        print(f"{kind:26} {'Ctrl-C':12} {len(data):>10} "
-                              f"{run_sigint(py, f.name, name)}{tag}")
+                        print(
+                            f"{kind:26} {'Ctrl-C':12} {len(data):>10} "
+                            f"{run_sigint(py, f.name, name)}{tag}"
+                        )
                         continue
-                    run = subprocess.run([py, "-c", CHILD, f.name, name, operation],
-                                         capture_output=True, text=True)
+                    run = subprocess.run(
+                        [py, "-c", CHILD, f.name, name, operation], capture_output=True, text=True
+                    )
                     if run.returncode != 0:
-                        print(f"{kind:26} {operation:12} failed: "
-                              f"{run.stderr.strip().splitlines()[-1:]}{tag}")
+                        print(
+                            f"{kind:26} {operation:12} failed: "
+                            f"{run.stderr.strip().splitlines()[-1:]}{tag}"
+                        )
                         continue
                     dt, peak, size, outcome = run.stdout.strip().split("|", 3)
                     ratio = float(peak) * 2**20 / int(size) if int(size) else 0
                     if kind.startswith("10^6") and outcome.startswith("parsed "):
                         objects = int(outcome.split()[1].split("x")[0])
                         outcome += f", {float(peak) * 2**20 / objects:.0f} bytes per object"
-                    print(f"{kind:26} {operation:12} {size:>10} {float(dt):8.3f} {peak:>8} "
-                          f"{ratio:7.1f}  {outcome}{tag}")
+                    print(
+                        f"{kind:26} {operation:12} {size:>10} {float(dt):8.3f} {peak:>8} "
+                        f"{ratio:7.1f}  {outcome}{tag}"
+                    )
 
 
 if __name__ == "__main__":

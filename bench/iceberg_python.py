@@ -4,6 +4,7 @@ transactions already in memory for eclat (target 'c'), the context already parse
 
     python bench/iceberg_python.py DATA     # quorlan and pyfim importable
 """
+
 import math
 import os
 import sys
@@ -36,14 +37,19 @@ def cell(path, name, fraction):
     t_alone, lat = best(lambda: qt.iceberg(ctx, count))
     t_with, _ = best(lambda: qt.iceberg(ctx, count).concepts())
     assert lat.n_concepts == len(found) + 1  # eclat leaves out the empty top item set
-    print(f"{name:<16} {fraction:>8.2%} {t_eclat:>7.3f} {t_alone:>8.3f} {t_with:>10.3f} "
-          f"{t_alone / t_eclat:>12.2f} {t_with / t_eclat:>11.2f}", flush=True)
+    print(
+        f"{name:<16} {fraction:>8.2%} {t_eclat:>7.3f} {t_alone:>8.3f} {t_with:>10.3f} "
+        f"{t_alone / t_eclat:>12.2f} {t_with / t_eclat:>11.2f}",
+        flush=True,
+    )
 
 
 def main():
     paths = [(os.path.join(sys.argv[1], "fimi", name), name, f) for name, f in CELLS]
-    print(f"{'data set':<16} {'support':>8} {'eclat':>7} {'iceberg':>8} {'+concepts':>10} "
-          f"{'alone/eclat':>12} {'with/eclat':>11}")
+    print(
+        f"{'data set':<16} {'support':>8} {'eclat':>7} {'iceberg':>8} {'+concepts':>10} "
+        f"{'alone/eclat':>12} {'with/eclat':>11}"
+    )
     for path, name, fraction in paths:
         if os.path.exists(path):
             cell(path, name, fraction)

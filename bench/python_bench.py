@@ -9,18 +9,22 @@ Inputs that are absent are skipped; the peer packages are used only when they ar
 the benchmark's own environment (pip install concepts pyfim); neither is a dependency of
 quorlan.
 """
-import json
+
 import pathlib
 import random
 import subprocess
 import sys
 import time
 
-import quorlan
 from fresh_process import timed_call
 
-DATA = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 and not sys.argv[1].startswith("--") else \
-    pathlib.Path(__file__).resolve().parent.parent.parent / "shared" / "data"
+import quorlan
+
+DATA = (
+    pathlib.Path(sys.argv[1])
+    if len(sys.argv) > 1 and not sys.argv[1].startswith("--")
+    else pathlib.Path(__file__).resolve().parent.parent.parent / "shared" / "data"
+)
 QUICK = "--quick" in sys.argv
 
 
@@ -60,14 +64,24 @@ IMPLICATIONS_SKIPPED = {"rand_1000x100_d20.dat"}
 def parse_table():
     print("\n== parsing (each file in a fresh process; peak RSS of that process)")
     print(f"{'file':28} {'objects x attributes':>22} {'seconds':>9} {'peak MB':>9} {'start MB':>9}")
-    for rel in ["fimi/mushroom.dat", "fimi/chess.dat", "fimi/T10I4D100K.dat", "fimi/retail.dat",
-                "cxt-concepts/mushroom.cxt", "cxt-concepts/bob-ross.cxt"]:
+    for rel in [
+        "fimi/mushroom.dat",
+        "fimi/chess.dat",
+        "fimi/T10I4D100K.dat",
+        "fimi/retail.dat",
+        "cxt-concepts/mushroom.cxt",
+        "cxt-concepts/bob-ross.cxt",
+    ]:
         path = DATA / rel
         if not path.exists():
             print(f"{rel:28} skipped (absent)")
             continue
-        out = subprocess.run([sys.executable, "-c", PARSE_CHILD, str(path)], capture_output=True,
-                             text=True, check=True).stdout.split()
+        out = subprocess.run(
+            [sys.executable, "-c", PARSE_CHILD, str(path)],
+            capture_output=True,
+            text=True,
+            check=True,
+        ).stdout.split()
         dt, n, m, before, peak = float(out[0]), out[1], out[2], float(out[3]), float(out[4])
         print(f"{rel:28} {n + ' x ' + m:>22} {dt:9.3f} {peak:9.1f} {before:9.1f}")
 
@@ -80,6 +94,7 @@ def results_table(files):
     print(f"{'file':18} {'call':34} {'concepts':>9} {'seconds':>9} {'peak MB':>9} {'ratio':>7}")
     try:
         import fim  # noqa: F401
+
         have_fim = True
     except ImportError:
         have_fim = False
@@ -88,17 +103,24 @@ def results_table(files):
         if not path.exists():
             print(f"{rel:18} skipped (absent)")
             continue
-        runs = [("lattice", "next-closure"), ("concepts", "next-closure"),
-                ("lattice.concepts", "next-closure")]
+        runs = [
+            ("lattice", "next-closure"),
+            ("concepts", "next-closure"),
+            ("lattice.concepts", "next-closure"),
+        ]
         if path.name != "mushroom.dat":
             runs += [("lattice", "fcbo"), ("lattice", "in-close-5")]
         if path.name == "mushroom.dat":
             runs.append(("eclat", "-") if have_fim else ("no pyfim", "-"))
         lattice_s = None
         for call, algo in runs:
-            label = {"lattice": f"compute_lattice({algo})", "concepts": f"compute_concepts({algo})",
-                     "lattice.concepts": "Lattice.concepts()", "eclat": "pyfim eclat (closed)",
-                     "no pyfim": "pyfim not installed: skipped"}[call]
+            label = {
+                "lattice": f"compute_lattice({algo})",
+                "concepts": f"compute_concepts({algo})",
+                "lattice.concepts": "Lattice.concepts()",
+                "eclat": "pyfim eclat (closed)",
+                "no pyfim": "pyfim not installed: skipped",
+            }[call]
             if call == "no pyfim":
                 print(f"{path.name:18} {label}")
                 continue
@@ -154,8 +176,12 @@ def peer_table(inputs):
         print("\n== peer package `concepts` not installed: skipped")
         return
     print(f"\n== against the pure-Python package concepts {concepts.__version__}")
-    print(f"{'input':24} {'concepts s':>11} {'quorlan s':>10} {'ratio':>8}   (all concepts as extent/intent names)")
+    print(
+        f"{'input':24} {'concepts s':>11} {'quorlan s':>10} {'ratio':>8}   "
+        "(all concepts as extent/intent names)"
+    )
     for name, data in inputs:
+
         def peer():
             c = concepts.Context.fromstring(data.decode(), frmat="cxt")
             return [(e, i) for e, i in c.lattice]
@@ -178,13 +204,20 @@ def main():
         return
     parse_table()
     files = []
-    for rel in ["cxt-concepts/bob-ross.cxt", "cxt-concepts/segments.cxt", "fimi/mushroom.dat",
-                "synthetic/rand_1000x100_d10.dat", "synthetic/rand_1000x100_d20.dat"]:
+    for rel in [
+        "cxt-concepts/bob-ross.cxt",
+        "cxt-concepts/segments.cxt",
+        "fimi/mushroom.dat",
+        "synthetic/rand_1000x100_d10.dat",
+        "synthetic/rand_1000x100_d20.dat",
+    ]:
         if (DATA / rel).exists() and not (QUICK and "d20" in rel):
             files.append((pathlib.Path(rel).name, (DATA / rel).read_bytes()))
     compute_table(files)
-    sized = [("random ~1k concepts", random_cxt(150, 14, 0.4, 1)),
-             ("random ~20k concepts", random_cxt(500, 24, 0.3, 2))]
+    sized = [
+        ("random ~1k concepts", random_cxt(150, 14, 0.4, 1)),
+        ("random ~20k concepts", random_cxt(500, 24, 0.3, 2)),
+    ]
     sized += [f for f in files if f[0] in ("bob-ross.cxt", "segments.cxt", "mushroom.dat")]
     render_table(sized)
     peers = [f for f in files if f[0].endswith(".cxt")] + sized[:2]

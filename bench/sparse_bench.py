@@ -8,6 +8,7 @@ alike; the median of the rounds and its ratio to eclat's.
 A DIR holds a built module (quorlan.abi3.so); without one, the quorlan on the path is timed.
 pyfim is needed in the benchmark's environment (pip install pyfim); it is no dependency.
 """
+
 import pathlib
 import statistics
 import sys

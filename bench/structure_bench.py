@@ -6,6 +6,7 @@ document), the same parts are timed with it too, interleaved.
 
     python bench/structure_bench.py DATA [BEFORE]   # DATA/fimi/mushroom.dat
 """
+
 import importlib
 import pathlib
 import resource
@@ -57,23 +58,41 @@ def main():
     lattice_of()
     print(f"{'compute_lattice (fcbo)':<52} {time.process_time() - t:8.3f} s {peak_mb():9.1f} MB")
     import quorlan_view as view
+
     before = old_view(pathlib.Path(sys.argv[2])) if len(sys.argv) > 2 else None
     # The parts first, so that the peak they reach is theirs.
     for label, module in (("now", view), ("before", before)):
         if module is None:
             continue
-        step(f"part(min_extent=4000), {label}", lattice_of,
-             lambda lat: module.part(lat, min_extent=4000), rounds=1 if label == "before" else 3)
-        step(f"part(around=5000), {label}", lattice_of,
-             lambda lat: module.part(lat, around=5000), rounds=1 if label == "before" else 3)
+        step(
+            f"part(min_extent=4000), {label}",
+            lattice_of,
+            lambda lat: module.part(lat, min_extent=4000),
+            rounds=1 if label == "before" else 3,
+        )
+        step(
+            f"part(around=5000), {label}",
+            lattice_of,
+            lambda lat: module.part(lat, around=5000),
+            rounds=1 if label == "before" else 3,
+        )
     step("covers, first call", lattice_of, qt.covers)
     step("covers, second call", lattice_of, qt.covers, before=qt.covers)
-    step("upper_covers of concept 5000, no covers yet", lattice_of,
-         lambda lat: qt.upper_covers(lat, 5000))
-    step("lower_covers of concept 5000, no covers yet", lattice_of,
-         lambda lat: qt.lower_covers(lat, 5000))
-    step("up_set and down_set of concept 5000", lattice_of,
-         lambda lat: (qt.up_set(lat, 5000), qt.down_set(lat, 5000)))
+    step(
+        "upper_covers of concept 5000, no covers yet",
+        lattice_of,
+        lambda lat: qt.upper_covers(lat, 5000),
+    )
+    step(
+        "lower_covers of concept 5000, no covers yet",
+        lattice_of,
+        lambda lat: qt.lower_covers(lat, 5000),
+    )
+    step(
+        "up_set and down_set of concept 5000",
+        lattice_of,
+        lambda lat: (qt.up_set(lat, 5000), qt.down_set(lat, 5000)),
+    )
     step("labelled (refused)", lattice_of, view.labelled)
 
 

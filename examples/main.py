@@ -3,6 +3,7 @@ lattice drawing as SVG and as the HTML fragment a notebook shows, and the labell
 
     python examples/main.py [context-file] [output-dir]
 """
+
 import pathlib
 import sys
 
@@ -34,12 +35,14 @@ def main() -> None:
     stem = path.stem
     (out / f"{stem}.svg").write_text(lattice.svg(), encoding="utf-8")
     (out / f"{stem}.html").write_text(
-        "<!DOCTYPE html>\n<meta charset=\"utf-8\">\n" + lattice._repr_html_() + "\n",
+        '<!DOCTYPE html>\n<meta charset="utf-8">\n' + lattice._repr_html_() + "\n",
         encoding="utf-8",
     )
     quorlan_view.labelled(lattice).save(out / f"{stem}-labelled.svg")
-    print(f"\nwrote {out / (stem + '.svg')}, {out / (stem + '.html')} and "
-          f"{out / (stem + '-labelled.svg')} (with the names)")
+    print(
+        f"\nwrote {out / (stem + '.svg')}, {out / (stem + '.html')} and "
+        f"{out / (stem + '-labelled.svg')} (with the names)"
+    )
 
 
 if __name__ == "__main__":

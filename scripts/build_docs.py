@@ -4,6 +4,7 @@ docs/images in a headless Chromium, 1,000 pixels wide, as a notebook column show
 
     python scripts/build_docs.py    # with quorlan and quorlan_view importable, chromium on PATH
 """
+
 import pathlib
 import shutil
 import subprocess
@@ -33,14 +34,29 @@ def screenshot(view, png, width=1000):
     height = int(view.height * scale) + 40  # the size switch's line above wide pictures
     with tempfile.TemporaryDirectory() as tmp:
         page = pathlib.Path(tmp) / "page.html"
-        page.write_text("<!DOCTYPE html><html><head><meta charset='utf-8'><style>"
-                        "body{margin:0;background:white}</style></head><body>"
-                        f"<div style='width:{width}px;padding:4px'>{view._repr_html_()}</div>"
-                        "</body></html>", encoding="utf-8")
-        subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu",
-                        "--hide-scrollbars", "--force-device-scale-factor=1",
-                        f"--window-size={width + 8},{height}", f"--screenshot={png}",
-                        page.as_uri()], check=True, capture_output=True, timeout=120)
+        page.write_text(
+            "<!DOCTYPE html><html><head><meta charset='utf-8'><style>"
+            "body{margin:0;background:white}</style></head><body>"
+            f"<div style='width:{width}px;padding:4px'>{view._repr_html_()}</div>"
+            "</body></html>",
+            encoding="utf-8",
+        )
+        subprocess.run(
+            [
+                browser,
+                "--headless",
+                "--no-sandbox",
+                "--disable-gpu",
+                "--hide-scrollbars",
+                "--force-device-scale-factor=1",
+                f"--window-size={width + 8},{height}",
+                f"--screenshot={png}",
+                page.as_uri(),
+            ],
+            check=True,
+            capture_output=True,
+            timeout=120,
+        )
 
 
 def explorer_screenshot(explorer, png, action, width=1000, height=720):
@@ -51,51 +67,78 @@ def explorer_screenshot(explorer, png, action, width=1000, height=720):
         sys.exit("build_docs: no chromium on PATH")
     with tempfile.TemporaryDirectory() as tmp:
         page = pathlib.Path(tmp) / "page.html"
-        page.write_text("<!DOCTYPE html><html><head><meta charset='utf-8'><style>"
-                        "body{margin:0;background:white}</style></head><body>"
-                        f"<div style='width:{width}px;padding:4px'>{explorer._repr_html_()}</div>"
-                        "<script>const root = document.querySelector('.quorlan-explorer');"
-                        f"{action}</script></body></html>", encoding="utf-8")
-        subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu",
-                        "--hide-scrollbars", "--force-device-scale-factor=1",
-                        f"--window-size={width + 8},{height}", f"--screenshot={png}",
-                        page.as_uri()], check=True, capture_output=True, timeout=120)
+        page.write_text(
+            "<!DOCTYPE html><html><head><meta charset='utf-8'><style>"
+            "body{margin:0;background:white}</style></head><body>"
+            f"<div style='width:{width}px;padding:4px'>{explorer._repr_html_()}</div>"
+            "<script>const root = document.querySelector('.quorlan-explorer');"
+            f"{action}</script></body></html>",
+            encoding="utf-8",
+        )
+        subprocess.run(
+            [
+                browser,
+                "--headless",
+                "--no-sandbox",
+                "--disable-gpu",
+                "--hide-scrollbars",
+                "--force-device-scale-factor=1",
+                f"--window-size={width + 8},{height}",
+                f"--screenshot={png}",
+                page.as_uri(),
+            ],
+            check=True,
+            capture_output=True,
+            timeout=120,
+        )
 
 
 def click(concept):
-    return (f"root.querySelector('circle[data-concept=\"{concept}\"]')"
-            ".dispatchEvent(new MouseEvent('click', {bubbles: true}));")
+    return (
+        f"root.querySelector('circle[data-concept=\"{concept}\"]')"
+        ".dispatchEvent(new MouseEvent('click', {bubbles: true}));"
+    )
 
 
 def main():
     guide = DOCS / "guide.ipynb"
     nb = nbformat.read(guide, as_version=4)
-    nbclient.NotebookClient(nb, timeout=300, kernel_name="python3",
-                            resources={"metadata": {"path": str(DOCS)}}).execute()
+    nbclient.NotebookClient(
+        nb, timeout=300, kernel_name="python3", resources={"metadata": {"path": str(DOCS)}}
+    ).execute()
     nbformat.write(nb, guide)
     images = DOCS / "images"
     images.mkdir(exist_ok=True)
     bob = read(DOCS / "data" / "bob-ross.cxt")
     for name, view in [
         ("polygons", quorlan_view.labelled(read(ROOT / "examples" / "polygons.cxt"))),
-        ("animals", quorlan_view.labelled(read(ROOT / "tests" / "data" / "cxt" / "animals_en.cxt"))),
+        (
+            "animals",
+            quorlan_view.labelled(read(ROOT / "tests" / "data" / "cxt" / "animals_en.cxt")),
+        ),
         ("music", quorlan_view.labelled(read(ROOT / "tests" / "data" / "cxt" / "music_en.cxt"))),
         ("bob-ross-iceberg", quorlan_view.part(bob, min_extent=60)),
     ]:
         screenshot(view, images / f"{name}.png")
         print(f"docs/images/{name}.png: {view!r}")
     mountain = next(i for i, c in enumerate(bob.concepts()) if c["intent"] == ["MOUNTAIN"])
-    search = ("const s = root.querySelector('.quorlan-search'); s.value = 'lake';"
-              "s.dispatchEvent(new Event('input', {bubbles: true}));")
+    search = (
+        "const s = root.querySelector('.quorlan-search'); s.value = 'lake';"
+        "s.dispatchEvent(new Event('input', {bubbles: true}));"
+    )
     # Six turns of the wheel over the selected concept, as a reader zooms in on it.
-    zoom = ("const r = root.querySelector('circle.selected').getBoundingClientRect();"
-            "for (let k = 0; k < 6; k++) root.querySelector('svg').dispatchEvent(new WheelEvent("
-            "'wheel', {deltaY: -100, clientX: r.left + r.width / 2, clientY: r.top + r.height "
-            "/ 2, bubbles: true, cancelable: true}));")
+    zoom = (
+        "const r = root.querySelector('circle.selected').getBoundingClientRect();"
+        "for (let k = 0; k < 6; k++) root.querySelector('svg').dispatchEvent(new WheelEvent("
+        "'wheel', {deltaY: -100, clientX: r.left + r.width / 2, clientY: r.top + r.height "
+        "/ 2, bubbles: true, cancelable: true}));"
+    )
     whole = quorlan_view.explore(quorlan_view.part(bob, min_extent=60))
-    for name, action in [("explorer-whole", click(mountain)),
-                         ("explorer-select", click(mountain) + zoom),
-                         ("explorer-search", search + zoom)]:
+    for name, action in [
+        ("explorer-whole", click(mountain)),
+        ("explorer-select", click(mountain) + zoom),
+        ("explorer-search", search + zoom),
+    ]:
         explorer_screenshot(whole, images / f"{name}.png", action)
         print(f"docs/images/{name}.png: {whole!r}")
 

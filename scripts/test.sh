@@ -4,7 +4,8 @@
 #   bash scripts/test.sh cpp python       # set-up, then only the stages named
 # Stages:
 #   format    clang-format and clang-tidy's naming check (the versions pinned in
-#             scripts/requirements-dev.txt): the layout of all C++, the names in src/
+#             scripts/requirements-dev.txt): the layout of all C++, the names in src/; ruff's
+#             lint and layout of every Python file
 #   cpp       the C++ build with warnings as errors and the GoogleTest suite
 #   sanitize  the GoogleTest suite under AddressSanitizer and UndefinedBehaviorSanitizer, the
 #             parser libraries compiled from third_party/ with them
@@ -46,6 +47,8 @@ stage_format() {
   clang-format --dry-run --Werror "${sources[@]}"
   echo "${#sources[@]} files formatted ($(clang-format --version))"
   bash scripts/lint.sh
+  ruff check .
+  ruff format --check .
 }
 
 stage_cpp() {

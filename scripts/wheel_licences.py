@@ -6,6 +6,7 @@ pyproject.toml declares the first set; the zig build adds the second to its whee
     python scripts/wheel_licences.py add-zig-runtime WHEEL     # scripts/build_wheel.sh does this
     python scripts/wheel_licences.py check WHEEL [--zig-runtime]
 """
+
 import base64
 import email.parser
 import hashlib
@@ -53,16 +54,18 @@ def add_zig_runtime(path):
     infos = {i.filename: i for i, _ in entries}  # kept: dates, modes (the module's exec bit)
     metadata = files[f"{info_dir}/METADATA"].decode()
     head, _, body = metadata.partition("\n\n")
-    lines = [line for line in head.split("\n")
-             if not line.startswith("License-Expression:")]
+    lines = [line for line in head.split("\n") if not line.startswith("License-Expression:")]
     lines.insert(2, f"License-Expression: {ZIG_EXPRESSION}")
     lines += [f"License-File: {licence}" for licence in ZIG_RUNTIME.values()]
     files[f"{info_dir}/METADATA"] = ("\n".join(lines) + "\n\n" + body).encode()
     for licence in ZIG_RUNTIME.values():
         files[f"{info_dir}/licenses/{licence}"] = (ROOT / licence).read_bytes()
     record = f"{info_dir}/RECORD"
-    listed = [record_line(name, data) for name, data in files.items()
-              if name != record and not name.endswith("/")]  # RECORD lists files only
+    listed = [
+        record_line(name, data)
+        for name, data in files.items()
+        if name != record and not name.endswith("/")
+    ]  # RECORD lists files only
     files[record] = ("\n".join(listed + [f"{record},,"]) + "\n").encode()
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as wheel:
         for name, data in files.items():
@@ -81,8 +84,11 @@ def check(path, zig_runtime):
         info_dir = dist_info(names)
         metadata = email.parser.Parser().parsestr(wheel.read(f"{info_dir}/METADATA").decode())
     listed = set(metadata.get_all("License-File") or [])
-    carried = {n[len(f"{info_dir}/licenses/"):] for n in names
-               if n.startswith(f"{info_dir}/licenses/") and not n.endswith("/")}
+    carried = {
+        n[len(f"{info_dir}/licenses/") :]
+        for n in names
+        if n.startswith(f"{info_dir}/licenses/") and not n.endswith("/")
+    }
     problems = []
     for library, licence in expected.items():
         if licence not in listed:
@@ -93,12 +99,15 @@ def check(path, zig_runtime):
         problems.append(f"{extra} is declared or carried, but nothing linked needs it")
     want = ZIG_EXPRESSION if zig_runtime else EXPRESSION
     if metadata.get("License-Expression") != want:
-        problems.append(f"License-Expression is {metadata.get('License-Expression')!r}, "
-                        f"not {want!r}")
+        problems.append(
+            f"License-Expression is {metadata.get('License-Expression')!r}, not {want!r}"
+        )
     if problems:
         sys.exit(f"{pathlib.Path(path).name}:\n  " + "\n  ".join(problems))
-    print(f"{pathlib.Path(path).name}: {len(expected)} licence files, each declared and carried,"
-          " and no other")
+    print(
+        f"{pathlib.Path(path).name}: {len(expected)} licence files, each declared and carried,"
+        " and no other"
+    )
 
 
 if __name__ == "__main__":

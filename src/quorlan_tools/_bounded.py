@@ -1,4 +1,5 @@
 """Bounding the work on large data: iceberg lattices computed (not filtered) and counts."""
+
 from __future__ import annotations
 
 from typing import TYPE_CHECKING, Any, Optional
@@ -17,8 +18,14 @@ def _algorithm(value: Any) -> str:
     return value
 
 
-def iceberg(ctx: "quorlan.Context", min_support: float, algorithm: str = "fcbo", *,
-            max_concepts: Optional[int] = None, progress: Progress = False) -> "quorlan.Lattice":
+def iceberg(
+    ctx: "quorlan.Context",
+    min_support: float,
+    algorithm: str = "fcbo",
+    *,
+    max_concepts: Optional[int] = None,
+    progress: Progress = False,
+) -> "quorlan.Lattice":
     """The iceberg lattice: exactly the concepts whose extent has at least `min_support` objects
     (an int count, or a float in (0, 1]: that fraction of the objects, rounded up), in the order
     `algorithm` lists them in the whole lattice (the same list as `compute_concepts` filtered;
@@ -37,16 +44,23 @@ def iceberg(ctx: "quorlan.Context", min_support: float, algorithm: str = "fcbo",
     found = native.enumerate_bounded(ctx, _algorithm(algorithm), support, limit, False, report)
     finish(report, found.n_concepts if found is not None else (limit or 0) + 1)
     if found is None:
-        raise ValueError(f"the iceberg at min_support={min_support!r} has more than "
-                         f"max_concepts={limit} concepts: the search stopped after finding "
-                         f"{limit + 1 if limit is not None else 0}; raise min_support or "
-                         "max_concepts")
+        raise ValueError(
+            f"the iceberg at min_support={min_support!r} has more than "
+            f"max_concepts={limit} concepts: the search stopped after finding "
+            f"{limit + 1 if limit is not None else 0}; raise min_support or "
+            "max_concepts"
+        )
     lattice: "quorlan.Lattice" = found
     return lattice
 
 
-def count_concepts(ctx: "quorlan.Context", min_support: float = 0, algorithm: str = "fcbo", *,
-                   progress: Progress = False) -> int:
+def count_concepts(
+    ctx: "quorlan.Context",
+    min_support: float = 0,
+    algorithm: str = "fcbo",
+    *,
+    progress: Progress = False,
+) -> int:
     """How many concepts have at least `min_support` objects (a count, or a fraction in (0, 1]
     of the objects), found at the engine's speed without storing one: memory does not grow
     with the number of concepts. `count_concepts(ctx)` is the size of the whole lattice.

@@ -1,4 +1,5 @@
 """Argument checks shared by every public function: each names the argument it refuses."""
+
 from __future__ import annotations
 
 import math
@@ -52,13 +53,15 @@ def fraction_or_count(value: Any, total: int, name: str) -> int:
     if isinstance(value, numbers.Integral):
         count = int(value)
         if not 0 <= count <= total:
-            raise ValueError(f"{name} must be a count from 0 to {total}, or a fraction in "
-                             f"(0, 1]; got {count}")
+            raise ValueError(
+                f"{name} must be a count from 0 to {total}, or a fraction in (0, 1]; got {count}"
+            )
         return count
     v = float(value)
     if math.isnan(v) or not 0.0 < v <= 1.0:
-        raise ValueError(f"{name} must be a fraction in (0, 1] or an int count from 0 to "
-                         f"{total}; got {v!r}")
+        raise ValueError(
+            f"{name} must be a fraction in (0, 1] or an int count from 0 to {total}; got {v!r}"
+        )
     return min(total, math.ceil(v * total - 1e-9))
 
 
@@ -80,8 +83,7 @@ def optional_import(package: str, purpose: str) -> Any:
     try:
         return importlib.import_module(package)
     except ImportError as e:
-        raise ImportError(f"{purpose} needs the package {package} "
-                          f"(pip install {package})") from e
+        raise ImportError(f"{purpose} needs the package {package} (pip install {package})") from e
 
 
 def shown(value: Any, limit: int = 60) -> str:

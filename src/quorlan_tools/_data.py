@@ -1,11 +1,10 @@
 """Data in and out: the files other FCA tools write, DataFrames and arrays, a context's names and
 incidence, writers, and results as DataFrames."""
+
 from __future__ import annotations
 
-import io
-import json
 import os
-from typing import TYPE_CHECKING, Any, Dict, List, Optional, Sequence, Tuple, Union
+from typing import TYPE_CHECKING, Any, List, Optional, Sequence, Tuple, Union
 
 import numpy as np
 
@@ -18,8 +17,16 @@ if TYPE_CHECKING:
 Source = Union[str, "os.PathLike[str]", Any]
 
 # quorlan's own formats, by the name parse_context is given for them.
-_OWN = {"cxt": "x.cxt", "csv": "x.csv", "tsv": "x.tsv", "fimi": "x.dat", "dat": "x.dat",
-        "fca-xml": "x.xml", "xml": "x.xml", "json": "x.json"}
+_OWN = {
+    "cxt": "x.cxt",
+    "csv": "x.csv",
+    "tsv": "x.tsv",
+    "fimi": "x.dat",
+    "dat": "x.dat",
+    "fca-xml": "x.xml",
+    "xml": "x.xml",
+    "json": "x.json",
+}
 _OTHER = {"cex": "cex", "slf": "slf", "oal": "oal", "conexp-csv": "conexp-csv"}
 FORMATS = sorted(set(_OWN) | set(_OTHER))
 
@@ -29,8 +36,10 @@ def _content(source: Source) -> Tuple[bytes, str]:
     if hasattr(source, "read"):
         data = source.read()
         if not isinstance(data, bytes):
-            raise TypeError("source must be a path or a binary file object (opened with 'rb'), "
-                            f"not one that reads {type(data).__name__}")
+            raise TypeError(
+                "source must be a path or a binary file object (opened with 'rb'), "
+                f"not one that reads {type(data).__name__}"
+            )
         return data, os.path.basename(str(getattr(source, "name", "upload")))
     if isinstance(source, (str, os.PathLike)):
         with open(source, "rb") as f:
@@ -70,25 +79,30 @@ def _names(given: Optional[Sequence[Any]], count: int, prefix: str, name: str) -
         return [f"{prefix}{k}" for k in range(count)]
     out = [str(x) for x in given]
     if len(out) != count:
-        raise ValueError(f"{name} has {len(out)} names for {count} {'rows' if prefix == 'g' else 'columns'}")
+        raise ValueError(
+            f"{name} has {len(out)} names for {count} {'rows' if prefix == 'g' else 'columns'}"
+        )
     return out
 
 
-def _from_rows(objects: List[str], attributes: List[str], rows: "np.ndarray",
-               cols: "np.ndarray") -> "quorlan.Context":
+def _from_rows(
+    objects: List[str], attributes: List[str], rows: "np.ndarray", cols: "np.ndarray"
+) -> "quorlan.Context":
     starts = np.zeros(len(objects) + 1, dtype=np.uint64)
     np.cumsum(np.bincount(rows, minlength=len(objects)), out=starts[1:])
     ctx: "quorlan.Context" = native.context_from_rows(
-        objects, attributes, np.ascontiguousarray(cols, dtype=np.uint32).tobytes(),
-        starts.tobytes())
+        objects, attributes, np.ascontiguousarray(cols, dtype=np.uint32).tobytes(), starts.tobytes()
+    )
     return ctx
 
 
-def from_array(a: Any, objects: Optional[Sequence[Any]] = None,
-               attributes: Optional[Sequence[Any]] = None) -> "quorlan.Context":
+def from_array(
+    a: Any, objects: Optional[Sequence[Any]] = None, attributes: Optional[Sequence[Any]] = None
+) -> "quorlan.Context":
     """A context from a 2-D numpy array of bools or of 0 and 1 (any integer or float dtype, the
-    floats exactly 0.0 and 1.0), or from a scipy.sparse matrix (float ones too): row g is object g, column j attribute j. Names default to g0, g1, ...
-    and m0, m1, ...; built natively from the nonzero cells, without a text round trip."""
+    floats exactly 0.0 and 1.0), or from a scipy.sparse matrix (float ones too): row g is
+    object g, column j attribute j. Names default to g0, g1, ... and m0, m1, ...; built
+    natively from the nonzero cells, without a text round trip."""
     if hasattr(a, "tocsr") and hasattr(a, "nnz"):  # scipy.sparse, every format
         m = a.tocsr()
         m.sum_duplicates()
@@ -106,8 +120,12 @@ def from_array(a: Any, objects: Optional[Sequence[Any]] = None,
         _check_values(arr, "a")
         n_rows, n_cols = arr.shape
         rows, cols = np.nonzero(arr)
-    return _from_rows(_names(objects, n_rows, "g", "objects"),
-                      _names(attributes, n_cols, "m", "attributes"), rows, cols)
+    return _from_rows(
+        _names(objects, n_rows, "g", "objects"),
+        _names(attributes, n_cols, "m", "attributes"),
+        rows,
+        cols,
+    )
 
 
 def _check_values(values: "np.ndarray", name: str) -> None:
@@ -118,11 +136,14 @@ def _check_values(values: "np.ndarray", name: str) -> None:
         raise ValueError(f"{name} must hold bools or the numbers 0 and 1, not {values.dtype}")
     if floating and np.isnan(values).any():
         raise ValueError(f"{name} must hold only 0 and 1; it holds NaN")
-    if values.size and (values.min() < 0 or values.max() > 1 or
-                        (floating and ((values != 0) & (values != 1)).any())):
+    if values.size and (
+        values.min() < 0 or values.max() > 1 or (floating and ((values != 0) & (values != 1)).any())
+    ):
         inside = values[(values != 0) & (values != 1)]
-        raise ValueError(f"{name} must hold only 0 and 1; it holds {values.min()} to "
-                         f"{values.max()}" + (f", {inside.flat[0]} among them" if floating else ""))
+        raise ValueError(
+            f"{name} must hold only 0 and 1; it holds {values.min()} to "
+            f"{values.max()}" + (f", {inside.flat[0]} among them" if floating else "")
+        )
 
 
 def from_pandas(df: Any) -> "quorlan.Context":
@@ -138,12 +159,16 @@ def from_pandas(df: Any) -> "quorlan.Context":
         column = df.iloc[:, k]
         dtype = column.dtype
         if not (pd.api.types.is_bool_dtype(dtype) or pd.api.types.is_integer_dtype(dtype)):
-            raise ValueError(f"column {_checks.shown(name)} has dtype {dtype}: from_pandas takes bools or 0/1 "
-                             "integers (scale() turns other columns into attributes)")
+            raise ValueError(
+                f"column {_checks.shown(name)} has dtype {dtype}: from_pandas takes bools or 0/1 "
+                "integers (scale() turns other columns into attributes)"
+            )
         missing = column.isna().to_numpy()
         if missing.any():
             row = df.index[int(np.flatnonzero(missing)[0])]
-            raise ValueError(f"column {_checks.shown(name)} has a missing value in row {_checks.shown(row)}")
+            raise ValueError(
+                f"column {_checks.shown(name)} has a missing value in row {_checks.shown(row)}"
+            )
         values = column.to_numpy(dtype=np.int64 if pd.api.types.is_integer_dtype(dtype) else bool)
         if values.dtype != np.bool_ and values.size and (values.min() < 0 or values.max() > 1):
             raise ValueError(f"column {_checks.shown(name)} holds integers other than 0 and 1")
@@ -162,7 +187,8 @@ def incidence(ctx: "quorlan.Context") -> "np.ndarray":
     """The incidence as an n x m numpy array of bools."""
     ctx = _checks.context(ctx)
     return np.frombuffer(native.incidence(ctx), dtype=np.bool_).reshape(
-        ctx.n_objects, ctx.n_attributes)
+        ctx.n_objects, ctx.n_attributes
+    )
 
 
 def to_pandas(ctx: "quorlan.Context") -> Any:

@@ -1,4 +1,5 @@
 """Measures of a concept's interest, as numpy arrays aligned with `lattice.concepts()`."""
+
 from __future__ import annotations
 
 from typing import TYPE_CHECKING
@@ -29,8 +30,10 @@ def stability(lat: "quorlan.Lattice") -> "np.ndarray":
     an iceberg (a lattice without the bottom concept) is refused."""
     lat = _checks.lattice(lat)
     if lat.n_concepts and native.bottom(lat) is None:
-        raise ValueError("stability needs the whole lattice: this one is an iceberg (the "
-                         "concepts below its smallest ones are missing)")
+        raise ValueError(
+            "stability needs the whole lattice: this one is an iceberg (the "
+            "concepts below its smallest ones are missing)"
+        )
     return float64(native.stability(lat))
 
 

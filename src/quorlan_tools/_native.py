@@ -1,5 +1,6 @@
 """The native part, _quorlan_tools, built with quorlan from the same sources, and the numpy views
 of the arrays it returns."""
+
 from __future__ import annotations
 
 import importlib
@@ -14,8 +15,10 @@ if TYPE_CHECKING:
 try:
     native: Any = importlib.import_module("_quorlan_tools")
 except ImportError as e:  # pragma: no cover - a broken installation
-    raise ImportError("quorlan_tools needs its native module _quorlan_tools, installed with "
-                      "quorlan from the same wheel; reinstall quorlan") from e
+    raise ImportError(
+        "quorlan_tools needs its native module _quorlan_tools, installed with "
+        "quorlan from the same wheel; reinstall quorlan"
+    ) from e
 
 PanicException: type = native.PanicException
 

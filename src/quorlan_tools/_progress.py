@@ -1,6 +1,7 @@
 """Progress of a long search: a tqdm bar when tqdm is installed, else a line of text, or a
 callable of the caller's; called at most ten times a second while the search runs (on the main
 thread, where the search is asked about Ctrl-C), and once at its end."""
+
 from __future__ import annotations
 
 import importlib

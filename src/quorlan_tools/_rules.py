@@ -1,4 +1,5 @@
 """Association rules: the Luxenburger base over the lattice's covers."""
+
 from __future__ import annotations
 
 import math
@@ -35,7 +36,12 @@ def association_rules(lat: "quorlan.Lattice", min_confidence: float = 0.0) -> Li
     for lower, upper in pairs:
         confidence = sizes[lower] / sizes[upper] if sizes[upper] else 1.0
         if confidence >= threshold:
-            rules.append({"premise": concepts[upper]["intent"],
-                          "conclusion": concepts[lower]["intent"],
-                          "support": sizes[lower], "confidence": confidence})
+            rules.append(
+                {
+                    "premise": concepts[upper]["intent"],
+                    "conclusion": concepts[lower]["intent"],
+                    "support": sizes[lower],
+                    "confidence": confidence,
+                }
+            )
     return rules

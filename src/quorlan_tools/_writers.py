@@ -1,5 +1,6 @@
 """Writers of contexts (cxt, CSV, quorlan's JSON document, ConExp's cex), results as DataFrames,
 and conceptual scaling of many-valued data."""
+
 from __future__ import annotations
 
 import html
@@ -8,7 +9,7 @@ import json
 import math
 import os
 import re
-from typing import TYPE_CHECKING, Any, Dict, Iterable, List, Mapping, Optional, Sequence, Union
+from typing import TYPE_CHECKING, Any, Dict, Iterable, List, Mapping, Optional, Sequence
 
 import numpy as np
 
@@ -24,14 +25,18 @@ _NOT_XML = re.compile("[^\t\n\u0020-\ud7ff\ue000-\ufffd\U00010000-\U0010ffff]")
 
 
 def _refuse(kind: str, k: int, name: str, fmt: str, why: str) -> None:
-    raise ValueError(f"{fmt} cannot hold the name of {kind} {k} ({name[:60]!r}): {why}; "
-                     f"write another format (json holds every name)")
+    raise ValueError(
+        f"{fmt} cannot hold the name of {kind} {k} ({name[:60]!r}): {why}; "
+        f"write another format (json holds every name)"
+    )
 
 
 def _check_names(fmt: str, objects: Sequence[str], attributes: Sequence[str]) -> None:
     if fmt == "csv" and not (attributes and objects):
-        raise ValueError("csv cannot hold a context without objects or without attributes (a "
-                         "table needs a header and a row); write another format")
+        raise ValueError(
+            "csv cannot hold a context without objects or without attributes (a "
+            "table needs a header and a row); write another format"
+        )
     for kind, names_ in (("object", objects), ("attribute", attributes)):
         for k, name in enumerate(names_):
             if fmt == "cxt":
@@ -56,8 +61,10 @@ def _cells(rows: "np.ndarray", yes: bytes, no: bytes) -> "np.ndarray":
 
 
 def _cxt(objects: List[str], attributes: List[str], rows: "np.ndarray") -> bytes:
-    head = "\n".join(["B", "", str(len(objects)), str(len(attributes)), ""] + objects +
-                      attributes) + "\n"
+    head = (
+        "\n".join(["B", "", str(len(objects)), str(len(attributes)), ""] + objects + attributes)
+        + "\n"
+    )
     marks = _cells(rows, b"X", b".")
     end = np.full((rows.shape[0], 1), ord("|" if not attributes else "\n"), dtype=np.uint8)
     body = np.hstack([marks, end] + ([np.full_like(end, ord("\n"))] if not attributes else []))
@@ -73,11 +80,17 @@ def _csv_field(name: str) -> str:
 
 def _csv(objects: List[str], attributes: List[str], rows: "np.ndarray") -> bytes:
     header = ",".join(_csv_field(x) for x in ["name"] + attributes) + "\r\n"
-    cells = np.hstack([_cells(rows, b",1", b",0"),
-                       np.frombuffer(b"\r\n" * rows.shape[0], np.uint8).reshape(-1, 2)])
+    cells = np.hstack(
+        [
+            _cells(rows, b",1", b",0"),
+            np.frombuffer(b"\r\n" * rows.shape[0], np.uint8).reshape(-1, 2),
+        ]
+    )
     cut, width = cells.tobytes(), cells.shape[1]
-    return header.encode() + b"".join(_csv_field(name).encode() + cut[g * width:(g + 1) * width]
-                                      for g, name in enumerate(objects))
+    return header.encode() + b"".join(
+        _csv_field(name).encode() + cut[g * width : (g + 1) * width]
+        for g, name in enumerate(objects)
+    )
 
 
 def _json(objects: List[str], attributes: List[str], rows: "np.ndarray") -> bytes:
@@ -88,29 +101,40 @@ def _json(objects: List[str], attributes: List[str], rows: "np.ndarray") -> byte
         body = b",".join(b"[" + bytes(row) for row in cells)
     else:
         body = b",".join(b"[]" for _ in objects)
-    return (f'{{"quorlan_version": "0.2.0", "context": {names[:-1]}, "incidence": ['.encode() +
-            body + b"]}}\n")
+    return (
+        f'{{"quorlan_version": "0.2.0", "context": {names[:-1]}, "incidence": ['.encode()
+        + body
+        + b"]}}\n"
+    )
 
 
 def _cex(objects: List[str], attributes: List[str], rows: "np.ndarray") -> bytes:
     def text(s: str) -> bytes:
         return html.escape(s, quote=False).encode()
 
-    head = [b'<?xml version="1.0" encoding="UTF-8"?>\n<ConceptualSystem>\n'
-            b'  <Version MajorNumber="1" MinorNumber="0"/>\n  <Contexts>\n'
-            b'    <Context Identifier="0" Type="Binary">\n      <Attributes>\n']
-    head += [b'        <Attribute Identifier="%d"><Name>%s</Name></Attribute>\n' % (j, text(a))
-             for j, a in enumerate(attributes)]
+    head = [
+        b'<?xml version="1.0" encoding="UTF-8"?>\n<ConceptualSystem>\n'
+        b'  <Version MajorNumber="1" MinorNumber="0"/>\n  <Contexts>\n'
+        b'    <Context Identifier="0" Type="Binary">\n      <Attributes>\n'
+    ]
+    head += [
+        b'        <Attribute Identifier="%d"><Name>%s</Name></Attribute>\n' % (j, text(a))
+        for j, a in enumerate(attributes)
+    ]
     head.append(b"      </Attributes>\n      <Objects>\n")
     # Every incidence's tag at once, then each object's run of them.
-    tags = np.array([b'<HasAttribute AttributeIdentifier="%d"/>' % j
-                     for j in range(len(attributes))] or [b""], dtype=object)
+    tags = np.array(
+        [b'<HasAttribute AttributeIdentifier="%d"/>' % j for j in range(len(attributes))] or [b""],
+        dtype=object,
+    )
     g, j = np.nonzero(rows)
     all_tags = tags[j]
     ends = np.searchsorted(g, np.arange(1, len(objects) + 1))
-    body = [b"        <Object><Name>%s</Name><Intent>%s</Intent></Object>\n" %
-            (text(name), b"".join(all_tags[start:end]))
-            for name, start, end in zip(objects, [0] + ends[:-1].tolist(), ends.tolist())]
+    body = [
+        b"        <Object><Name>%s</Name><Intent>%s</Intent></Object>\n"
+        % (text(name), b"".join(all_tags[start:end]))
+        for name, start, end in zip(objects, [0] + ends[:-1].tolist(), ends.tolist())
+    ]
     tail = [b"      </Objects>\n    </Context>\n  </Contexts>\n</ConceptualSystem>\n"]
     return b"".join(head + body + tail)
 
@@ -131,7 +155,8 @@ def write(ctx: "quorlan.Context", target: Any, format: Optional[str] = None) -> 
     objects, attributes = names(ctx)
     _check_names(fmt, objects, attributes)
     document = {"cxt": _cxt, "csv": _csv, "json": _json, "cex": _cex}[fmt](
-        objects, attributes, incidence(ctx))
+        objects, attributes, incidence(ctx)
+    )
     data = document if isinstance(document, bytes) else document.encode("utf-8")
     if isinstance(target, (str, os.PathLike)):
         with open(target, "wb") as f:
@@ -147,9 +172,13 @@ def concepts_frame(lat: "quorlan.Lattice") -> Any:
     (the extent's size), one row per concept in `lat.concepts()` order."""
     pd = _checks.optional_import("pandas", "concepts_frame()")
     concepts = _checks.lattice(lat).concepts()
-    return pd.DataFrame({"extent": [c["extent"] for c in concepts],
-                         "intent": [c["intent"] for c in concepts],
-                         "support": [len(c["extent"]) for c in concepts]})
+    return pd.DataFrame(
+        {
+            "extent": [c["extent"] for c in concepts],
+            "intent": [c["intent"] for c in concepts],
+            "support": [len(c["extent"]) for c in concepts],
+        }
+    )
 
 
 def implications_frame(implications: Iterable[Mapping[str, Any]]) -> Any:
@@ -157,14 +186,19 @@ def implications_frame(implications: Iterable[Mapping[str, Any]]) -> Any:
     confidence."""
     pd = _checks.optional_import("pandas", "implications_frame()")
     rows = list(implications)
-    return pd.DataFrame({k: [r[k] for r in rows]
-                         for k in ("premise", "conclusion", "support", "confidence")})
+    return pd.DataFrame(
+        {k: [r[k] for r in rows] for k in ("premise", "conclusion", "support", "confidence")}
+    )
 
 
-def scale(df: Any, *, nominal: Sequence[Any] = (),
-          ordinal: Optional[Mapping[Any, Sequence[Any]]] = None,
-          interordinal: Optional[Mapping[Any, Sequence[Any]]] = None,
-          intervals: Optional[Mapping[Any, Sequence[Any]]] = None) -> "quorlan.Context":
+def scale(
+    df: Any,
+    *,
+    nominal: Sequence[Any] = (),
+    ordinal: Optional[Mapping[Any, Sequence[Any]]] = None,
+    interordinal: Optional[Mapping[Any, Sequence[Any]]] = None,
+    intervals: Optional[Mapping[Any, Sequence[Any]]] = None,
+) -> "quorlan.Context":
     """Conceptual scaling (Ganter and Wille 1989) of a many-valued DataFrame into a context, the
     columns in their order: a boolean column passes through under its own name; a `nominal`
     column gives `col=value` per distinct value, in order of first appearance; `ordinal={col:
@@ -176,13 +210,19 @@ def scale(df: Any, *, nominal: Sequence[Any] = (),
     if not isinstance(df, pd.DataFrame):
         raise TypeError(f"df must be a pandas.DataFrame, not {type(df).__name__}")
     scalings: Dict[Any, str] = {}
-    for kind, named in (("nominal", list(nominal)), ("ordinal", list(ordinal or {})),
-                        ("interordinal", list(interordinal or {})), ("intervals", list(intervals or {}))):
+    for kind, named in (
+        ("nominal", list(nominal)),
+        ("ordinal", list(ordinal or {})),
+        ("interordinal", list(interordinal or {})),
+        ("intervals", list(intervals or {})),
+    ):
         for col in named:
             if col not in df.columns:
                 raise ValueError(f"{kind}: the DataFrame has no column {_checks.shown(col)}")
             if col in scalings:
-                raise ValueError(f"column {_checks.shown(col)} is scaled twice ({scalings[col]} and {kind})")
+                raise ValueError(
+                    f"column {_checks.shown(col)} is scaled twice ({scalings[col]} and {kind})"
+                )
             scalings[col] = kind
     attributes: List[str] = []
     # The incidence as (row, attribute) pairs, gathered column by column: a nominal column of a
@@ -202,8 +242,10 @@ def scale(df: Any, *, nominal: Sequence[Any] = (),
         scaling = scalings.get(col)
         if scaling is None:
             if not pd.api.types.is_bool_dtype(values.dtype):
-                raise ValueError(f"column {_checks.shown(col)} ({values.dtype}) is not boolean and not scaled: "
-                                 "name it in nominal, ordinal, interordinal or intervals")
+                raise ValueError(
+                    f"column {_checks.shown(col)} ({values.dtype}) is not boolean and not scaled: "
+                    "name it in nominal, ordinal, interordinal or intervals"
+                )
             add(str(col), np.where(present, values.fillna(False).to_numpy(dtype=bool), False))
         elif scaling == "nominal":
             # Codes in order of first appearance, -1 for a missing value.
@@ -213,9 +255,13 @@ def scale(df: Any, *, nominal: Sequence[Any] = (),
             cols.append(len(attributes) + codes[hit].astype(np.int64))
             attributes += [f"{col}={v}" for v in uniques]
         else:
-            for name, mask in _threshold_scale(scaling, col, values, present, {
-                    "ordinal": ordinal, "interordinal": interordinal,
-                    "intervals": intervals}[scaling]):
+            for name, mask in _threshold_scale(
+                scaling,
+                col,
+                values,
+                present,
+                {"ordinal": ordinal, "interordinal": interordinal, "intervals": intervals}[scaling],
+            ):
                 add(name, mask)
     all_rows = np.concatenate(rows) if rows else np.zeros(0, dtype=np.int64)
     all_cols = np.concatenate(cols) if cols else np.zeros(0, dtype=np.int64)
@@ -224,8 +270,13 @@ def scale(df: Any, *, nominal: Sequence[Any] = (),
     return _from_rows(objects, attributes, all_rows[order], all_cols[order])
 
 
-def _threshold_scale(kind: str, col: Any, values: Any, present: "np.ndarray",
-                     given: Optional[Mapping[Any, Sequence[Any]]]) -> List[Any]:
+def _threshold_scale(
+    kind: str,
+    col: Any,
+    values: Any,
+    present: "np.ndarray",
+    given: Optional[Mapping[Any, Sequence[Any]]],
+) -> List[Any]:
     assert given is not None
     points = list(given[col])
     numbers = values.to_numpy(dtype=float, na_value=math.nan)

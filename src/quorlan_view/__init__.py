@@ -9,6 +9,7 @@ concept to see its filter, ideal, extent and intent; search; walk with the keys;
 module is pure Python; the lattice's structure (covers, layers, neighbours, the parts' own
 orders) comes from quorlan_tools.
 """
+
 from ._explorer import Explorer, explore
 from ._view import LABEL_MODES, MAX_CONCEPTS, View, labelled, part
 

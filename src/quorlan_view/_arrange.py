@@ -10,6 +10,7 @@ is clear of every other circle; otherwise it leaves its upper circle steeply int
 that layer, crosses each layer on its way through a free place between two circles, and enters
 its lower circle steeply from the gap above it. The gaps between layers hold no circle, so the
 parts of the line inside them are clear too."""
+
 from __future__ import annotations
 
 import bisect
@@ -21,12 +22,12 @@ from ._labels import ASCENT, DESCENT, HEIGHT
 
 Point = Tuple[float, float]
 
-NODE_GAP = 30.0       # the least distance between neighbours in a layer, centre to centre
-LAYER_GAP = 80.0      # the least distance between layers, as in quorlan's own drawing
-LABEL_PAD = 12.0      # the least room between two labels, or a label and a circle
-LABEL_GAP = 3.0       # from a circle to its own label
-CLEARANCE = 3.0       # the least room between a line and a circle it does not end at
-MARGIN = 8.0          # around everything drawn
+NODE_GAP = 30.0  # the least distance between neighbours in a layer, centre to centre
+LAYER_GAP = 80.0  # the least distance between layers, as in quorlan's own drawing
+LABEL_PAD = 12.0  # the least room between two labels, or a label and a circle
+LABEL_GAP = 3.0  # from a circle to its own label
+CLEARANCE = 3.0  # the least room between a line and a circle it does not end at
+MARGIN = 8.0  # around everything drawn
 
 
 @dataclass
@@ -34,8 +35,8 @@ class Node:
     concept: int
     layer: int
     radius: float
-    above: str = ""          # the attribute label, as written
-    below: str = ""          # the object label, as written
+    above: str = ""  # the attribute label, as written
+    below: str = ""  # the object label, as written
     above_width: float = 0.0
     below_width: float = 0.0
     x: float = 0.0
@@ -45,22 +46,26 @@ class Node:
 @dataclass
 class Label:
     text: str
-    x: float                 # the middle of its box
+    x: float  # the middle of its box
     baseline: float
     width: float
-    node: int                # index into the nodes
-    kind: str                # "attribute" or "object"
+    node: int  # index into the nodes
+    kind: str  # "attribute" or "object"
 
     @property
     def box(self) -> Tuple[float, float, float, float]:
-        return (self.x - self.width / 2, self.baseline - ASCENT,
-                self.x + self.width / 2, self.baseline + DESCENT)
+        return (
+            self.x - self.width / 2,
+            self.baseline - ASCENT,
+            self.x + self.width / 2,
+            self.baseline + DESCENT,
+        )
 
 
 @dataclass
 class Arrangement:
     nodes: List[Node]
-    lines: List[List[Point]]                 # per edge, its points from upper to lower
+    lines: List[List[Point]]  # per edge, its points from upper to lower
     labels: List[Label]
     box: Tuple[float, float, float, float]  # left, top, right, bottom of everything drawn
 
@@ -149,12 +154,17 @@ class _Circles:
                 xb = p[0] + dx * (hi_y - p[1]) / dy
                 x_lo, x_hi = min(xa, xb), max(xa, xb)
             xs, layer = self.xs[k], self.nodes[k]
-            for i in range(bisect.bisect_left(xs, x_lo - band), bisect.bisect_right(xs, x_hi + band)):
+            for i in range(
+                bisect.bisect_left(xs, x_lo - band), bisect.bisect_right(xs, x_hi + band)
+            ):
                 w = layer[i]
                 if id(w) in ends:
                     continue
-                t = 0.0 if length2 == 0 else \
-                    max(0.0, min(1.0, ((w.x - p[0]) * dx + (w.y - p[1]) * dy) / length2))
+                t = (
+                    0.0
+                    if length2 == 0
+                    else max(0.0, min(1.0, ((w.x - p[0]) * dx + (w.y - p[1]) * dy) / length2))
+                )
                 if math.hypot(w.x - (p[0] + t * dx), w.y - (p[1] + t * dy)) < w.radius + CLEARANCE:
                     return False
         return True
@@ -233,11 +243,27 @@ def arrange(layers: Sequence[Sequence[Node]], edges: Sequence[Tuple[int, int]]) 
             index = len(nodes)
             nodes.append(node)
             if node.above:
-                labels.append(Label(node.above, node.x, node.y - reach - LABEL_GAP - DESCENT,
-                                    node.above_width, index, "attribute"))
+                labels.append(
+                    Label(
+                        node.above,
+                        node.x,
+                        node.y - reach - LABEL_GAP - DESCENT,
+                        node.above_width,
+                        index,
+                        "attribute",
+                    )
+                )
             if node.below:
-                labels.append(Label(node.below, node.x, node.y + reach + LABEL_GAP + ASCENT,
-                                    node.below_width, index, "object"))
+                labels.append(
+                    Label(
+                        node.below,
+                        node.x,
+                        node.y + reach + LABEL_GAP + ASCENT,
+                        node.below_width,
+                        index,
+                        "object",
+                    )
+                )
     circles = _Circles(layers, layer_y)
     lines = [_route(nodes[u], nodes[v], circles) for u, v in edges]
     left = min([n.x - n.radius for n in nodes] + [label.box[0] for label in labels])
@@ -247,5 +273,6 @@ def arrange(layers: Sequence[Sequence[Node]], edges: Sequence[Tuple[int, int]]) 
     for line in lines:
         for x, _ in line:
             left, right = min(left, x), max(right, x)
-    return Arrangement(nodes, lines, labels,
-                       (left - MARGIN, top - MARGIN, right + MARGIN, bottom + MARGIN))
+    return Arrangement(
+        nodes, lines, labels, (left - MARGIN, top - MARGIN, right + MARGIN, bottom + MARGIN)
+    )

@@ -1,4 +1,5 @@
 """The explorer: a view made interactive in the page, by a script of its own (explorer.js)."""
+
 from __future__ import annotations
 
 import base64
@@ -39,8 +40,10 @@ border-radius:4px;font-size:.85em}
 .quorlan-explorer .quorlan-names{max-height:8em;overflow:auto;font-family:monospace;
 overflow-wrap:anywhere}
 </style>"""
-_HINT = ("click a concept &middot; &uarr;&darr; covers &middot; &larr;&rarr; its layer &middot; "
-         "Esc clears &middot; wheel or pinch zooms, drag pans")
+_HINT = (
+    "click a concept &middot; &uarr;&darr; covers &middot; &larr;&rarr; its layer &middot; "
+    "Esc clears &middot; wheel or pinch zooms, drag pans"
+)
 
 
 def _json(data: Dict[str, Any]) -> str:
@@ -80,63 +83,85 @@ class Explorer:
         attributes = sorted({k for at in drawn.attribute_labels for k in at})
         column = {k: j for j, k in enumerate(attributes)}
         rows = native.rows_over(drawn.lattice, objects, attributes)
-        return {"nodes": [[n.concept, n.layer] for n in drawn.arranged.nodes],
-                "edges": [list(e) for e in drawn.edges],
-                "objects": [drawn.objects[k] for k in objects],
-                "attributes": [drawn.attributes[k] for k in attributes],
-                "att": [[column[k] for k in at] for at in drawn.attribute_labels],
-                "width": len(rows) // max(len(objects), 1),
-                "rows": base64.b64encode(rows).decode()}
+        return {
+            "nodes": [[n.concept, n.layer] for n in drawn.arranged.nodes],
+            "edges": [list(e) for e in drawn.edges],
+            "objects": [drawn.objects[k] for k in objects],
+            "attributes": [drawn.attributes[k] for k in attributes],
+            "att": [[column[k] for k in at] for at in drawn.attribute_labels],
+            "width": len(rows) // max(len(objects), 1),
+            "rows": base64.b64encode(rows).decode(),
+        }
 
     def _repr_html_(self) -> str:
         body = self.view._body
         Explorer._shown += 1  # ids unique in a page, and the same when a notebook runs again
         ident = f"quorlan-explorer-{zlib.crc32(body.encode()):08x}-{Explorer._shown}"
-        return (f'<div class="quorlan-explorer" id="{ident}" tabindex="0">{_STYLE}'
-                '<div class="quorlan-bar" hidden><input class="quorlan-search" type="search" '
-                'placeholder="object or attribute" aria-label="find an object or attribute">'
-                '<button type="button" class="quorlan-reset">reset zoom</button>'
-                f"<span>{_HINT}</span></div>"
-                '<div class="quorlan-stage" style="max-width:100%;overflow-x:auto">'
-                f"{body}</div>"
-                '<div class="quorlan-panel" hidden><div class="quorlan-head"></div>'
-                '<div class="quorlan-objects">objects: <div class="quorlan-names"></div></div>'
-                '<div class="quorlan-attributes">attributes: <div class="quorlan-names"></div>'
-                "</div></div>"
-                f'<script type="application/json" class="quorlan-data">{_json(self._data())}'
-                f"</script><script>{_SCRIPT.rstrip()}({json.dumps(ident)});</script></div>")
+        return (
+            f'<div class="quorlan-explorer" id="{ident}" tabindex="0">{_STYLE}'
+            '<div class="quorlan-bar" hidden><input class="quorlan-search" type="search" '
+            'placeholder="object or attribute" aria-label="find an object or attribute">'
+            '<button type="button" class="quorlan-reset">reset zoom</button>'
+            f"<span>{_HINT}</span></div>"
+            '<div class="quorlan-stage" style="max-width:100%;overflow-x:auto">'
+            f"{body}</div>"
+            '<div class="quorlan-panel" hidden><div class="quorlan-head"></div>'
+            '<div class="quorlan-objects">objects: <div class="quorlan-names"></div></div>'
+            '<div class="quorlan-attributes">attributes: <div class="quorlan-names"></div>'
+            "</div></div>"
+            f'<script type="application/json" class="quorlan-data">{_json(self._data())}'
+            f"</script><script>{_SCRIPT.rstrip()}({json.dumps(ident)});</script></div>"
+        )
 
     _shown = 0  # explorers shown in this process, for unique ids
 
     def html(self) -> str:
         """A standalone HTML page of the explorer."""
-        return ('<!DOCTYPE html>\n<html lang="en"><head><meta charset="utf-8">'
-                "<title>quorlan lattice</title></head><body>\n" + self._repr_html_() +
-                "\n</body></html>\n")
+        return (
+            '<!DOCTYPE html>\n<html lang="en"><head><meta charset="utf-8">'
+            "<title>quorlan lattice</title></head><body>\n"
+            + self._repr_html_()
+            + "\n</body></html>\n"
+        )
 
     def save(self, path: Union[str, "os.PathLike[str]"]) -> None:
         """Writes the explorer as a standalone HTML page to `path`, a name ending in .html."""
         suffix = os.path.splitext(os.fspath(path))[1].lower()
         if suffix not in (".html", ".htm"):
-            raise ValueError(f"cannot save an explorer as {suffix or 'a file without a suffix'}"
-                             ": the name must end in .html")
+            raise ValueError(
+                f"cannot save an explorer as {suffix or 'a file without a suffix'}"
+                ": the name must end in .html"
+            )
         with open(path, "w", encoding="utf-8") as f:
             f.write(self.html())
 
 
-def explore(x: Union[View, "quorlan.Lattice"], *, sizes: Optional[bool] = None,
-            labels: Optional[str] = None, max_concepts: int = MAX_CONCEPTS) -> Explorer:
+def explore(
+    x: Union[View, "quorlan.Lattice"],
+    *,
+    sizes: Optional[bool] = None,
+    labels: Optional[str] = None,
+    max_concepts: int = MAX_CONCEPTS,
+) -> Explorer:
     """An `Explorer` of `x`: a `View` from `labelled` or `part`, or a `quorlan.Lattice`, drawn
     as `labelled` draws it (with its `sizes`, `labels` and `max_concepts`)."""
     if isinstance(x, View):
         if sizes is not None or labels is not None:
-            raise TypeError("explore(view) takes no sizes or labels: they are the view's own; "
-                            "pass them to labelled() or part()")
+            raise TypeError(
+                "explore(view) takes no sizes or labels: they are the view's own; "
+                "pass them to labelled() or part()"
+            )
         return Explorer(x)
     if type(x) is not quorlan.Lattice:
-        raise TypeError(f"x must be a quorlan_view.View or a quorlan.Lattice, not "
-                        f"{type(x).__name__}")
+        raise TypeError(
+            f"x must be a quorlan_view.View or a quorlan.Lattice, not {type(x).__name__}"
+        )
     lat: "quorlan.Lattice" = x
-    return Explorer(labelled(lat, sizes=False if sizes is None else sizes,
-                             labels="reduced" if labels is None else labels,
-                             max_concepts=max_concepts))
+    return Explorer(
+        labelled(
+            lat,
+            sizes=False if sizes is None else sizes,
+            labels="reduced" if labels is None else labels,
+            max_concepts=max_concepts,
+        )
+    )

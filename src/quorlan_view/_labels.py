@@ -1,5 +1,6 @@
 """What a view writes and how much room it takes: the reduced labelling of concepts, names cut
 to a length, and the widths of texts in the monospace font the views are drawn in."""
+
 from __future__ import annotations
 
 import unicodedata
@@ -68,8 +69,11 @@ def listed(names: Sequence[str], limit: int = 40, separator: str = ", ") -> str:
     return separator.join(names[:limit]) + f"{separator}\u2026 (+{len(names) - limit})"
 
 
-def introduced(concepts: Union[Sequence["Concept"], Mapping[int, "Concept"]], covers: Sequence[Tuple[int, int]],
-               nodes: Sequence[int]) -> Tuple[Dict[int, List[str]], Dict[int, List[str]]]:
+def introduced(
+    concepts: Union[Sequence["Concept"], Mapping[int, "Concept"]],
+    covers: Sequence[Tuple[int, int]],
+    nodes: Sequence[int],
+) -> Tuple[Dict[int, List[str]], Dict[int, List[str]]]:
     """The reduced labelling of the concepts `nodes`: the attributes each introduces (those of
     its intent that no upper cover has) and the objects each introduces (those of its extent
     that no lower cover has), each in the context's order. `covers` are the (upper, lower)

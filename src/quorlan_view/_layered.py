@@ -1,6 +1,7 @@
 """The layout rules of quorlan's own drawing, applied to part of a lattice: layers by the longest
 chain of covers up to a concept with no upper cover in the part, each layer first in concept
 order, then 24 median sweeps, downward and upward in turn."""
+
 from __future__ import annotations
 
 from typing import Dict, List, Sequence, Tuple
@@ -31,8 +32,9 @@ def _reorder(layer: List[int], fixed: List[int], neighbours: Dict[int, List[int]
     return sorted(layer, key=keys.__getitem__)  # a stable sort: ties keep their order
 
 
-def layer_part(nodes: Sequence[int], extent_size: Sequence[int],
-               covers: Sequence[Tuple[int, int]]) -> Layered:
+def layer_part(
+    nodes: Sequence[int], extent_size: Sequence[int], covers: Sequence[Tuple[int, int]]
+) -> Layered:
     """Layers and order of the concepts `nodes` (indices into `extent_size`), joined by
     `covers`, (upper, lower) pairs of them, as quorlan lays out a whole lattice."""
     ordered = sorted(nodes)

@@ -1,4 +1,5 @@
 """Views of a lattice: labelled drawings of the whole or of a part, and their documents."""
+
 from __future__ import annotations
 
 import math
@@ -54,8 +55,10 @@ class View:
         self.n_labels = len(drawn.arranged.labels)  #: how many labels it writes
 
     def __repr__(self) -> str:
-        return (f"View(concepts={self.n_concepts}, labels={self.n_labels}, "
-                f"width={self.width:.0f}, height={self.height:.0f})")
+        return (
+            f"View(concepts={self.n_concepts}, labels={self.n_labels}, "
+            f"width={self.width:.0f}, height={self.height:.0f})"
+        )
 
     def svg(self) -> str:
         """The standalone SVG document."""
@@ -80,11 +83,13 @@ class View:
             return '<div class="quorlan-view">' + fitted + "</div>"
         View._shown += 1  # ids unique in a page, and the same when a notebook is run again
         switch = f"quorlan-view-{zlib.crc32(self._body.encode()):08x}-{View._shown}"
-        return ('<div class="quorlan-view">'
-                f"<style>#{switch}:checked ~ div svg{{max-width:none!important}}</style>"
-                f'<input type="checkbox" id="{switch}" style="vertical-align:middle">'
-                f'<label for="{switch}" style="color:#666;font-size:0.85em"> actual size '
-                f"({self.width:.0f} px)</label>" + fitted + "</div>")
+        return (
+            '<div class="quorlan-view">'
+            f"<style>#{switch}:checked ~ div svg{{max-width:none!important}}</style>"
+            f'<input type="checkbox" id="{switch}" style="vertical-align:middle">'
+            f'<label for="{switch}" style="color:#666;font-size:0.85em"> actual size '
+            f"({self.width:.0f} px)</label>" + fitted + "</div>"
+        )
 
     _shown = 0  # views shown with a size switch in this process, for unique ids
 
@@ -98,13 +103,17 @@ class View:
                 f.write(self.svg() if suffix == ".svg" else self.tikz())
             return
         if suffix not in (".png", ".pdf"):
-            raise ValueError(f"cannot save a view as {suffix or 'a file without a suffix'}: "
-                             "the name must end in .svg, .tex, .png or .pdf")
+            raise ValueError(
+                f"cannot save a view as {suffix or 'a file without a suffix'}: "
+                "the name must end in .svg, .tex, .png or .pdf"
+            )
         try:
             import cairosvg  # type: ignore[import-untyped,import-not-found,unused-ignore]
         except ImportError as e:
-            raise ImportError(f"saving a view as {suffix[1:].upper()} needs the package "
-                              "cairosvg (pip install cairosvg); .svg needs nothing") from e
+            raise ImportError(
+                f"saving a view as {suffix[1:].upper()} needs the package "
+                "cairosvg (pip install cairosvg); .svg needs nothing"
+            ) from e
         write = cairosvg.svg2png if suffix == ".png" else cairosvg.svg2pdf
         # At its own size: cairosvg takes the fit to the page for a height of nothing.
         write(bytestring=self.svg().replace(FIT, "", 1).encode(), write_to=os.fspath(path))
@@ -112,8 +121,10 @@ class View:
 
 def _concept_title(concept: "Concept") -> str:
     extent, intent = concept["extent"], concept["intent"]
-    return (f"{len(extent)} object{'' if len(extent) == 1 else 's'}: {listed(extent)}\n"
-            f"{len(intent)} attribute{'' if len(intent) == 1 else 's'}: {listed(intent)}")
+    return (
+        f"{len(extent)} object{'' if len(extent) == 1 else 's'}: {listed(extent)}\n"
+        f"{len(intent)} attribute{'' if len(intent) == 1 else 's'}: {listed(intent)}"
+    )
 
 
 def label_mode(value: object) -> str:
@@ -124,8 +135,9 @@ def label_mode(value: object) -> str:
     return value
 
 
-def _view(lat: "quorlan.Lattice", concepts: Concepts, layered: Layered, sizes: bool,
-          labels: str) -> View:
+def _view(
+    lat: "quorlan.Lattice", concepts: Concepts, layered: Layered, sizes: bool, labels: str
+) -> View:
     """The view of the concepts on `layered`, labelled as an ordered set of their own (ordered
     by `layered.covers`)."""
     shown = [c for layer in layered.layers for c in layer]
@@ -165,8 +177,20 @@ def _view(lat: "quorlan.Lattice", concepts: Concepts, layered: Layered, sizes: b
     edges = [(index[u], index[v]) for u, v in layered.covers]
     arranged = arrange(layers, edges)
     titles = [_concept_title(concepts[n.concept]) for n in arranged.nodes]
-    return View(Drawn(lat, arranged, edges, titles, label_titles, objects, attributes, object_labels,
-                      attribute_labels, labels))
+    return View(
+        Drawn(
+            lat,
+            arranged,
+            edges,
+            titles,
+            label_titles,
+            objects,
+            attributes,
+            object_labels,
+            attribute_labels,
+            labels,
+        )
+    )
 
 
 #: Past this many concepts, `labelled` refuses a lattice at once (a drawing of thousands of
@@ -176,13 +200,20 @@ MAX_CONCEPTS = 5000
 
 def _check_size(count: int, limit: int, what: str) -> None:
     if count > _checks.integer(limit, "max_concepts"):
-        raise ValueError(f"{what} has {count} concepts, more than max_concepts={limit}: draw "
-                         "part of it with part(lattice, min_extent=...) or part(lattice, "
-                         "around=...), or pass a larger max_concepts")
+        raise ValueError(
+            f"{what} has {count} concepts, more than max_concepts={limit}: draw "
+            "part of it with part(lattice, min_extent=...) or part(lattice, "
+            "around=...), or pass a larger max_concepts"
+        )
 
 
-def labelled(lattice: "quorlan.Lattice", *, sizes: bool = False, labels: str = "reduced",
-             max_concepts: int = MAX_CONCEPTS) -> View:
+def labelled(
+    lattice: "quorlan.Lattice",
+    *,
+    sizes: bool = False,
+    labels: str = "reduced",
+    max_concepts: int = MAX_CONCEPTS,
+) -> View:
     """The lattice drawn as quorlan draws it (the same layers, the same order within each
     layer), with its reduced labelling: each attribute above the concept that introduces it,
     each object below the concept that introduces it. No two labels overlap, no label covers a
@@ -200,9 +231,16 @@ def labelled(lattice: "quorlan.Lattice", *, sizes: bool = False, labels: str = "
     return _view(lat, concepts, Layered(qt.layout(lat).layers, covers), sizes, mode)
 
 
-def part(lattice: "quorlan.Lattice", *, min_extent: Optional[int] = None,
-         around: Optional[int] = None, depth: int = 1, sizes: bool = False,
-         labels: str = "reduced", max_concepts: int = MAX_CONCEPTS) -> View:
+def part(
+    lattice: "quorlan.Lattice",
+    *,
+    min_extent: Optional[int] = None,
+    around: Optional[int] = None,
+    depth: int = 1,
+    sizes: bool = False,
+    labels: str = "reduced",
+    max_concepts: int = MAX_CONCEPTS,
+) -> View:
     """Part of a large lattice: the iceberg of the concepts with at least `min_extent` objects,
     or the concepts at most `depth` covers away from the concept at index `around` (of
     `lattice.concepts()`). The part is drawn as the Hasse diagram of its own concepts: a line
@@ -225,8 +263,10 @@ def part(lattice: "quorlan.Lattice", *, min_extent: Optional[int] = None,
             raise ValueError(f"min_extent must be 0 or more; got {min_extent}")
         chosen = np.flatnonzero(sizes_of >= min_extent).tolist()
         if not chosen:
-            raise ValueError(f"no concept has {min_extent} objects or more: the lattice's "
-                             f"largest extent has {int(sizes_of.max())}")
+            raise ValueError(
+                f"no concept has {min_extent} objects or more: the lattice's "
+                f"largest extent has {int(sizes_of.max())}"
+            )
     else:
         assert around is not None
         start = _checks.index(around, lat.n_concepts, "around")
@@ -246,8 +286,9 @@ def _within(lattice: "quorlan.Lattice", start: int, depth: int) -> Set[int]:
     for _ in range(depth):
         if not frontier:  # nothing further: a depth beyond the lattice costs nothing
             break
-        found = [n for c in frontier
-                 for n in qt.upper_covers(lattice, c) + qt.lower_covers(lattice, c)]
+        found = [
+            n for c in frontier for n in qt.upper_covers(lattice, c) + qt.lower_covers(lattice, c)
+        ]
         frontier = [n for n in dict.fromkeys(found) if n not in seen]
         seen.update(frontier)
     return seen

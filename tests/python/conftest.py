@@ -23,13 +23,18 @@ def data_dir():
 def contexts(names, objects, attributes):
     """A hypothesis strategy of (object names, attribute names, rows of booleans), with names
     drawn from `names` and the two counts from the given ranges."""
+
     @st.composite
     def draw_context(draw):
         n = draw(st.integers(*objects))
         m = draw(st.integers(*attributes))
         rows = st.lists(st.lists(st.booleans(), min_size=m, max_size=m), min_size=n, max_size=n)
-        return (draw(st.lists(names, min_size=n, max_size=n)),
-                draw(st.lists(names, min_size=m, max_size=m)), draw(rows))
+        return (
+            draw(st.lists(names, min_size=n, max_size=n)),
+            draw(st.lists(names, min_size=m, max_size=m)),
+            draw(rows),
+        )
+
     return draw_context()
 
 
@@ -38,6 +43,10 @@ def executed_notebook(path, timeout=180):
     nbformat = pytest.importorskip("nbformat")
     nbclient = pytest.importorskip("nbclient")
     nb = nbformat.read(path, as_version=4)
-    nbclient.NotebookClient(nb, timeout=timeout, kernel_name="python3",
-                            resources={"metadata": {"path": str(path.parent)}}).execute()
+    nbclient.NotebookClient(
+        nb,
+        timeout=timeout,
+        kernel_name="python3",
+        resources={"metadata": {"path": str(path.parent)}},
+    ).execute()
     return nb

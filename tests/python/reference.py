@@ -22,8 +22,9 @@ def _named(objects, attributes, extent, intent):
 def brute_force(objects, attributes, rows):
     """Every concept, by closing every attribute subset, as a sorted list (no order claimed)."""
     m = len(attributes)
-    intents = {tuple(_closure(rows, [j for j in range(m) if mask >> j & 1], m))
-               for mask in range(1 << m)}
+    intents = {
+        tuple(_closure(rows, [j for j in range(m) if mask >> j & 1], m)) for mask in range(1 << m)
+    }
     return sorted(_key(_named(objects, attributes, _extent(rows, b), b)) for b in intents)
 
 
@@ -101,5 +102,12 @@ def canonical_base(objects, attributes, rows):
             a = sorted(t)
             break
         else:
-            return [{"premise": [attributes[j] for j in p], "conclusion": [attributes[j] for j in q],
-                     "support": s, "confidence": 1.0} for p, q, s in base]
+            return [
+                {
+                    "premise": [attributes[j] for j in p],
+                    "conclusion": [attributes[j] for j in q],
+                    "support": s,
+                    "confidence": 1.0,
+                }
+                for p, q, s in base
+            ]

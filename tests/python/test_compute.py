@@ -2,9 +2,9 @@ import threading
 import time
 
 import pytest
+from conftest import cxt
 
 import quorlan
-from conftest import cxt
 
 ALGORITHMS = ["next-closure", "in-close-5", "fcbo"]
 
@@ -14,16 +14,24 @@ def as_set(dicts):
 
 
 # Concept counts computed independently of quorlan (tests/data/README.md).
-@pytest.mark.parametrize("name, concepts", [
-    ("animals_en.cxt", 35), ("planets_en.cxt", 12), ("seasoningplanner_de.cxt", 532),
-    ("tealady.cxt", 65),
-])
+@pytest.mark.parametrize(
+    "name, concepts",
+    [
+        ("animals_en.cxt", 35),
+        ("planets_en.cxt", 12),
+        ("seasoningplanner_de.cxt", 532),
+        ("tealady.cxt", 65),
+    ],
+)
 def test_classic_contexts(data_dir, name, concepts):
     content = (data_dir / "cxt" / name).read_bytes()
     if name == "seasoningplanner_de.cxt":
         # This file names its context on the line after the header, which the format refuses.
-        with pytest.raises(ValueError, match='^parse error: parse error in cxt: expected object '
-                                             'count as a non-negative integer, got "Gewuerzplaner"$'):
+        with pytest.raises(
+            ValueError,
+            match="^parse error: parse error in cxt: expected object "
+            'count as a non-negative integer, got "Gewuerzplaner"$',
+        ):
             quorlan.parse_context(content, name)
         content = content.replace(b"B\nGewuerzplaner\n", b"B\n\n", 1)
     ctx = quorlan.parse_context(content, name)
@@ -40,15 +48,25 @@ def test_supported_algorithms_is_a_new_list():
     assert quorlan.supported_algorithms() == ALGORITHMS
 
 
-@pytest.mark.parametrize("name, message", [
-    ("foo", 'unknown algorithm `foo`; try one of: ["next-closure", "in-close-5", "fcbo"]'),
-    ("", 'unknown algorithm ``; try one of: ["next-closure", "in-close-5", "fcbo"]'),
-    ("Foo", 'unknown algorithm `Foo`; try one of: ["next-closure", "in-close-5", "fcbo"]'),
-    ("in_close_5", 'unknown algorithm `in_close_5`; try one of: ["next-closure", "in-close-5", "fcbo"]'),
-    # A long name is cut after 256 characters, however long it is.
-    pytest.param("é" * 10_000_000, "unknown algorithm `" + "é" * 256 + "…` and 9999744 more "
-                 'characters; try one of: ["next-closure", "in-close-5", "fcbo"]', id="long"),
-])
+@pytest.mark.parametrize(
+    "name, message",
+    [
+        ("foo", 'unknown algorithm `foo`; try one of: ["next-closure", "in-close-5", "fcbo"]'),
+        ("", 'unknown algorithm ``; try one of: ["next-closure", "in-close-5", "fcbo"]'),
+        ("Foo", 'unknown algorithm `Foo`; try one of: ["next-closure", "in-close-5", "fcbo"]'),
+        (
+            "in_close_5",
+            'unknown algorithm `in_close_5`; try one of: ["next-closure", "in-close-5", "fcbo"]',
+        ),
+        # A long name is cut after 256 characters, however long it is.
+        pytest.param(
+            "é" * 10_000_000,
+            "unknown algorithm `" + "é" * 256 + "…` and 9999744 more "
+            'characters; try one of: ["next-closure", "in-close-5", "fcbo"]',
+            id="long",
+        ),
+    ],
+)
 def test_unknown_algorithm(name, message):
     ctx = quorlan.parse_context(cxt(["o"], ["a"], ["X"]))
     for f in (quorlan.compute_concepts, quorlan.compute_lattice):
@@ -59,7 +77,10 @@ def test_unknown_algorithm(name, message):
 
 def test_algorithm_argument_type():
     ctx = quorlan.parse_context(cxt(["o"], ["a"], ["X"]))
-    with pytest.raises(TypeError, match="^argument 'algorithm': 'NoneType' object cannot be converted to 'PyString'$"):
+    with pytest.raises(
+        TypeError,
+        match="^argument 'algorithm': 'NoneType' object cannot be converted to 'PyString'$",
+    ):
         quorlan.compute_concepts(ctx, None)
     # ctx is converted before the algorithm is looked at
     with pytest.raises(TypeError, match="argument 'ctx'"):
@@ -69,9 +90,18 @@ def test_algorithm_argument_type():
 def test_aliases_and_default():
     ctx = quorlan.parse_context(cxt(["o1", "o2"], ["a", "b"], ["X.", ".X"]))
     default = quorlan.compute_concepts(ctx)
-    assert default == quorlan.compute_concepts(ctx, "next-closure") == quorlan.compute_concepts(ctx, "NC")
+    assert (
+        default
+        == quorlan.compute_concepts(ctx, "next-closure")
+        == quorlan.compute_concepts(ctx, "NC")
+    )
     assert [d["intent"] for d in default] == [[], ["b"], ["a"], ["a", "b"]]
-    assert [d["intent"] for d in quorlan.compute_concepts(ctx, algorithm="IC5")] == [[], ["a"], ["a", "b"], ["b"]]
+    assert [d["intent"] for d in quorlan.compute_concepts(ctx, algorithm="IC5")] == [
+        [],
+        ["a"],
+        ["a", "b"],
+        ["b"],
+    ]
 
 
 def test_empty_context_and_repeated_names():
@@ -99,21 +129,26 @@ def test_lattice_outlives_its_context():
 
 
 def staircase(n):
-    return cxt([f"o{i}" for i in range(n)], [f"a{j}" for j in range(n)],
-               ["X" * (i + 1) + "." * (n - i - 1) for i in range(n)])
+    return cxt(
+        [f"o{i}" for i in range(n)],
+        [f"a{j}" for j in range(n)],
+        ["X" * (i + 1) + "." * (n - i - 1) for i in range(n)],
+    )
 
 
 def test_implications_worked_example_and_shape():
     ctx = quorlan.parse_context(cxt(["o0", "o1"], ["a", "b"], ["XX", "X."]))
     assert quorlan.compute_implications(ctx) == [
-        {"premise": [], "conclusion": ["a"], "support": 2, "confidence": 1.0}]
+        {"premise": [], "conclusion": ["a"], "support": 2, "confidence": 1.0}
+    ]
     imps = quorlan.compute_implications(quorlan.parse_context(staircase(6)))
     for imp in imps:
         assert list(imp) == ["premise", "conclusion", "support", "confidence"]
         assert type(imp["support"]) is int and imp["confidence"] == 1.0
         assert set(imp["premise"]) <= set(imp["conclusion"])
     assert quorlan.compute_implications(quorlan.parse_context(b"B\n0\n2\na\nb\n")) == [
-        {"premise": [], "conclusion": ["a", "b"], "support": 0, "confidence": 1.0}]
+        {"premise": [], "conclusion": ["a", "b"], "support": 0, "confidence": 1.0}
+    ]
     assert quorlan.compute_implications(quorlan.parse_context(b"B\n2\n0\nx\ny\n.\n.\n")) == []
 
 
@@ -121,8 +156,13 @@ def test_interpreter_lock_released_during_enumeration():
     # A 22x22 context with every object missing one attribute has 2^22 concepts: long enough
     # for a Python thread to count while the engine runs.
     n = 22
-    ctx = quorlan.parse_context(cxt([f"o{i}" for i in range(n)], [f"a{j}" for j in range(n)],
-                                    ["X" * i + "." + "X" * (n - i - 1) for i in range(n)]))
+    ctx = quorlan.parse_context(
+        cxt(
+            [f"o{i}" for i in range(n)],
+            [f"a{j}" for j in range(n)],
+            ["X" * i + "." + "X" * (n - i - 1) for i in range(n)],
+        )
+    )
     ticks = []
     done = threading.Event()
     barrier = threading.Barrier(2)
@@ -141,7 +181,7 @@ def test_interpreter_lock_released_during_enumeration():
     during = len(ticks) - start
     done.set()
     t.join()
-    assert lat.n_concepts == 2 ** n
+    assert lat.n_concepts == 2**n
     assert during > 5
 
 

@@ -1,22 +1,28 @@
 """The documentation: its guide notebook runs, and each format page's example reads as the page
 says."""
+
 import json
 import pathlib
 import re
 
 import pytest
+from conftest import executed_notebook
 
 import quorlan
-from conftest import executed_notebook
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
 DOCS = ROOT / "docs"
 
 
 def guide_pictures(nb):
-    return [o["data"] for c in nb.cells if c.cell_type == "code" for o in c.outputs
-            if o.get("output_type") in ("execute_result", "display_data")
-            and "image/svg+xml" in o["data"]]
+    return [
+        o["data"]
+        for c in nb.cells
+        if c.cell_type == "code"
+        for o in c.outputs
+        if o.get("output_type") in ("execute_result", "display_data")
+        and "image/svg+xml" in o["data"]
+    ]
 
 
 def test_guide_notebook_runs_on_bob_ross():
@@ -30,30 +36,40 @@ def test_guide_notebook_runs_on_bob_ross():
     # then the whole lattice's iceberg of 60 episodes.
     assert labelled["image/svg+xml"].count("<circle") == plain["image/svg+xml"].count("<circle")
     assert labelled["image/svg+xml"].count("<circle") == 12
-    features = re.findall(r'class="attribute" data-concept="\d+">[^<]*<title>([^<]*)</title>',
-                          labelled["image/svg+xml"])
+    features = re.findall(
+        r'class="attribute" data-concept="\d+">[^<]*<title>([^<]*)</title>',
+        labelled["image/svg+xml"],
+    )
     written = [name for title in features for name in title.split("\n")]
     for feature in ["TREES", "MOUNTAIN", "LAKE", "CABIN", "GRASS", "CLOUDS"]:
         assert written.count(feature) == 1, (feature, written)
     assert iceberg["image/svg+xml"].count("<circle") == 99
     # The committed guide shows what it computes: its outputs are those of a run now.
     committed = json.loads((DOCS / "guide.ipynb").read_text(encoding="utf-8"))
-    kept = [o["data"] for c in committed["cells"] if c["cell_type"] == "code"
-            for o in c["outputs"] if "data" in o and "image/svg+xml" in o["data"]]
-    assert ["".join(p["image/svg+xml"]) for p in kept[-3:]] == \
-        [p["image/svg+xml"] for p in (plain, labelled, iceberg)], \
-        "the committed guide is out of date: python scripts/build_docs.py"
+    kept = [
+        o["data"]
+        for c in committed["cells"]
+        if c["cell_type"] == "code"
+        for o in c["outputs"]
+        if "data" in o and "image/svg+xml" in o["data"]
+    ]
+    assert ["".join(p["image/svg+xml"]) for p in kept[-3:]] == [
+        p["image/svg+xml"] for p in (plain, labelled, iceberg)
+    ], "the committed guide is out of date: python scripts/build_docs.py"
 
 
 # Each format page's first fenced example, read under a name of that format, and what the page
 # says it gives.
-@pytest.mark.parametrize("page, name, objects, attributes", [
-    ("cxt.md", "e.cxt", ["o1", "o2"], [["a"], ["b"]]),
-    ("csv.md", "e.csv", ["o1", "o2"], [["a"], ["a", "b"]]),
-    ("fimi.md", "e.dat", ["g0", "g1"], [["m1", "m3"], ["m0", "m3"]]),
-    ("fca-xml.md", "e.xml", ["o1"], [["b"]]),
-    ("json.md", "e.json", ["o1", "o2"], [["a"], ["b"]]),
-])
+@pytest.mark.parametrize(
+    "page, name, objects, attributes",
+    [
+        ("cxt.md", "e.cxt", ["o1", "o2"], [["a"], ["b"]]),
+        ("csv.md", "e.csv", ["o1", "o2"], [["a"], ["a", "b"]]),
+        ("fimi.md", "e.dat", ["g0", "g1"], [["m1", "m3"], ["m0", "m3"]]),
+        ("fca-xml.md", "e.xml", ["o1"], [["b"]]),
+        ("json.md", "e.json", ["o1", "o2"], [["a"], ["b"]]),
+    ],
+)
 def test_format_page_examples(page, name, objects, attributes):
     text = (DOCS / "formats" / page).read_text()
     example = re.search(r"```\w*\n(.*?)```", text, re.S).group(1)
@@ -100,6 +116,7 @@ def examples(page):
 @pytest.mark.parametrize("page", [p for p in EXAMPLE_PAGES if examples(p)])
 def test_examples_print_what_their_comments_say(page, tmp_path, monkeypatch):
     import ast
+
     for name in ("examples", "docs"):
         (tmp_path / name).symlink_to(ROOT / name)
     monkeypatch.chdir(tmp_path)  # files the examples write land here
@@ -109,9 +126,9 @@ def test_examples_print_what_their_comments_say(page, tmp_path, monkeypatch):
         statements = ast.parse(block).body
         for k, node in enumerate(statements):
             # The comment after the statement, and the comment lines below it.
-            comment = [lines[node.end_lineno - 1][node.end_col_offset:].strip()]
+            comment = [lines[node.end_lineno - 1][node.end_col_offset :].strip()]
             stop = statements[k + 1].lineno - 1 if k + 1 < len(statements) else len(lines)
-            comment += [l.strip() for l in lines[node.end_lineno:stop] if l.strip()]
+            comment += [x.strip() for x in lines[node.end_lineno : stop] if x.strip()]
             said = " ".join(c.lstrip("#").strip() for c in comment if c.startswith("#"))
             if not isinstance(node, ast.Expr):
                 exec(compile(ast.Module([node], []), page, "exec"), namespace)
@@ -127,6 +144,7 @@ def test_declared_licences_are_those_every_build_links():
     # the parser libraries' licences, not the zig runtime's, which the zig build adds to its own
     # wheels (scripts/wheel_licences.py, checked on them by the test command's wheel stage).
     import runpy
+
     licences = runpy.run_path(str(ROOT / "scripts" / "wheel_licences.py"))
     text = (ROOT / "pyproject.toml").read_text()
     declared = re.search(r"license-files = \[(.*?)\]", text, re.S).group(1)

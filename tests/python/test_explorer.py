@@ -1,6 +1,7 @@
 """The explorer in a real browser: every click, key and search on pages of several explorers,
 read back from the page and checked against quorlan_tools' order; the fragment without its
 script; the TikZ picture; the label modes."""
+
 import html
 import json
 import pathlib
@@ -10,19 +11,30 @@ import shutil
 import subprocess
 
 import pytest
+from conftest import DATA, cxt
 
 import quorlan
 import quorlan_tools as qt
 import quorlan_view
-from conftest import DATA, cxt
 from quorlan_view._writer import latex_text
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
-FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
-         "--force-device-scale-factor=1", "--window-size=1200,900"]
+FLAGS = [
+    "--headless",
+    "--no-sandbox",
+    "--disable-gpu",
+    "--hide-scrollbars",
+    "--force-device-scale-factor=1",
+    "--window-size=1200,900",
+]
 # Names that would be markup or script if written as such anywhere in the page.
-HOSTILE = ["</script><script>window.pwned=1</script>", '<img src=x onerror="window.pwned=2">',
-           "]]> & &amp; \"'", "<!-- x", "\\u003c/b>"]
+HOSTILE = [
+    "</script><script>window.pwned=1</script>",
+    '<img src=x onerror="window.pwned=2">',
+    "]]> & &amp; \"'",
+    "<!-- x",
+    "\\u003c/b>",
+]
 
 
 def lattice_of(path):
@@ -49,10 +61,17 @@ def browser():
 def run_page(tmp_path, body):
     """The page's body run in Chromium; what its script left in <pre id="result">."""
     page = tmp_path / "page.html"
-    page.write_text("<!DOCTYPE html><html><head><meta charset='utf-8'></head>"
-                    f"<body style='width:1000px'>{body}</body></html>", encoding="utf-8")
-    dom = subprocess.run([browser(), *FLAGS, "--dump-dom", page.as_uri()], capture_output=True,
-                         text=True, timeout=180).stdout
+    page.write_text(
+        "<!DOCTYPE html><html><head><meta charset='utf-8'></head>"
+        f"<body style='width:1000px'>{body}</body></html>",
+        encoding="utf-8",
+    )
+    dom = subprocess.run(
+        [browser(), *FLAGS, "--dump-dom", page.as_uri()],
+        capture_output=True,
+        text=True,
+        timeout=180,
+    ).stdout
     found = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
     assert found, dom[-2000:]
     return json.loads(html.unescape(found.group(1)))
@@ -92,7 +111,9 @@ const out = all.map((root, e) => {
   const escaped = root.querySelectorAll('.selected,.up,.down,.hl').length +
                   (root.classList.contains('quorlan-active') ? 1 : 0) + (panel.hidden ? 0 : 1);
   const fromNothing = {};
-  for (const k of ['ArrowUp', 'ArrowDown']) { key(root, 'Escape'); key(root, k); fromNothing[k] = chosen(); }
+  for (const k of ['ArrowUp', 'ArrowDown']) {
+    key(root, 'Escape'); key(root, k); fromNothing[k] = chosen();
+  }
   click(circles[0]);
   click(root.querySelector('svg'));
   const background = root.querySelectorAll('.selected').length;
@@ -140,14 +161,22 @@ def test_every_click_key_and_search_on_a_page_of_explorers(tmp_path):
         (animals, quorlan_view.part(animals, min_extent=4, labels="none"), False),
         (hostile, quorlan_view.labelled(hostile), True),
         (lattice_from([], [], []), quorlan_view.labelled(lattice_from([], [], [])), True),
-    ] + [(lat, quorlan_view.labelled(lat, sizes=True), True) for lat in
-         (random_lattice(s, n, m, d) for s, n, m, d in [(1, 20, 8, 0.4), (2, 12, 14, 0.3)])]
+    ] + [
+        (lat, quorlan_view.labelled(lat, sizes=True), True)
+        for lat in (
+            random_lattice(s, n, m, d) for s, n, m, d in [(1, 20, 8, 0.4), (2, 12, 14, 0.3)]
+        )
+    ]
     searched = [queries(lat) if whole else [] for lat, _, whole in cases]
-    searched[0] += [("squ", qt.concept_of(polygons, extent=["square"])),
-                    ("FOUR", qt.concept_of(polygons, intent=["four sides"])), ("zzz", None)]
+    searched[0] += [
+        ("squ", qt.concept_of(polygons, extent=["square"])),
+        ("FOUR", qt.concept_of(polygons, intent=["four sides"])),
+        ("zzz", None),
+    ]
     page = "".join(quorlan_view.explore(view)._repr_html_() for _, view, _ in cases)
     page += "<script>window.QUERIES = %s;</script>" % json.dumps(
-        [[q for q, _ in s] for s in searched]).replace("<", "\\u003c")
+        [[q for q, _ in s] for s in searched]
+    ).replace("<", "\\u003c")
     seen = run_page(tmp_path, page + DRIVER)
     assert seen["pwned"] == 0 and seen["images"] == 0
     assert seen["scripts"] == 2 * len(cases) + 2  # data and code of each, the test's own
@@ -170,12 +199,15 @@ def check_clicks(lat, view, clicks):
         lit = up | down | {c}
         assert got["selected"] == [c] and set(got["up"]) == up and set(got["down"]) == down
         assert len(got["up"]) == len(up) and len(got["down"]) == len(down)
-        assert got["lines"] == [k for k, (u, v) in enumerate(drawn.edges)
-                                if shown[u] in lit and shown[v] in lit]
+        assert got["lines"] == [
+            k for k, (u, v) in enumerate(drawn.edges) if shown[u] in lit and shown[v] in lit
+        ]
         assert set(got["labels"]) == lit & labelled
         extent, intent = concepts[c]["extent"], concepts[c]["intent"]
-        assert got["head"] == (f"concept {c}: {len(extent)} object{'s' * (len(extent) != 1)}, "
-                               f"{len(intent)} attribute{'s' * (len(intent) != 1)}")
+        assert got["head"] == (
+            f"concept {c}: {len(extent)} object{'s' * (len(extent) != 1)}, "
+            f"{len(intent)} attribute{'s' * (len(intent) != 1)}"
+        )
         assert got["objects"] == ", ".join(extent) and got["attributes"] == ", ".join(intent)
         assert got["active"] and got["shown"] and got["elsewhere"] == 0
 
@@ -191,8 +223,10 @@ def check_keys(lat, view, whole, got):
     else:  # the part's Hasse diagram and layers
         uppers = {c: [shown[u] for u, v in view._drawn.edges if shown[v] == c] for c in shown}
         lowers = {c: [shown[v] for u, v in view._drawn.edges if shown[u] == c] for c in shown}
-        layers = [[n.concept for n in nodes if n.layer == k]
-                  for k in range(1 + max(n.layer for n in nodes))]
+        layers = [
+            [n.concept for n in nodes if n.layer == k]
+            for k in range(1 + max(n.layer for n in nodes))
+        ]
     row = {c: layer for layer in layers for c in layer}
 
     def leftmost(cs, c):
@@ -214,18 +248,27 @@ def test_without_its_script_the_fragment_is_the_static_picture(tmp_path):
     fragment = quorlan_view.explore(view)._repr_html_()
     stripped = re.sub(r"<script\b.*?</script>", "", fragment, flags=re.S)
     assert "<script" not in stripped and view._body in stripped
-    seen = run_page(tmp_path, stripped + """<pre id="result"></pre><script>
+    seen = run_page(
+        tmp_path,
+        stripped
+        + """<pre id="result"></pre><script>
 const root = document.querySelector('.quorlan-explorer');
 const shown = (sel) => getComputedStyle(root.querySelector(sel)).display !== 'none';
 const box = root.querySelector('svg').getBoundingClientRect();
 document.getElementById('result').textContent = JSON.stringify({
   width: box.width, height: box.height, bar: shown('.quorlan-bar'), panel: shown('.quorlan-panel'),
-  circles: root.querySelectorAll('circle').length, labels: root.querySelectorAll('text[class]').length});
-</script>""")
-    assert seen == {"width": pytest.approx(min(view.width, 1000), abs=1),
-                    "height": pytest.approx(view.height * min(1, 1000 / view.width), abs=1),
-                    "bar": False, "panel": False, "circles": view.n_concepts,
-                    "labels": view.n_labels}
+  circles: root.querySelectorAll('circle').length,
+  labels: root.querySelectorAll('text[class]').length});
+</script>""",
+    )
+    assert seen == {
+        "width": pytest.approx(min(view.width, 1000), abs=1),
+        "height": pytest.approx(view.height * min(1, 1000 / view.width), abs=1),
+        "bar": False,
+        "panel": False,
+        "circles": view.n_concepts,
+        "labels": view.n_labels,
+    }
 
 
 def test_explore_takes_a_view_or_a_lattice_and_saves_a_page(tmp_path):
@@ -239,17 +282,28 @@ def test_explore_takes_a_view_or_a_lattice_and_saves_a_page(tmp_path):
     from_lattice.save(tmp_path / "x.html")
     page = (tmp_path / "x.html").read_text(encoding="utf-8")
     assert page.startswith("<!DOCTYPE html>") and "http" not in page.replace(
-        'xmlns="http://www.w3.org/2000/svg"', "")  # no network
+        'xmlns="http://www.w3.org/2000/svg"', ""
+    )  # no network
     for call, error, message in [
-            (lambda: from_lattice.save(tmp_path / "x.svg"), ValueError, "must end in .html"),
-            (lambda: quorlan_view.explore(from_lattice.view, labels="full"), TypeError,
-             "takes no sizes or labels"),
-            (lambda: quorlan_view.explore("x"), TypeError, "View or a quorlan.Lattice, not str"),
-            (lambda: quorlan_view.explore(lat, max_concepts=3), ValueError, "max_concepts=3"),
-            (lambda: quorlan_view.labelled(lat, labels="all"), ValueError,
-             "labels must be 'reduced', 'full' or 'none'; got 'all'"),
-            (lambda: quorlan_view.part(lat, around=0, labels=1), TypeError,
-             "labels must be a str, not int")]:
+        (lambda: from_lattice.save(tmp_path / "x.svg"), ValueError, "must end in .html"),
+        (
+            lambda: quorlan_view.explore(from_lattice.view, labels="full"),
+            TypeError,
+            "takes no sizes or labels",
+        ),
+        (lambda: quorlan_view.explore("x"), TypeError, "View or a quorlan.Lattice, not str"),
+        (lambda: quorlan_view.explore(lat, max_concepts=3), ValueError, "max_concepts=3"),
+        (
+            lambda: quorlan_view.labelled(lat, labels="all"),
+            ValueError,
+            "labels must be 'reduced', 'full' or 'none'; got 'all'",
+        ),
+        (
+            lambda: quorlan_view.part(lat, around=0, labels=1),
+            TypeError,
+            "labels must be a str, not int",
+        ),
+    ]:
         with pytest.raises(error, match=re.escape(message)):
             call()
 
@@ -258,8 +312,10 @@ def test_label_modes():
     lat = lattice_of(DATA / "cxt" / "music_en.cxt")
     concepts = lat.concepts()
     full = quorlan_view.labelled(lat, labels="full")._drawn
-    titles = {(full.arranged.nodes[node].concept, kind): title
-              for (node, kind), title in full.label_titles.items()}
+    titles = {
+        (full.arranged.nodes[node].concept, kind): title
+        for (node, kind), title in full.label_titles.items()
+    }
     for c, concept in enumerate(concepts):
         for kind, names in (("attribute", concept["intent"]), ("object", concept["extent"])):
             listed = names if len(names) <= 40 else names[:40] + [f"\u2026 (+{len(names) - 40})"]
@@ -276,8 +332,9 @@ def test_tikz_has_the_drawing_s_nodes_lines_and_labels(tmp_path):
     drawn = view._drawn
     nodes = re.findall(r"\\node\[concept[^\]]*\] \(c(\d+)\) at \(([-\d.]+),([-\d.]+)\)", tex)
     assert sorted(int(c) for c, _, _ in nodes) == list(range(lat.n_concepts))
-    svg_circles = re.findall(r'<circle cx="([-\d.]+)" cy="([-\d.]+)" r="[\d.]+" data-concept="(\d+)"',
-                             view.svg())
+    svg_circles = re.findall(
+        r'<circle cx="([-\d.]+)" cy="([-\d.]+)" r="[\d.]+" data-concept="(\d+)"', view.svg()
+    )
     assert sorted((c, x, y) for c, x, y in nodes) == sorted((c, x, y) for x, y, c in svg_circles)
     assert tex.count("\\draw[cover]") == len(drawn.arranged.lines) == len(qt.covers(lat))
     labels = re.findall(r"\\node\[label\] at \([-\d.]+,[-\d.]+\) \{(.*)\};", tex)
@@ -287,30 +344,50 @@ def test_tikz_has_the_drawing_s_nodes_lines_and_labels(tmp_path):
     assert (tmp_path / "x.tex").read_text(encoding="utf-8") == tex
     if shutil.which("pdflatex") is None:
         return
-    (tmp_path / "doc.tex").write_text("\\documentclass{article}\\usepackage{tikz}"
-                                      "\\begin{document}\\input{x.tex}\\end{document}\n")
-    done = subprocess.run(["pdflatex", "-interaction=nonstopmode", "-halt-on-error", "doc.tex"],
-                          cwd=tmp_path, capture_output=True, text=True, timeout=120)
+    (tmp_path / "doc.tex").write_text(
+        "\\documentclass{article}\\usepackage{tikz}\\begin{document}\\input{x.tex}\\end{document}\n"
+    )
+    done = subprocess.run(
+        ["pdflatex", "-interaction=nonstopmode", "-halt-on-error", "doc.tex"],
+        cwd=tmp_path,
+        capture_output=True,
+        text=True,
+        timeout=120,
+    )
     assert done.returncode == 0, done.stdout[-3000:]
 
 
-@pytest.mark.parametrize("text, written", [
-    ("a_b", r"a\_b"), ("50%", r"50\%"), ("{x}", r"\{x\}"), ("\\", r"\textbackslash{}"),
-    ("a&b#c$", r"a\&b\#c\$"), ("^~", r"\textasciicircum{}\textasciitilde{}"),
-    ("<|>", r"\textless{}\textbar{}\textgreater{}"), ("line\nbreak\t", "line break "),
-    ("caf\u00e9 +3", "caf\u00e9 +3"), ("long\u2026", r"long\ldots{}")])
+@pytest.mark.parametrize(
+    "text, written",
+    [
+        ("a_b", r"a\_b"),
+        ("50%", r"50\%"),
+        ("{x}", r"\{x\}"),
+        ("\\", r"\textbackslash{}"),
+        ("a&b#c$", r"a\&b\#c\$"),
+        ("^~", r"\textasciicircum{}\textasciitilde{}"),
+        ("<|>", r"\textless{}\textbar{}\textgreater{}"),
+        ("line\nbreak\t", "line break "),
+        ("caf\u00e9 +3", "caf\u00e9 +3"),
+        ("long\u2026", r"long\ldots{}"),
+    ],
+)
 def test_latex_text(text, written):
     assert latex_text(text) == written
 
 
-@pytest.mark.parametrize("args, message", [
-    (([0, 1], [0]), "pairs must have an even length"),
-    (([0], [0, 1]), "pairs must join concepts among the indices"),
-    (([0, 1], [0, 9]), "from 0 to"),
-    (([5], []), "from 0 to"),
-])
+@pytest.mark.parametrize(
+    "args, message",
+    [
+        (([0, 1], [0]), "pairs must have an even length"),
+        (([0], [0, 1]), "pairs must join concepts among the indices"),
+        (([0, 1], [0, 9]), "from 0 to"),
+        (([5], []), "from 0 to"),
+    ],
+)
 def test_reduced_labels_refuses_what_is_not_a_part(args, message):
     from quorlan_tools._native import native
+
     lat = lattice_from(["a", "b"], ["x"], ["X", "."])
     with pytest.raises(ValueError, match=message):
         native.reduced_labels(lat, *args)

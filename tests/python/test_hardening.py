@@ -5,12 +5,15 @@ import sys
 import threading
 
 import pytest
-
-import quorlan
 from conftest import cxt
 
-CTX_BYTES = cxt([f"o{i}" for i in range(12)], [f"a{j}" for j in range(9)],
-                ["".join("X" if (i * 7 + j * 3) % 5 < 2 else "." for j in range(9)) for i in range(12)])
+import quorlan
+
+CTX_BYTES = cxt(
+    [f"o{i}" for i in range(12)],
+    [f"a{j}" for j in range(9)],
+    ["".join("X" if (i * 7 + j * 3) % 5 < 2 else "." for j in range(9)) for i in range(12)],
+)
 
 
 def rss_kb():
@@ -22,9 +25,11 @@ def rss_kb():
 
 
 _rng = random.Random(7)
-STRESS_BYTES = cxt([f"o{i}" for i in range(150)], [f"a{j}" for j in range(14)],
-                   ["".join("X" if _rng.random() < 0.4 else "." for _ in range(14))
-                    for _ in range(150)])
+STRESS_BYTES = cxt(
+    [f"o{i}" for i in range(150)],
+    [f"a{j}" for j in range(14)],
+    ["".join("X" if _rng.random() < 0.4 else "." for _ in range(14)) for _ in range(150)],
+)
 
 
 def test_threads_share_one_context_and_render_lattices():
@@ -51,7 +56,11 @@ def test_threads_share_one_context_and_render_lattices():
     def read():
         barrier.wait()
         for _ in range(400):
-            if (ctx.n_objects, ctx.n_attributes, repr(ctx)) != (150, 14, "Context(objects=150, attributes=14)"):
+            if (ctx.n_objects, ctx.n_attributes, repr(ctx)) != (
+                150,
+                14,
+                "Context(objects=150, attributes=14)",
+            ):
                 failures.append("getters")
 
     def render():
@@ -72,8 +81,10 @@ def test_threads_share_one_context_and_render_lattices():
             except RuntimeError as e:
                 assert str(e) == "Already mutably borrowed"
 
-    threads = [threading.Thread(target=f) for f in
-               (compute, compute, compute, read, read, render, read_lattice, read_lattice)]
+    threads = [
+        threading.Thread(target=f)
+        for f in (compute, compute, compute, read, read, render, read_lattice, read_lattice)
+    ]
     for t in threads:
         t.start()
     for t in threads:
@@ -81,10 +92,19 @@ def test_threads_share_one_context_and_render_lattices():
     assert failures == []
 
 
-@pytest.mark.parametrize("operation", [
-    "parse", "parse_error", "concepts", "lattice", "implications", "render", "binding_error",
-    "unknown_algorithm",
-])
+@pytest.mark.parametrize(
+    "operation",
+    [
+        "parse",
+        "parse_error",
+        "concepts",
+        "lattice",
+        "implications",
+        "render",
+        "binding_error",
+        "unknown_algorithm",
+    ],
+)
 def test_repetition_keeps_memory_flat(operation):
     ctx = quorlan.parse_context(CTX_BYTES)
     lat = quorlan.compute_lattice(ctx)
@@ -127,8 +147,11 @@ def test_reference_counts_of_arguments_unchanged():
 
 
 def staircase_bytes(n):
-    return cxt([f"o{i}" for i in range(n)], [f"a{j}" for j in range(n)],
-               ["X" * (i + 1) + "." * (n - i - 1) for i in range(n)])
+    return cxt(
+        [f"o{i}" for i in range(n)],
+        [f"a{j}" for j in range(n)],
+        ["X" * (i + 1) + "." * (n - i - 1) for i in range(n)],
+    )
 
 
 def test_tall_lattice_in_a_thread_with_a_small_stack():
@@ -205,20 +228,32 @@ print(ctx.n_objects, ctx.n_attributes, *counts)
 # Inputs whose rows would once have been dense: 300,000 empty objects under as many attributes,
 # one large item identifier on 4,096 lines, a million short transactions. Each is read and its
 # lattice computed by every algorithm in a child whose address space is capped.
-@pytest.mark.parametrize("kind, limit_mb, expected", [
-    ("xml", 512, "300000 300000 2"),
-    ("fimi", 512, "4096 2097152 2"),
-    ("short", 512, "1000000 3 4"),
-    # Wide contexts: no algorithm may keep attributes x attributes of anything.
-    ("wide 1", 512, "1 100000 2"),
-    ("wide 3", 512, "3 200000 8"),
-    # Ten million unclosed elements: memory follows the depth, not a document tree.
-    ("deep xml", 512, "parse error: parse error in fca-xml: XML parse error at position 30000023: "
-                      "Start-end tags mismatch"),
-])
+@pytest.mark.parametrize(
+    "kind, limit_mb, expected",
+    [
+        ("xml", 512, "300000 300000 2"),
+        ("fimi", 512, "4096 2097152 2"),
+        ("short", 512, "1000000 3 4"),
+        # Wide contexts: no algorithm may keep attributes x attributes of anything.
+        ("wide 1", 512, "1 100000 2"),
+        ("wide 3", 512, "3 200000 8"),
+        # Ten million unclosed elements: memory follows the depth, not a document tree.
+        (
+            "deep xml",
+            512,
+            "parse error: parse error in fca-xml: XML parse error at position 30000023: "
+            "Start-end tags mismatch",
+        ),
+    ],
+)
 def test_sparse_inputs_in_bounded_memory(kind, limit_mb, expected):
     import subprocess
-    run = subprocess.run([sys.executable, "-c", BOUNDED_CHILD, str(limit_mb), kind],
-                         capture_output=True, text=True, timeout=300)
+
+    run = subprocess.run(
+        [sys.executable, "-c", BOUNDED_CHILD, str(limit_mb), kind],
+        capture_output=True,
+        text=True,
+        timeout=300,
+    )
     assert run.returncode == 0, run.stderr[-2000:]
     assert run.stdout.split() == expected.split()

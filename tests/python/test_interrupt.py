@@ -2,6 +2,7 @@
 released or held: each case runs in a child process that the test interrupts three times while
 the computation runs; the child must then be usable, hold no memory of the abandoned runs and,
 for rendering, draw the same document as an uninterrupted lattice."""
+
 import queue
 import signal
 import subprocess
@@ -38,7 +39,8 @@ def in_use_mb():
         return None
     class Info(ctypes.Structure):
         _fields_ = [(n, ctypes.c_size_t) for n in
-                    "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks keepcost".split()]
+                    ("arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks "
+                     "keepcost").split()]
     info.restype = Info
     m = info()
     return (m.uordblks + m.hblkhd) / 2**20
@@ -140,8 +142,12 @@ class Child:
     """A child process whose output lines are read with a deadline."""
 
     def __init__(self, script, *args):
-        self.process = subprocess.Popen([sys.executable, "-c", script, *args],
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.process = subprocess.Popen(
+            [sys.executable, "-c", script, *args],
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+            text=True,
+        )
         self.lines = queue.Queue()
         threading.Thread(target=self._read, daemon=True).start()
 
@@ -162,10 +168,27 @@ class Child:
         return self.process.returncode, self.process.stderr.read()
 
 
-@pytest.mark.parametrize("kind", ["compute_concepts", "compute_lattice", "compute_implications",
-                                  "concepts", "render", "parse_fimi", "parse_xml", "iceberg",
-                                  "count_concepts", "tools_covers", "stability", "read_cex",
-                                  "read_slf", "association_rules", "write_cex", "labelled"])
+@pytest.mark.parametrize(
+    "kind",
+    [
+        "compute_concepts",
+        "compute_lattice",
+        "compute_implications",
+        "concepts",
+        "render",
+        "parse_fimi",
+        "parse_xml",
+        "iceberg",
+        "count_concepts",
+        "tools_covers",
+        "stability",
+        "read_cex",
+        "read_slf",
+        "association_rules",
+        "write_cex",
+        "labelled",
+    ],
+)
 def test_sigint_stops_long_calls_promptly(kind):
     child = Child(CHILD, kind, str(ATTEMPTS))
     try:
@@ -199,7 +222,9 @@ def test_sigint_stops_long_calls_promptly(kind):
 def test_calls_from_other_threads_run_to_the_end():
     # SIGINT reaches the main thread, waiting for the worker; the worker's call is not polled
     # and finishes with the whole lattice.
-    script = CHILD.split("kind = sys.argv[1]")[0] + r"""
+    script = (
+        CHILD.split("kind = sys.argv[1]")[0]
+        + r"""
 import threading
 big = quorlan.parse_context(boolean_cxt(22))
 out = []
@@ -217,10 +242,11 @@ except KeyboardInterrupt:
 done.wait()
 print(out)
 """
+    )
     child = Child(script)
     assert child.next_line(timeout=60) == ["ready"]
     time.sleep(0.3)
     child.process.send_signal(signal.SIGINT)
     assert child.next_line(timeout=60) == ["main", "interrupted"]
-    assert child.next_line(timeout=120) == [str([2 ** 22])]
+    assert child.next_line(timeout=120) == [str([2**22])]
     assert child.finish()[0] == 0

@@ -3,17 +3,23 @@ import sys
 import textwrap
 
 import pytest
+from conftest import cxt
 
 import quorlan
-from conftest import cxt
 
 TWO_BY_TWO = cxt(["o1", "o2"], ["a", "b"], ["X.", ".X"])
 
 
 def test_exports_in_creation_order():
     assert quorlan.__all__ == [
-        "Context", "Lattice", "parse_context", "supported_algorithms", "compute_concepts",
-        "compute_lattice", "compute_implications", "__version__",
+        "Context",
+        "Lattice",
+        "parse_context",
+        "supported_algorithms",
+        "compute_concepts",
+        "compute_lattice",
+        "compute_implications",
+        "__version__",
     ]
     assert quorlan.__version__ == "0.2.0"
     assert quorlan.__doc__ == ""
@@ -22,20 +28,38 @@ def test_exports_in_creation_order():
         assert getattr(quorlan, name).__name__ == name
 
 
-@pytest.mark.parametrize("func, signature, doc", [
-    ("parse_context", "(bytes, filename=...)", "Parses raw bytes into a `Context`."),
-    ("supported_algorithms", "()",
-     "Returns the list of algorithm names accepted by `compute_concepts`."),
-    ("compute_implications", "(ctx)", "Computes the Duquenne-Guigues canonical implication base."),
-    ("compute_concepts", '(ctx, algorithm="next-closure")',
-     "Computes the concept lattice and returns concepts as a list of dicts.\n\nEach dict has keys "
-     "`extent` (list of object names) and `intent`\n(list of attribute names). For "
-     "notebook-friendly rendering, see\n`compute_lattice`."),
-    ("compute_lattice", '(ctx, algorithm="next-closure")',
-     "Computes the concept lattice and returns a `Lattice` object.\n\nThe returned object renders "
-     "as SVG in Jupyter (via `_repr_svg_`).\nUse `.concepts()` to get the same dict-list as "
-     "`compute_concepts`."),
-])
+@pytest.mark.parametrize(
+    "func, signature, doc",
+    [
+        ("parse_context", "(bytes, filename=...)", "Parses raw bytes into a `Context`."),
+        (
+            "supported_algorithms",
+            "()",
+            "Returns the list of algorithm names accepted by `compute_concepts`.",
+        ),
+        (
+            "compute_implications",
+            "(ctx)",
+            "Computes the Duquenne-Guigues canonical implication base.",
+        ),
+        (
+            "compute_concepts",
+            '(ctx, algorithm="next-closure")',
+            "Computes the concept lattice and returns concepts as a list of dicts.\n\n"
+            "Each dict has keys "
+            "`extent` (list of object names) and `intent`\n(list of attribute names). For "
+            "notebook-friendly rendering, see\n`compute_lattice`.",
+        ),
+        (
+            "compute_lattice",
+            '(ctx, algorithm="next-closure")',
+            "Computes the concept lattice and returns a `Lattice` object.\n\n"
+            "The returned object renders "
+            "as SVG in Jupyter (via `_repr_svg_`).\nUse `.concepts()` to get the same dict-list as "
+            "`compute_concepts`.",
+        ),
+    ],
+)
 def test_function_signatures_and_docs(func, signature, doc):
     f = getattr(quorlan, func)
     assert f.__text_signature__ == signature
@@ -43,7 +67,9 @@ def test_function_signatures_and_docs(func, signature, doc):
 
 
 def test_context_class():
-    ctx = quorlan.parse_context(cxt(["a", "b", "c", "d"], ["x", "y", "z"], ["X..", ".X.", "..X", "XXX"]))
+    ctx = quorlan.parse_context(
+        cxt(["a", "b", "c", "d"], ["x", "y", "z"], ["X..", ".X.", "..X", "XXX"])
+    )
     assert repr(ctx) == "Context(objects=4, attributes=3)"
     assert (ctx.n_objects, ctx.n_attributes) == (4, 3)
     assert quorlan.Context.__doc__ == "Wraps a parsed `Context` so Python can hold it across calls."
@@ -59,6 +85,7 @@ def test_context_class():
     with pytest.raises(TypeError, match="^No constructor defined for Context$"):
         quorlan.Context()
     with pytest.raises(TypeError):
+
         class Sub(quorlan.Context):
             pass
 
@@ -69,31 +96,67 @@ def test_context_without_objects():
 
 
 BINDING_ERRORS = [
-    (lambda: quorlan.parse_context(), TypeError,
-     "parse_context() missing 1 required positional argument: 'bytes'"),
-    (lambda: quorlan.parse_context(data=b"B"), TypeError,
-     "parse_context() got an unexpected keyword argument 'data'"),
-    (lambda: quorlan.parse_context(b"B", "a.cxt", "x"), TypeError,
-     "parse_context() takes from 1 to 2 positional arguments but 3 were given"),
-    (lambda: quorlan.parse_context(b"B", bytes=b"B"), TypeError,
-     "parse_context() got multiple values for argument 'bytes'"),
-    (lambda: quorlan.parse_context(bytearray(b"B")), TypeError,
-     "argument 'bytes': 'bytearray' object cannot be converted to 'PyBytes'"),
-    (lambda: quorlan.parse_context(memoryview(b"B")), TypeError,
-     "argument 'bytes': 'memoryview' object cannot be converted to 'PyBytes'"),
-    (lambda: quorlan.parse_context("B"), TypeError,
-     "argument 'bytes': 'str' object cannot be converted to 'PyBytes'"),
-    (lambda: quorlan.parse_context(b"B", None), TypeError,
-     "argument 'filename': 'NoneType' object cannot be converted to 'PyString'"),
-    (lambda: quorlan.compute_implications(), TypeError,
-     "compute_implications() missing 1 required positional argument: 'ctx'"),
-    (lambda: quorlan.compute_implications(1, 2), TypeError,
-     "compute_implications() takes 1 positional argument but 2 were given"),
-    (lambda: quorlan.compute_concepts("x"), TypeError,
-     "argument 'ctx': 'str' object cannot be converted to 'Context'"),
+    (
+        lambda: quorlan.parse_context(),
+        TypeError,
+        "parse_context() missing 1 required positional argument: 'bytes'",
+    ),
+    (
+        lambda: quorlan.parse_context(data=b"B"),
+        TypeError,
+        "parse_context() got an unexpected keyword argument 'data'",
+    ),
+    (
+        lambda: quorlan.parse_context(b"B", "a.cxt", "x"),
+        TypeError,
+        "parse_context() takes from 1 to 2 positional arguments but 3 were given",
+    ),
+    (
+        lambda: quorlan.parse_context(b"B", bytes=b"B"),
+        TypeError,
+        "parse_context() got multiple values for argument 'bytes'",
+    ),
+    (
+        lambda: quorlan.parse_context(bytearray(b"B")),
+        TypeError,
+        "argument 'bytes': 'bytearray' object cannot be converted to 'PyBytes'",
+    ),
+    (
+        lambda: quorlan.parse_context(memoryview(b"B")),
+        TypeError,
+        "argument 'bytes': 'memoryview' object cannot be converted to 'PyBytes'",
+    ),
+    (
+        lambda: quorlan.parse_context("B"),
+        TypeError,
+        "argument 'bytes': 'str' object cannot be converted to 'PyBytes'",
+    ),
+    (
+        lambda: quorlan.parse_context(b"B", None),
+        TypeError,
+        "argument 'filename': 'NoneType' object cannot be converted to 'PyString'",
+    ),
+    (
+        lambda: quorlan.compute_implications(),
+        TypeError,
+        "compute_implications() missing 1 required positional argument: 'ctx'",
+    ),
+    (
+        lambda: quorlan.compute_implications(1, 2),
+        TypeError,
+        "compute_implications() takes 1 positional argument but 2 were given",
+    ),
+    (
+        lambda: quorlan.compute_concepts("x"),
+        TypeError,
+        "argument 'ctx': 'str' object cannot be converted to 'Context'",
+    ),
     (lambda: quorlan.supported_algorithms(1), TypeError, None),
-    (lambda: quorlan.parse_context(b""), ValueError,
-     "parse error: parse error in cxt: input is empty"),
+    (
+        lambda: quorlan.parse_context(b""),
+        ValueError,
+        "parse error: parse error in cxt: input is empty",
+    ),
 ]
 
 
@@ -110,7 +173,10 @@ def test_keywords_and_default_filename():
     by_kw = quorlan.parse_context(filename="x.cxt", bytes=TWO_BY_TWO)
     assert repr(by_kw) == "Context(objects=2, attributes=2)"
     # Without a name the input is read as cxt, even when it is JSON.
-    with pytest.raises(ValueError, match=r'^parse error: parse error in cxt: expected format header "B", got "\{\}"$'):
+    with pytest.raises(
+        ValueError,
+        match=r'^parse error: parse error in cxt: expected format header "B", got "\{\}"$',
+    ):
         quorlan.parse_context(b"{}")
 
 

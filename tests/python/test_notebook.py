@@ -5,9 +5,9 @@ import shutil
 import subprocess
 
 import pytest
+from conftest import executed_notebook
 
 import quorlan
-from conftest import executed_notebook
 
 EXAMPLES = pathlib.Path(__file__).resolve().parent.parent.parent / "examples"
 
@@ -22,8 +22,13 @@ def test_quickstart_notebook_shows_the_lattice():
     printed = "".join(o.get("text", "") for o in nb.cells[2].outputs)
     assert "square" in printed
     # The cell that presses the interrupt button half a second into a long computation.
-    stopped = [o.get("text", "") for c in nb.cells if c.cell_type == "code" for o in c.outputs
-               if "stopped after" in o.get("text", "")]
+    stopped = [
+        o.get("text", "")
+        for c in nb.cells
+        if c.cell_type == "code"
+        for o in c.outputs
+        if "stopped after" in o.get("text", "")
+    ]
     assert len(stopped) == 1
     assert 0.4 <= float(stopped[0].split()[2]) < 1.5, stopped
 
@@ -45,24 +50,40 @@ def test_html_fragment_drawn_by_a_browser(tmp_path):
     page = tmp_path / "page.html"
     page.write_text(
         "<!DOCTYPE html><html><head><meta charset='utf-8'><style>body{margin:0;background:#ffeecc}"
-        "svg{display:block}</style></head><body>" + lattice._repr_html_() +
-        "<script>const r=document.querySelector('svg').getBoundingClientRect();"
-        "document.title=JSON.stringify([r.left,r.top]);</script></body></html>", encoding="utf-8")
-    flags = ["--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
-             "--force-device-scale-factor=1", "--window-size=1400,1000"]
-    dom = subprocess.run([browser, *flags, "--dump-dom", page.as_uri()], capture_output=True,
-                         text=True, timeout=120).stdout
+        "svg{display:block}</style></head><body>"
+        + lattice._repr_html_()
+        + "<script>const r=document.querySelector('svg').getBoundingClientRect();"
+        "document.title=JSON.stringify([r.left,r.top]);</script></body></html>",
+        encoding="utf-8",
+    )
+    flags = [
+        "--headless",
+        "--no-sandbox",
+        "--disable-gpu",
+        "--hide-scrollbars",
+        "--force-device-scale-factor=1",
+        "--window-size=1400,1000",
+    ]
+    dom = subprocess.run(
+        [browser, *flags, "--dump-dom", page.as_uri()], capture_output=True, text=True, timeout=120
+    ).stdout
     left, top = json.loads(re.search(r"<title>(.*?)</title>", dom).group(1))
     shot = tmp_path / "shot.png"
-    subprocess.run([browser, *flags, f"--screenshot={shot}", page.as_uri()], capture_output=True,
-                   timeout=120)
+    subprocess.run(
+        [browser, *flags, f"--screenshot={shot}", page.as_uri()], capture_output=True, timeout=120
+    )
     img = image.open(shot).convert("RGB")
 
     def drawn_near(x, y):
-        return any(img.getpixel((round(left + x) + dx, round(top + y) + dy)) != background
-                   for dx in (-1, 0, 1) for dy in (-1, 0, 1))
+        return any(
+            img.getpixel((round(left + x) + dx, round(top + y) + dy)) != background
+            for dx in (-1, 0, 1)
+            for dy in (-1, 0, 1)
+        )
 
-    circles = [(float(a), float(b)) for a, b in re.findall(r'<circle cx="([\d.]+)" cy="([\d.]+)"', svg)]
+    circles = [
+        (float(a), float(b)) for a, b in re.findall(r'<circle cx="([\d.]+)" cy="([\d.]+)"', svg)
+    ]
     lines = re.findall(r'<line x1="([\d.]+)" y1="([\d.]+)" x2="([\d.]+)" y2="([\d.]+)"', svg)
     assert len(circles) == lattice.n_concepts and lines
     assert img.getpixel((2, 2)) == background

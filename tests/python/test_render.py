@@ -1,13 +1,15 @@
 import pathlib
 
 import pytest
-
-import quorlan
 from conftest import cxt
 
+import quorlan
+
 GOLDEN = pathlib.Path(__file__).resolve().parent.parent / "data" / "golden"
-PREFIX = ('<div class="quorlan-lattice"><div style="color:#666;font-size:0.85em;'
-          'margin-bottom:0.25em;">Lattice \u2014 ')
+PREFIX = (
+    '<div class="quorlan-lattice"><div style="color:#666;font-size:0.85em;'
+    'margin-bottom:0.25em;">Lattice \u2014 '
+)
 
 
 def lattice(objects, attributes, rows, algorithm="next-closure"):
@@ -16,25 +18,33 @@ def lattice(objects, attributes, rows, algorithm="next-closure"):
 
 def test_lattice_class_surface():
     L = quorlan.Lattice
-    assert L.__doc__ == ("Wraps a `Lattice` so Python can render it.\n\nCarries the originating "
-                         "context alongside the lattice so attribute\nand object names can be "
-                         "projected into the rendered output and dict\nviews.")
+    assert L.__doc__ == (
+        "Wraps a `Lattice` so Python can render it.\n\nCarries the originating "
+        "context alongside the lattice so attribute\nand object names can be "
+        "projected into the rendered output and dict\nviews."
+    )
     assert (L.__module__, L.__qualname__, L.__bases__) == ("quorlan", "Lattice", (object,))
     assert L.n_concepts.__doc__ == "Number of concepts in the lattice."
     for name in ("concepts", "_repr_svg_", "_repr_html_", "svg"):
         assert getattr(L, name).__text_signature__ == "($self)"
-    assert L.svg.__doc__ == ("Renders the lattice as SVG and returns the string.\n\nEquivalent to "
-                             "`_repr_svg_` but callable explicitly. Useful for\nscripts that want "
-                             "to save the SVG to disk.")
-    assert L._repr_svg_.__doc__ == ("Jupyter SVG renderer. Called automatically when this object "
-                                    "is\nthe last expression in a notebook cell.")
+    assert L.svg.__doc__ == (
+        "Renders the lattice as SVG and returns the string.\n\nEquivalent to "
+        "`_repr_svg_` but callable explicitly. Useful for\nscripts that want "
+        "to save the SVG to disk."
+    )
+    assert L._repr_svg_.__doc__ == (
+        "Jupyter SVG renderer. Called automatically when this object "
+        "is\nthe last expression in a notebook cell."
+    )
     assert L._repr_html_.__doc__ == "Jupyter HTML renderer. SVG inside a captioned div."
     assert L.concepts.__doc__ == "Returns the lattice's concepts as a list of dicts."
     with pytest.raises(TypeError, match="^No constructor defined for Lattice$"):
         L()
     with pytest.raises(TypeError):
+
         class Sub(L):
             pass
+
     lat = lattice(["o1", "o2"], ["a", "b"], ["X.", ".X"])
     with pytest.raises(AttributeError):
         lat.n_concepts = 2

@@ -1,22 +1,26 @@
 """Results of the computation functions against the plain reference conversion, and their
 ownership: one str per name per call, nothing shared between calls, no references left over."""
+
 import gc
 import json
 import sys
 
-from hypothesis import given, settings, strategies as st
-
-import quorlan
 import reference
 from conftest import contexts
+from hypothesis import given, settings
+from hypothesis import strategies as st
+
+import quorlan
 
 # Names drawn from a small pool so that they repeat; empty and non-ASCII ones included.
 NAMES = st.sampled_from(["", "a", "a", "b", "é", "中文", "🍄 cap", " x ", "a"])
 
 
 def parse(objects, attributes, rows):
-    doc = {"quorlan_version": "0.2.0",
-           "context": {"objects": objects, "attributes": attributes, "incidence": rows}}
+    doc = {
+        "quorlan_version": "0.2.0",
+        "context": {"objects": objects, "attributes": attributes, "incidence": rows},
+    }
     return quorlan.parse_context(json.dumps(doc).encode(), "c.json")
 
 
@@ -31,8 +35,11 @@ def test_results_equal_the_reference_procedures(parts):
     every_subset_closed = reference.brute_force(*parts)
     assert reference.as_sorted(lectic) == every_subset_closed
     assert reference.as_sorted(depth_first) == every_subset_closed
-    for algorithm, expected in [("next-closure", lectic), ("fcbo", depth_first),
-                                ("in-close-5", depth_first)]:
+    for algorithm, expected in [
+        ("next-closure", lectic),
+        ("fcbo", depth_first),
+        ("in-close-5", depth_first),
+    ]:
         assert quorlan.compute_concepts(ctx, algorithm) == expected, algorithm
         assert quorlan.compute_lattice(ctx, algorithm).concepts() == expected, algorithm
     assert quorlan.compute_concepts(ctx) == lectic
@@ -67,7 +74,8 @@ def test_mutating_a_result_leaves_others_alone():
     imps[0]["conclusion"].clear()
     imps[0]["support"] = -1
     assert quorlan.compute_implications(parse(["o"], ["a", "b"], [[True, False]])) == [
-        {"premise": [], "conclusion": ["a"], "support": 1, "confidence": 1.0}]
+        {"premise": [], "conclusion": ["a"], "support": 1, "confidence": 1.0}
+    ]
 
 
 def test_lattice_shares_the_record_and_outlives_the_context():
@@ -82,17 +90,23 @@ def test_lattice_shares_the_record_and_outlives_the_context():
 
 
 def test_name_references_return_to_their_baseline():
-    ctx = parse(["o%d" % i for i in range(30)], ["two", "three", "six"],
-                [[i % 2 == 0, i % 3 == 0, i % 6 == 0] for i in range(30)])
-    for call in (lambda: quorlan.compute_concepts(ctx, "fcbo"),
-                 lambda: quorlan.compute_lattice(ctx).concepts(),
-                 lambda: quorlan.compute_implications(ctx)):
+    ctx = parse(
+        ["o%d" % i for i in range(30)],
+        ["two", "three", "six"],
+        [[i % 2 == 0, i % 3 == 0, i % 6 == 0] for i in range(30)],
+    )
+    for call in (
+        lambda: quorlan.compute_concepts(ctx, "fcbo"),
+        lambda: quorlan.compute_lattice(ctx).concepts(),
+        lambda: quorlan.compute_implications(ctx),
+    ):
         for _ in range(2000):
             result = call()
             key = "extent" if "extent" in result[0] else "conclusion"
             name = next(x for d in result for x in d[key])
-            uses = sum(1 for d in result for v in d.values() if isinstance(v, list)
-                       for x in v if x is name)
+            uses = sum(
+                1 for d in result for v in d.values() if isinstance(v, list) for x in v if x is name
+            )
             # The result's uses, this variable and getrefcount's argument: nothing else holds it.
             assert sys.getrefcount(name) == uses + 2
             del result

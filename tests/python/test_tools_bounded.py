@@ -2,6 +2,7 @@
 (order included, every algorithm), counts their lengths, stability a brute force over the
 extent's subsets, the Δ-measure and the Luxenburger rules their definitions; thresholds refused
 with their names; an iceberg is a Lattice like any other."""
+
 import itertools
 import json
 import math
@@ -16,15 +17,21 @@ import quorlan_tools as qt
 import quorlan_view
 
 ALGORITHMS = ["next-closure", "in-close-5", "fcbo"]
-ROWS = st.integers(1, 7).flatmap(lambda m: st.lists(
-    st.lists(st.booleans(), min_size=m, max_size=m), min_size=1, max_size=9))
+ROWS = st.integers(1, 7).flatmap(
+    lambda m: st.lists(st.lists(st.booleans(), min_size=m, max_size=m), min_size=1, max_size=9)
+)
 
 
 def context_of(rows):
     m = len(rows[0])
-    document = {"quorlan_version": "0.2.0", "context": {
-        "objects": [f"g{i}" for i in range(len(rows))],
-        "attributes": [f"m{j}" for j in range(m)], "incidence": rows}}
+    document = {
+        "quorlan_version": "0.2.0",
+        "context": {
+            "objects": [f"g{i}" for i in range(len(rows))],
+            "attributes": [f"m{j}" for j in range(m)],
+            "incidence": rows,
+        },
+    }
     return quorlan.parse_context(json.dumps(document).encode(), "c.json")
 
 
@@ -44,8 +51,9 @@ def test_iceberg_is_the_filtered_list(rows, algorithm, data):
     whole = quorlan.compute_lattice(ctx, algorithm)
     where = [i for i, c in enumerate(everything) if len(c["extent"]) >= count]
     kept = {w: k for k, w in enumerate(where)}
-    assert qt.covers(lat).tolist() == [[kept[a], kept[b]] for a, b in qt.covers(whole).tolist()
-                                       if a in kept and b in kept]
+    assert qt.covers(lat).tolist() == [
+        [kept[a], kept[b]] for a, b in qt.covers(whole).tolist() if a in kept and b in kept
+    ]
     assert lat.svg().count("<circle") == len(expected)
 
 
@@ -85,10 +93,12 @@ def test_measures_by_their_definitions(rows):
     sizes = [len(c["extent"]) for c in concepts]
     assert qt.support(lat).tolist() == [s / len(rows) for s in sizes]
     assert qt.stability(lat).tolist() == pytest.approx(
-        [brute_stability(c, rows) for c in concepts], abs=1e-12)
+        [brute_stability(c, rows) for c in concepts], abs=1e-12
+    )
     lower = {i: [a for a, b in qt.covers(lat).tolist() if b == i] for i in range(len(concepts))}
     assert qt.delta_stability(lat).tolist() == [
-        sizes[i] - max((sizes[d] for d in lower[i]), default=0) for i in range(len(concepts))]
+        sizes[i] - max((sizes[d] for d in lower[i]), default=0) for i in range(len(concepts))
+    ]
 
 
 @settings(max_examples=60, deadline=None)
@@ -101,9 +111,14 @@ def test_rules_are_the_luxenburger_base(rows, threshold):
         a, b = len(concepts[lower]["extent"]), len(concepts[upper]["extent"])
         confidence = a / b if b else 1.0
         if confidence >= threshold:
-            expected.append({"premise": concepts[upper]["intent"],
-                             "conclusion": concepts[lower]["intent"], "support": a,
-                             "confidence": confidence})
+            expected.append(
+                {
+                    "premise": concepts[upper]["intent"],
+                    "conclusion": concepts[lower]["intent"],
+                    "support": a,
+                    "confidence": confidence,
+                }
+            )
     assert qt.association_rules(lat, threshold) == expected
 
 
@@ -112,8 +127,10 @@ def test_max_concepts_stops_early():
     ctx = context_of(rows)
     n = qt.count_concepts(ctx)
     assert qt.iceberg(ctx, 0, max_concepts=n).n_concepts == n
-    with pytest.raises(ValueError, match=f"more than max_concepts={n - 1} concepts: the search "
-                                         f"stopped after finding {n}"):
+    with pytest.raises(
+        ValueError,
+        match=f"more than max_concepts={n - 1} concepts: the search stopped after finding {n}",
+    ):
         qt.iceberg(ctx, 0, max_concepts=n - 1)
 
 
@@ -127,26 +144,42 @@ def small():
     return CTX
 
 
-@pytest.mark.parametrize("call, error, message", [
-    (lambda c: qt.iceberg(c, -1), ValueError, r"min_support must be a count from 0 to 3"),
-    (lambda c: qt.iceberg(c, 4), ValueError, r"min_support must be a count from 0 to 3.*got 4"),
-    (lambda c: qt.iceberg(c, 1.5), ValueError, r"min_support must be a fraction in \(0, 1\]"),
-    (lambda c: qt.iceberg(c, 0.0), ValueError, r"min_support must be a fraction"),
-    (lambda c: qt.iceberg(c, float("nan")), ValueError, r"got nan"),
-    (lambda c: qt.iceberg(c, True), TypeError, "min_support must be an int or a float, not bool"),
-    (lambda c: qt.iceberg(c, "1"), TypeError, "not str"),
-    (lambda c: qt.iceberg(c, 2 ** 64), ValueError, "min_support must be a count"),
-    (lambda c: qt.iceberg(c, 1, "lcm"), ValueError, "unknown algorithm"),
-    (lambda c: qt.iceberg(c, 1, max_concepts=-1), ValueError, "max_concepts must be 0 or more"),
-    (lambda c: qt.iceberg(c, 1, max_concepts=1.0), TypeError, "max_concepts must be an int"),
-    (lambda c: qt.count_concepts(c, -0.5), ValueError, "min_support"),
-    (lambda c: qt.iceberg(quorlan.compute_lattice(c), 1), TypeError,
-     "ctx must be a quorlan.Context, not Lattice"),
-    (lambda c: qt.association_rules(quorlan.compute_lattice(c), 1.5), ValueError,
-     "min_confidence must be from 0.0 to 1.0"),
-    (lambda c: qt.association_rules(quorlan.compute_lattice(c), None), TypeError,
-     "min_confidence must be a float"),
-])
+@pytest.mark.parametrize(
+    "call, error, message",
+    [
+        (lambda c: qt.iceberg(c, -1), ValueError, r"min_support must be a count from 0 to 3"),
+        (lambda c: qt.iceberg(c, 4), ValueError, r"min_support must be a count from 0 to 3.*got 4"),
+        (lambda c: qt.iceberg(c, 1.5), ValueError, r"min_support must be a fraction in \(0, 1\]"),
+        (lambda c: qt.iceberg(c, 0.0), ValueError, r"min_support must be a fraction"),
+        (lambda c: qt.iceberg(c, float("nan")), ValueError, r"got nan"),
+        (
+            lambda c: qt.iceberg(c, True),
+            TypeError,
+            "min_support must be an int or a float, not bool",
+        ),
+        (lambda c: qt.iceberg(c, "1"), TypeError, "not str"),
+        (lambda c: qt.iceberg(c, 2**64), ValueError, "min_support must be a count"),
+        (lambda c: qt.iceberg(c, 1, "lcm"), ValueError, "unknown algorithm"),
+        (lambda c: qt.iceberg(c, 1, max_concepts=-1), ValueError, "max_concepts must be 0 or more"),
+        (lambda c: qt.iceberg(c, 1, max_concepts=1.0), TypeError, "max_concepts must be an int"),
+        (lambda c: qt.count_concepts(c, -0.5), ValueError, "min_support"),
+        (
+            lambda c: qt.iceberg(quorlan.compute_lattice(c), 1),
+            TypeError,
+            "ctx must be a quorlan.Context, not Lattice",
+        ),
+        (
+            lambda c: qt.association_rules(quorlan.compute_lattice(c), 1.5),
+            ValueError,
+            "min_confidence must be from 0.0 to 1.0",
+        ),
+        (
+            lambda c: qt.association_rules(quorlan.compute_lattice(c), None),
+            TypeError,
+            "min_confidence must be a float",
+        ),
+    ],
+)
 def test_thresholds_are_refused_by_name(call, error, message):
     with pytest.raises(error, match=message):
         call(small())
@@ -161,13 +194,16 @@ def test_fractions_round_up():
 def test_progress_is_reported_and_can_stop_the_search(capsys, monkeypatch):
     import random as r
     import sys
+
     rng = r.Random(5)
     rows = [[rng.random() < 0.3 for _ in range(70)] for _ in range(500)]  # 1.2 M, a few tenths
     ctx = context_of(rows)
     seen = []
     total = qt.count_concepts(ctx, progress=lambda found, share: seen.append((found, share)))
     assert len(seen) > 1 and seen[-1] == (total, 1.0)
-    assert all(0.0 <= s <= 1.0 for _, s in seen) and [f for f, _ in seen] == sorted(f for f, _ in seen)
+    assert all(0.0 <= s <= 1.0 for _, s in seen) and [f for f, _ in seen] == sorted(
+        f for f, _ in seen
+    )
     monkeypatch.setitem(sys.modules, "tqdm.auto", None)  # the plain line without tqdm
     assert qt.iceberg(ctx, 0.2, progress=True).n_concepts == qt.count_concepts(ctx, 0.2)
     assert "concepts, 100% of the first level" in capsys.readouterr().err
@@ -175,6 +211,7 @@ def test_progress_is_reported_and_can_stop_the_search(capsys, monkeypatch):
     def stop(found, share):
         if share < 1.0:
             raise RuntimeError("enough")
+
     with pytest.raises(RuntimeError, match="enough"):
         qt.count_concepts(ctx, progress=stop)
     with pytest.raises(TypeError, match="progress must be a bool or a callable"):

@@ -2,6 +2,7 @@
 of any dtype and shape, names that look like markup, files cut or corrupted at every byte. Each
 ends in the right result or a TypeError or ValueError that names the argument, in a message of
 bounded length."""
+
 import io
 import math
 import random
@@ -10,13 +11,13 @@ import xml.etree.ElementTree as ET
 
 import numpy as np
 import pytest
+from conftest import DATA
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
 import quorlan
 import quorlan_tools as qt
 import quorlan_view
-from conftest import DATA
 
 BIG = 2**64
 MESSAGE_LIMIT = 400
@@ -55,7 +56,10 @@ EDGES = [
     (lambda: qt.count_concepts(CTX, 4), 1),
     (lambda: qt.count_concepts(CTX, math.nan), (ValueError, "min_support must be a fraction")),
     (lambda: qt.up_set(LAT, N - 1).tolist(), list(range(N))),
-    (lambda: qt.up_set(LAT, N), (ValueError, f"i must be the index of a concept, from 0 to {N - 1}")),
+    (
+        lambda: qt.up_set(LAT, N),
+        (ValueError, f"i must be the index of a concept, from 0 to {N - 1}"),
+    ),
     (lambda: qt.up_set(LAT, -1), (ValueError, "i must be the index of a concept")),
     (lambda: qt.up_set(LAT, BIG), (ValueError, "i must be the index of a concept")),
     (lambda: qt.up_set(LAT, 1.0), (TypeError, "i must be an int, not float")),
@@ -86,7 +90,10 @@ EDGES = [
     (lambda: qt.concept_of(LAT, intent=["z" * 10**6]), (ValueError, "intent: the context has no")),
     (lambda: qt.concept_of(LAT, extent=["z" * 10**6]), (ValueError, "extent: the context has no")),
     (lambda: qt.read(io.BytesIO(b""), format="y" * 10**6), (ValueError, "format must be one of")),
-    (lambda: qt.write(CTX, io.BytesIO(), format="y" * 10**6), (ValueError, "format must be one of")),
+    (
+        lambda: qt.write(CTX, io.BytesIO(), format="y" * 10**6),
+        (ValueError, "format must be one of"),
+    ),
     (lambda: qt.read(12), (TypeError, "source must be a path or a binary file object")),
 ]
 
@@ -108,7 +115,7 @@ def test_arrays_of_every_shape_and_layout():
         (np.zeros((0, 0), dtype=bool), (0, 0)),
         (np.zeros((1, 100_000), dtype=np.uint8), (1, 100_000)),
         (np.ones((100_000, 1), dtype=np.int64), (100_000, 1)),
-        (np.eye(6, dtype=bool)[::2, 1::2], (3, 3)),   # not contiguous
+        (np.eye(6, dtype=bool)[::2, 1::2], (3, 3)),  # not contiguous
         (np.asfortranarray(np.eye(4, dtype=np.int16)), (4, 4)),
         (np.array([[1.0, 0.0], [0.0, 1.0]], dtype=np.float32), (2, 2)),
     ]
@@ -135,8 +142,10 @@ def test_dataframes_of_every_kind():
         (pd.DataFrame({"d": pd.to_datetime(["2020-01-01"])}), "column 'd' has dtype datetime64"),
         (pd.DataFrame({"f": [0.5]}), "column 'f' has dtype float64"),
         (pd.DataFrame({"s": ["yes"]}), "column 's' has dtype"),
-        (pd.DataFrame({"b": pd.array([True, None], "boolean")}, index=["p", "q"]),
-         "column 'b' has a missing value in row 'q'"),
+        (
+            pd.DataFrame({"b": pd.array([True, None], "boolean")}, index=["p", "q"]),
+            "column 'b' has a missing value in row 'q'",
+        ),
         (pd.DataFrame({"z" * 10**5: [0.5]}), "has dtype float64"),
     ]
     for df, words in refused:
@@ -158,9 +167,18 @@ def plain_nominal(pd, values):
 
 
 @settings(max_examples=120, deadline=None)
-@given(st.lists(st.one_of(st.integers(-3, 3), st.sampled_from(["a", "b", "A", ""]),
-                          st.none(), st.sampled_from([1.5, math.nan, 2.0])), max_size=30),
-       st.booleans())
+@given(
+    st.lists(
+        st.one_of(
+            st.integers(-3, 3),
+            st.sampled_from(["a", "b", "A", ""]),
+            st.none(),
+            st.sampled_from([1.5, math.nan, 2.0]),
+        ),
+        max_size=30,
+    ),
+    st.booleans(),
+)
 def test_nominal_scaling_is_the_plain_one(values, categorical):
     pd = pytest.importorskip("pandas")
     series = pd.Series(values, dtype=object)
@@ -180,8 +198,18 @@ def test_a_million_distinct_nominal_values():
     assert (ctx.n_objects, ctx.n_attributes) == (10**6, 999_983)
 
 
-MARKUP = ["</script><script>window.x=1</script>", '<img src=x onerror="alert(2)">', "]]>",
-          "a\"b'c", "x & y", "back\\slash", "{br}", "%#$_^~", "-->", "<!--"]
+MARKUP = [
+    "</script><script>window.x=1</script>",
+    '<img src=x onerror="alert(2)">',
+    "]]>",
+    "a\"b'c",
+    "x & y",
+    "back\\slash",
+    "{br}",
+    "%#$_^~",
+    "-->",
+    "<!--",
+]
 
 
 def test_names_like_markup_stay_text_in_every_document():
@@ -208,8 +236,12 @@ def test_names_like_markup_stay_text_in_every_document():
         assert not re.search(r'(?<!\\)"', label)
     assert dot.count("[label=") == lat.n_concepts
     tikz = view.tikz()
-    body = re.sub(r"\\(textbackslash|textasciicircum|textasciitilde|textless|textgreater|"
-                  r"textbar|ldots)\{\}|\\[{}$&#_%]", "", tikz.split("]\n", 1)[1])
+    body = re.sub(
+        r"\\(textbackslash|textasciicircum|textasciitilde|textless|textgreater|"
+        r"textbar|ldots)\{\}|\\[{}$&#_%]",
+        "",
+        tikz.split("]\n", 1)[1],
+    )
     for label in re.findall(r"\\node\[label\] at \([-\d.]+,[-\d.]+\) \{(.*)\};", body):
         assert not re.search(r"[\\{}$&#_%^~]", label), label
 
@@ -229,7 +261,7 @@ def test_files_cut_or_corrupted_at_every_byte(fmt):
     if data is None:
         pytest.skip(f"no small {fmt} document")
     variants = [data[:k] for k in range(len(data))]
-    variants += [data[:k] + b"\xff" + data[k + 1:] for k in range(0, len(data), 3)]
+    variants += [data[:k] + b"\xff" + data[k + 1 :] for k in range(0, len(data), 3)]
     variants += [data[:k] + b"\x00" + data[k:] for k in range(0, len(data), 5)]
     for v in variants:
         try:
@@ -255,7 +287,7 @@ def plain_oal(text):
         name, colon, rest = line.partition(":")
         objects.append(name.strip())
         row = set()
-        for a in (rest.split(";") if colon else []):
+        for a in rest.split(";") if colon else []:
             a = a.strip()
             if a:
                 if a not in attributes:
@@ -293,8 +325,10 @@ def plain_conexp_csv(text):
 
 
 @settings(max_examples=400, deadline=None)
-@given(st.text(st.sampled_from(list("ab :;\t\r\n") + ["X", "x", "0", "1", "."]), max_size=80),
-       st.sampled_from(["oal", "conexp-csv"]))
+@given(
+    st.text(st.sampled_from(list("ab :;\t\r\n") + ["X", "x", "0", "1", "."]), max_size=80),
+    st.sampled_from(["oal", "conexp-csv"]),
+)
 def test_line_readers_are_their_plain_grammars(text, fmt):
     expected = (plain_oal if fmt == "oal" else plain_conexp_csv)(text)
     try:

@@ -1,6 +1,7 @@
 """quorlan_tools' structure against the definitions, on random contexts: covers, neighbours,
 filters and ideals by extent inclusion, joins and meets, look-ups by closure, the drawing's
 layout against the SVG document, networkx and DOT; arguments refused with their names."""
+
 import json
 import random
 import sys
@@ -9,10 +10,10 @@ import numpy as np
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
+from view_geometry import read_drawing
 
 import quorlan
 import quorlan_tools as qt
-from view_geometry import read_drawing
 
 ALGORITHMS = ["next-closure", "in-close-5", "fcbo"]
 
@@ -21,10 +22,13 @@ def lattice_of(rows, algorithm="fcbo", names=None):
     m = len(rows[0]) if rows else 0
     objects = names[0] if names else [f"g{i}" for i in range(len(rows))]
     attributes = names[1] if names else [f"m{j}" for j in range(m)]
-    document = {"quorlan_version": "0.2.0", "context": {
-        "objects": objects, "attributes": attributes, "incidence": rows}}
+    document = {
+        "quorlan_version": "0.2.0",
+        "context": {"objects": objects, "attributes": attributes, "incidence": rows},
+    }
     return quorlan.compute_lattice(
-        quorlan.parse_context(json.dumps(document).encode(), "c.json"), algorithm)
+        quorlan.parse_context(json.dumps(document).encode(), "c.json"), algorithm
+    )
 
 
 class Order:
@@ -40,17 +44,24 @@ class Order:
         return self.ext[i] <= self.ext[j]
 
     def covers(self):
-        return sorted((i, j) for i in range(self.n) for j in range(self.n)
-                      if i != j and self.below(i, j) and
-                      not any(k not in (i, j) and self.below(i, k) and self.below(k, j)
-                              for k in range(self.n)))
+        return sorted(
+            (i, j)
+            for i in range(self.n)
+            for j in range(self.n)
+            if i != j
+            and self.below(i, j)
+            and not any(
+                k not in (i, j) and self.below(i, k) and self.below(k, j) for k in range(self.n)
+            )
+        )
 
     def by_extent(self, extent):
         return self.ext.index(frozenset(extent))
 
 
-ROWS = st.integers(0, 7).flatmap(lambda m: st.lists(
-    st.lists(st.booleans(), min_size=m, max_size=m), min_size=0, max_size=8))
+ROWS = st.integers(0, 7).flatmap(
+    lambda m: st.lists(st.lists(st.booleans(), min_size=m, max_size=m), min_size=0, max_size=8)
+)
 
 
 @settings(max_examples=80, deadline=None)
@@ -94,15 +105,15 @@ def test_concept_of_is_the_closure(rows, data):
     intent, extent = closure_of(rows, chosen)
     found = qt.concept_of(lat, intent=[f"m{j}" for j in reversed(chosen)])
     assert order.concepts[found]["intent"] == [f"m{j}" for j in intent]
-    objects = data.draw(st.lists(st.integers(0, max(len(rows) - 1, 0)), max_size=3)) \
-        if rows else []
+    objects = data.draw(st.lists(st.integers(0, max(len(rows) - 1, 0)), max_size=3)) if rows else []
     common = [j for j in range(m) if all(rows[g][j] for g in objects)]
     found = qt.concept_of(lat, extent=[f"g{g}" for g in objects])
     assert order.concepts[found]["intent"] == [f"m{j}" for j in common]
 
 
-@pytest.mark.parametrize("seed, n, m, density", [(1, 300, 40, 0.2), (2, 40, 300, 0.1),
-                                                 (3, 500, 25, 0.5)])
+@pytest.mark.parametrize(
+    "seed, n, m, density", [(1, 300, 40, 0.2), (2, 40, 300, 0.1), (3, 500, 25, 0.5)]
+)
 def test_larger_lattices_cover_both_ways(seed, n, m, density):
     # Neighbours from the context agree with the cover relation on lattices of thousands.
     rng = random.Random(seed)
@@ -132,7 +143,7 @@ def test_layout_is_the_drawing():
 
 
 def test_networkx_and_dot():
-    names = (["a\"b", "c\\d", "e\nf"], ["x<y>", "z&w"])
+    names = (['a"b', "c\\d", "e\nf"], ["x<y>", "z&w"])
     lat = lattice_of([[True, False], [True, True], [False, True]], names=names)
     dot = qt.to_dot(lat)
     assert dot.startswith("digraph lattice {") and dot.rstrip().endswith("}")
@@ -161,22 +172,32 @@ def polygons():
     return LAT
 
 
-@pytest.mark.parametrize("call, error, message", [
-    (lambda lat: qt.upper_covers(lat, -1), ValueError, r"i must be the index of a concept, from 0"),
-    (lambda lat: qt.upper_covers(lat, lat.n_concepts), ValueError, r"; got 8$"),
-    (lambda lat: qt.lower_covers(lat, True), TypeError, "i must be an int, not bool"),
-    (lambda lat: qt.up_set(lat, 1.0), TypeError, "i must be an int, not float"),
-    (lambda lat: qt.down_set(lat, 2 ** 64), ValueError, "i must be the index of a concept"),
-    (lambda lat: qt.join(lat, 0, None), TypeError, "j must be an int, not NoneType"),
-    (lambda lat: qt.meet(lat, "0", 1), TypeError, "i must be an int, not str"),
-    (lambda lat: qt.covers(lat.concepts()), TypeError, "lat must be a quorlan.Lattice"),
-    (lambda lat: qt.concept_of(lat), TypeError, "either intent or extent"),
-    (lambda lat: qt.concept_of(lat, intent="m0"), TypeError, "intent must be a list of names"),
-    (lambda lat: qt.concept_of(lat, intent=[0]), TypeError, "intent must hold str names"),
-    (lambda lat: qt.concept_of(lat, intent=["nope"]), ValueError,
-     "intent: the context has no attribute named 'nope'"),
-    (lambda lat: qt.concept_of(lat, extent=["m0"]), ValueError, "no object named 'm0'"),
-])
+@pytest.mark.parametrize(
+    "call, error, message",
+    [
+        (
+            lambda lat: qt.upper_covers(lat, -1),
+            ValueError,
+            r"i must be the index of a concept, from 0",
+        ),
+        (lambda lat: qt.upper_covers(lat, lat.n_concepts), ValueError, r"; got 8$"),
+        (lambda lat: qt.lower_covers(lat, True), TypeError, "i must be an int, not bool"),
+        (lambda lat: qt.up_set(lat, 1.0), TypeError, "i must be an int, not float"),
+        (lambda lat: qt.down_set(lat, 2**64), ValueError, "i must be the index of a concept"),
+        (lambda lat: qt.join(lat, 0, None), TypeError, "j must be an int, not NoneType"),
+        (lambda lat: qt.meet(lat, "0", 1), TypeError, "i must be an int, not str"),
+        (lambda lat: qt.covers(lat.concepts()), TypeError, "lat must be a quorlan.Lattice"),
+        (lambda lat: qt.concept_of(lat), TypeError, "either intent or extent"),
+        (lambda lat: qt.concept_of(lat, intent="m0"), TypeError, "intent must be a list of names"),
+        (lambda lat: qt.concept_of(lat, intent=[0]), TypeError, "intent must hold str names"),
+        (
+            lambda lat: qt.concept_of(lat, intent=["nope"]),
+            ValueError,
+            "intent: the context has no attribute named 'nope'",
+        ),
+        (lambda lat: qt.concept_of(lat, extent=["m0"]), ValueError, "no object named 'm0'"),
+    ],
+)
 def test_bad_arguments_are_refused_by_name(call, error, message):
     with pytest.raises(error, match=message):
         call(polygons())

@@ -1,11 +1,11 @@
 """quorlan_tools from many threads at once, on shared Context and Lattice objects, beside the
 module's own renderings and computations: every result exact, conflicts (if any) the module's
 RuntimeErrors, no crash; and repeated calls of every entry keep memory flat."""
+
 import gc
 import json
 import random
 import threading
-
 
 import quorlan
 import quorlan_tools as qt
@@ -15,9 +15,14 @@ import quorlan_view
 def shared():
     rng = random.Random(4)
     rows = [[rng.random() < 0.35 for _ in range(14)] for _ in range(120)]
-    document = {"quorlan_version": "0.2.0", "context": {
-        "objects": [f"g{i}" for i in range(120)], "attributes": [f"m{j}" for j in range(14)],
-        "incidence": rows}}
+    document = {
+        "quorlan_version": "0.2.0",
+        "context": {
+            "objects": [f"g{i}" for i in range(120)],
+            "attributes": [f"m{j}" for j in range(14)],
+            "incidence": rows,
+        },
+    }
     return quorlan.parse_context(json.dumps(document).encode(), "c.json")
 
 
@@ -72,18 +77,22 @@ def test_eight_threads_share_contexts_and_lattices():
 
 def in_use_mb():
     import ctypes
+
     try:
         info = ctypes.CDLL("libc.so.6").mallinfo2
     except (OSError, AttributeError):
         return None
 
     class Info(ctypes.Structure):
-        _fields_ = [(n, ctypes.c_size_t) for n in
-                    "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks "
-                    "keepcost".split()]
+        _fields_ = [
+            (n, ctypes.c_size_t)
+            for n in "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks "
+            "keepcost".split()
+        ]
+
     info.restype = Info
     m = info()
-    return (m.uordblks + m.hblkhd) / 2 ** 20
+    return (m.uordblks + m.hblkhd) / 2**20
 
 
 def test_repeated_calls_keep_memory_flat():
@@ -116,18 +125,26 @@ def test_repeated_calls_keep_memory_flat():
 
 def test_ten_thousand_calls_of_each_native_entry_and_the_views_keep_memory_flat():
     from quorlan_tools._native import native
+
     ctx = shared()
     lat = quorlan.compute_lattice(ctx, "fcbo")
     shown = list(range(lat.n_concepts))
     pairs = qt.covers(lat).ravel().tolist()
-    natives = [lambda: native.reduced_labels(lat, shown[:20], []),
-               lambda: native.rows_over(lat, list(range(50)), [1, 3, 5]),
-               lambda: native.names(lat), lambda: native.extent_sizes(lat),
-               lambda: native.concepts_at(lat, [0, 5, 9]), lambda: native.shown_covers(lat, [0, 1, 2]),
-               lambda: qt.up_set(lat, 3), lambda: qt.concept_of(lat, extent=["g1"])]
+    natives = [
+        lambda: native.reduced_labels(lat, shown[:20], []),
+        lambda: native.rows_over(lat, list(range(50)), [1, 3, 5]),
+        lambda: native.names(lat),
+        lambda: native.extent_sizes(lat),
+        lambda: native.concepts_at(lat, [0, 5, 9]),
+        lambda: native.shown_covers(lat, [0, 1, 2]),
+        lambda: qt.up_set(lat, 3),
+        lambda: qt.concept_of(lat, extent=["g1"]),
+    ]
     small = quorlan.compute_lattice(qt.from_array([[1, 0], [0, 1]]))
-    views = [lambda: quorlan_view.explore(small)._repr_html_(),
-             lambda: quorlan_view.labelled(small, labels="full").tikz()]
+    views = [
+        lambda: quorlan_view.explore(small)._repr_html_(),
+        lambda: quorlan_view.labelled(small, labels="full").tikz(),
+    ]
 
     def rounds(calls, count):
         for _ in range(count):

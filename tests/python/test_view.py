@@ -1,20 +1,21 @@
 """quorlan_view: its pictures keep their promises (checked on the rendered geometry), they are
 labelled as the reduced labelling says, parts are laid out by the module's own rules, and a
 View shows, saves and refuses as documented."""
+
 import importlib.util
 import pathlib
 import sys
 
 import pytest
+from conftest import DATA, contexts, cxt
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
+from view_geometry import Geometry, distance, read_drawing
 
 import quorlan
 import quorlan_view
-from conftest import DATA, contexts, cxt
 from quorlan_view._labels import LABEL_WIDTH, shortened, text_width
 from quorlan_view._layered import layer_part
-from view_geometry import Geometry, distance, read_drawing
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
 
@@ -55,8 +56,12 @@ def expected_labels(lattice, shown):
 def hasse(lattice, shown):
     """(upper, lower) pairs of shown concepts with no shown concept between them."""
     extents = {i: set(lattice.concepts()[i]["extent"]) for i in shown}
-    return {(u, v) for u in shown for v in shown if extents[v] < extents[u] and
-            not any(extents[v] < extents[w] < extents[u] for w in shown)}
+    return {
+        (u, v)
+        for u in shown
+        for v in shown
+        if extents[v] < extents[u] and not any(extents[v] < extents[w] < extents[u] for w in shown)
+    }
 
 
 def drawn_lines(g):
@@ -124,8 +129,9 @@ def test_random_lattices_keep_the_promises(context, sizes):
     lattice = quorlan.compute_lattice(quorlan.parse_context(cxt(objects, attributes, marks)))
     check(quorlan_view.labelled(lattice, sizes=sizes), lattice, range(lattice.n_concepts))
     top = lattice.concepts()[0]
-    iceberg = [i for i, c in enumerate(lattice.concepts())
-               if len(c["extent"]) * 2 >= len(top["extent"])]
+    iceberg = [
+        i for i, c in enumerate(lattice.concepts()) if len(c["extent"]) * 2 >= len(top["extent"])
+    ]
     check(quorlan_view.part(lattice, min_extent=(len(top["extent"]) + 1) // 2), lattice, iceberg)
 
 
@@ -135,8 +141,11 @@ def test_a_whole_part_is_laid_out_as_the_module_lays_out(context):
     _, _, rows = context
     marks = ["".join("X" if b else "." for b in row) for row in rows]
     m = len(rows[0]) if rows else 0
-    lattice = quorlan.compute_lattice(quorlan.parse_context(
-        cxt([f"o{i}" for i in range(len(rows))], [f"a{j}" for j in range(m)], marks)))
+    lattice = quorlan.compute_lattice(
+        quorlan.parse_context(
+            cxt([f"o{i}" for i in range(len(rows))], [f"a{j}" for j in range(m)], marks)
+        )
+    )
     module = read_drawing(lattice.svg())
     sizes = [len(c["extent"]) for c in lattice.concepts()]
     part = layer_part(range(lattice.n_concepts), sizes, module.covers)
@@ -172,6 +181,7 @@ def test_view_shows_and_saves(tmp_path, monkeypatch):
     assert (tmp_path / "p.svg").read_text(encoding="utf-8") == doc
     if importlib.util.find_spec("cairosvg") is not None:  # the test set-up installs it
         from PIL import Image
+
         view.save(tmp_path / "p.png")
         view.save(tmp_path / "p.pdf")
         image = Image.open(tmp_path / "p.png").convert("RGBA")
@@ -190,24 +200,29 @@ def test_view_shows_and_saves(tmp_path, monkeypatch):
         view.save(tmp_path / "p.txt")
 
 
-@pytest.mark.parametrize("kwargs, error, message", [
-    ({}, TypeError, "either min_extent or around"),
-    ({"min_extent": 1, "around": 0}, TypeError, "either min_extent or around"),
-    ({"min_extent": True}, TypeError, "min_extent must be an int"),
-    ({"around": 1.0}, TypeError, "around must be an int"),
-    ({"min_extent": 10}, ValueError, "no concept has 10 objects or more"),
-    ({"around": 16}, ValueError, "from 0 to 15; got 16"),
-    ({"around": 0, "depth": -1}, ValueError, "depth must be 0 or more"),
-])
+@pytest.mark.parametrize(
+    "kwargs, error, message",
+    [
+        ({}, TypeError, "either min_extent or around"),
+        ({"min_extent": 1, "around": 0}, TypeError, "either min_extent or around"),
+        ({"min_extent": True}, TypeError, "min_extent must be an int"),
+        ({"around": 1.0}, TypeError, "around must be an int"),
+        ({"min_extent": 10}, ValueError, "no concept has 10 objects or more"),
+        ({"around": 16}, ValueError, "from 0 to 15; got 16"),
+        ({"around": 0, "depth": -1}, ValueError, "depth must be 0 or more"),
+    ],
+)
 def test_part_refuses_what_it_cannot_draw(kwargs, error, message):
     with pytest.raises(error, match=message):
         quorlan_view.part(lattice_of(CLASSIC["polygons"]), **kwargs)
 
 
-@pytest.mark.parametrize("seed, n, m, density", [(1, 40, 12, 0.3), (2, 25, 16, 0.2),
-                                                 (3, 60, 10, 0.45), (4, 12, 30, 0.3)])
+@pytest.mark.parametrize(
+    "seed, n, m, density", [(1, 40, 12, 0.3), (2, 25, 16, 0.2), (3, 60, 10, 0.45), (4, 12, 30, 0.3)]
+)
 def test_larger_random_lattices_keep_the_promises(seed, n, m, density):
     import random
+
     rng = random.Random(seed)
     rows = [" ".join(str(j) for j in range(m) if rng.random() < density) for _ in range(n)]
     lattice = quorlan.compute_lattice(quorlan.parse_context("\n".join(rows).encode(), "r.dat"))
@@ -245,17 +260,31 @@ def test_promises_hold_in_a_browser(tmp_path, name):
     import json
     import re
     import subprocess
+
     from test_notebook import chromium
+
     browser = chromium()
     view = quorlan_view.labelled(lattice_of(CLASSIC[name]))
     page = tmp_path / "page.html"
-    page.write_text("<!DOCTYPE html><html><head><meta charset='utf-8'><style>body{margin:0}"
-                    "</style></head><body style='width:1000px'>" + view._repr_html_() +
-                    BROWSER_CHECK + "</body></html>", encoding="utf-8")
-    flags = ["--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
-             "--force-device-scale-factor=1", "--window-size=1200,900"]
-    dom = subprocess.run([browser, *flags, "--dump-dom", page.as_uri()], capture_output=True,
-                         text=True, timeout=120).stdout
+    page.write_text(
+        "<!DOCTYPE html><html><head><meta charset='utf-8'><style>body{margin:0}"
+        "</style></head><body style='width:1000px'>"
+        + view._repr_html_()
+        + BROWSER_CHECK
+        + "</body></html>",
+        encoding="utf-8",
+    )
+    flags = [
+        "--headless",
+        "--no-sandbox",
+        "--disable-gpu",
+        "--hide-scrollbars",
+        "--force-device-scale-factor=1",
+        "--window-size=1200,900",
+    ]
+    dom = subprocess.run(
+        [browser, *flags, "--dump-dom", page.as_uri()], capture_output=True, text=True, timeout=120
+    ).stdout
     seen = json.loads(re.search(r"<title>(.*?)</title>", dom).group(1))
     assert seen["problems"] == [] and seen["texts"] == view.n_labels
     assert seen["width"] <= 1000 and seen["page"] == 1000
@@ -266,6 +295,7 @@ def test_typed_throughout():
     # py.typed is shipped, and the module passes mypy's strict mode against quorlan's stubs.
     import os
     import subprocess
+
     package = pathlib.Path(quorlan_view.__file__).parent
     assert (package / "py.typed").exists()
     # quorlan's stubs from the sources; the module from the sources too, unless it is installed
@@ -274,10 +304,24 @@ def test_typed_throughout():
     if package.parent.name != "site-packages":
         paths.append(str(package.parent))
     env = dict(os.environ, MYPYPATH=os.pathsep.join(paths))
-    done = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-incremental",
-                           "-p", "quorlan_view", "-p", "quorlan_tools"], capture_output=True,
-                          text=True, env=env,
-                          cwd=ROOT, timeout=300)
+    done = subprocess.run(
+        [
+            sys.executable,
+            "-m",
+            "mypy",
+            "--strict",
+            "--no-incremental",
+            "-p",
+            "quorlan_view",
+            "-p",
+            "quorlan_tools",
+        ],
+        capture_output=True,
+        text=True,
+        env=env,
+        cwd=ROOT,
+        timeout=300,
+    )
     assert done.returncode == 0, done.stdout + done.stderr
 
 
@@ -296,8 +340,12 @@ def plain_shortened(names, width=LABEL_WIDTH):
 
 
 @settings(max_examples=300, deadline=None)
-@given(st.lists(st.text(st.sampled_from("ab日\u0301 ,"), min_size=1, max_size=12), min_size=1,
-                max_size=40), st.sampled_from([LABEL_WIDTH, 30.0, 6.82 * 7, 1000.0]))
+@given(
+    st.lists(
+        st.text(st.sampled_from("ab日\u0301 ,"), min_size=1, max_size=12), min_size=1, max_size=40
+    ),
+    st.sampled_from([LABEL_WIDTH, 30.0, 6.82 * 7, 1000.0]),
+)
 def test_shortening_is_the_plain_one(names, width):
     assert shortened(names, width) == plain_shortened(names, width)
 
@@ -305,15 +353,23 @@ def test_shortening_is_the_plain_one(names, width):
 GOLDEN = ROOT / "tests" / "data" / "golden"
 
 
-@pytest.mark.parametrize("name, make", [
-    ("view_polygons.svg", lambda: quorlan_view.labelled(lattice_of(CLASSIC["polygons"]))),
-    ("view_music_sizes.svg",
-     lambda: quorlan_view.labelled(lattice_of(CLASSIC["music"]), sizes=True)),
-    ("view_animals_part.svg",
-     lambda: quorlan_view.part(lattice_of(CLASSIC["animals"]), around=5, depth=2)),
-])
+@pytest.mark.parametrize(
+    "name, make",
+    [
+        ("view_polygons.svg", lambda: quorlan_view.labelled(lattice_of(CLASSIC["polygons"]))),
+        (
+            "view_music_sizes.svg",
+            lambda: quorlan_view.labelled(lattice_of(CLASSIC["music"]), sizes=True),
+        ),
+        (
+            "view_animals_part.svg",
+            lambda: quorlan_view.part(lattice_of(CLASSIC["animals"]), around=5, depth=2),
+        ),
+    ],
+)
 def test_views_match_their_golden_documents(name, make):
     import os
+
     doc = make().svg()
     if os.environ.get("QUORLAN_UPDATE_GOLDEN"):
         (GOLDEN / name).write_text(doc, encoding="utf-8")
@@ -324,12 +380,17 @@ def plain_clear(layers, p, q, ends):
     """A segment's clearance by its definition: at least CLEARANCE from every circle that is
     not one of its ends."""
     from quorlan_view._arrange import CLEARANCE
-    return all(id(n) in ends or distance((n.x, n.y), p, q) >= n.radius + CLEARANCE
-               for layer in layers for n in layer)
+
+    return all(
+        id(n) in ends or distance((n.x, n.y), p, q) >= n.radius + CLEARANCE
+        for layer in layers
+        for n in layer
+    )
 
 
 def plain_free_x(layer, x):
     from quorlan_view._arrange import CLEARANCE
+
     for n in layer:
         left, right = n.x - n.radius - CLEARANCE - 1, n.x + n.radius + CLEARANCE + 1
         if left < x < right:
@@ -342,7 +403,9 @@ def plain_free_x(layer, x):
 def test_line_routing_tests_are_the_plain_ones(seed):
     # The searches by layer band and by place agree with looking at every circle.
     import random
+
     from quorlan_view._arrange import Node, _Circles
+
     rng = random.Random(seed)
     layers, ys = [], []
     for k in range(rng.randint(1, 5)):
