@@ -28,6 +28,17 @@ LABEL_PAD = 12.0  # the least room between two labels, or a label and a circle
 LABEL_GAP = 3.0  # from a circle to its own label
 CLEARANCE = 3.0  # the least room between a line and a circle it does not end at
 MARGIN = 8.0  # around everything drawn
+# A bent line keeps this far from the circles of a layer it crosses, and leaves or enters its
+# own circles this far into the gap between layers: its clearance and 2 more, so that its
+# corners are clear too.
+PASSING = CLEARANCE + 2
+# A line crossing a layer between two circles passes this far from each of them at least.
+CROSSING = CLEARANCE + 1
+# Between two neighbours in a layer, besides their circles and the passing room on each side:
+# room for the line itself.
+LINE_ROOM = 2.0
+# Between two layers, besides their circles: room for a line leaving one and entering the other.
+LAYER_ROOM = 2 * (CLEARANCE + 4)
 
 
 @dataclass
@@ -77,7 +88,7 @@ def _space_layer(nodes: Sequence[Node]) -> None:
     for k, node in enumerate(nodes):
         if k > 0:
             left = nodes[k - 1]
-            gap = max(NODE_GAP, left.radius + node.radius + 2 * (CLEARANCE + 2) + 2)
+            gap = max(NODE_GAP, left.radius + node.radius + 2 * PASSING + LINE_ROOM)
             if left.above_width or node.above_width:
                 gap = max(gap, (left.above_width + node.above_width) / 2 + LABEL_PAD)
             if left.below_width or node.below_width:
@@ -104,7 +115,7 @@ def _hanging(nodes: Sequence[Node], reach: float, below: bool) -> List[Tuple[flo
 def _layer_gap(upper: Sequence[Node], lower: Sequence[Node]) -> float:
     reach_up = max(n.radius for n in upper)
     reach_down = max(n.radius for n in lower)
-    need = max(LAYER_GAP, reach_up + reach_down + 2 * (CLEARANCE + 4))
+    need = max(LAYER_GAP, reach_up + reach_down + LAYER_ROOM)
     hanging = sorted(_hanging(upper, reach_up, below=True))
     standing = _hanging(lower, reach_down, below=False)
     if not hanging or not standing:
@@ -172,12 +183,12 @@ class _Circles:
     def free_x(self, k: int, x: float) -> float:
         """The place nearest to x on layer k where a vertical line keeps clear of every circle
         of the layer."""
-        # Each circle blocks (n.x - n.radius - CLEARANCE - 1, n.x + n.radius + CLEARANCE + 1);
+        # Each circle blocks (n.x - n.radius - CROSSING, n.x + n.radius + CROSSING);
         # neighbours are spaced so that these never join, so at most one holds x.
-        xs, reach = self.xs[k], self.reach[k] + CLEARANCE + 1
+        xs, reach = self.xs[k], self.reach[k] + CROSSING
         for i in range(bisect.bisect_left(xs, x - reach), bisect.bisect_right(xs, x + reach)):
             n = self.nodes[k][i]
-            left, right = n.x - n.radius - CLEARANCE - 1, n.x + n.radius + CLEARANCE + 1
+            left, right = n.x - n.radius - CROSSING, n.x + n.radius + CROSSING
             if left < x < right:
                 return left if x - left <= right - x else right
         return x
@@ -188,7 +199,7 @@ def _steep(end: Node, dx: float, dy: float, sign: float, circles: _Circles) -> P
     the gap above (sign -1): along the line (dx, dy), or more steeply where that passes a
     neighbour; straight down is always clear."""
     p = (end.x, end.y)
-    depth = circles.reach[end.layer] + CLEARANCE + 2
+    depth = circles.reach[end.layer] + PASSING
     point = p
     for f in (1.0, 0.5, 0.25, 0.0):
         point = (p[0] + sign * dx * depth / dy * f, p[1] + sign * depth)
@@ -206,7 +217,7 @@ def _route(u: Node, v: Node, circles: _Circles) -> List[Point]:
     for k in range(u.layer + 1, v.layer):
         y = circles.y[k]
         x = circles.free_x(k, p[0] + dx * (y - p[1]) / dy)
-        reach = circles.reach[k] + CLEARANCE + 2
+        reach = circles.reach[k] + PASSING
         points += [(x, y - reach), (x, y + reach)]
     points += [_steep(v, dx, dy, -1.0, circles), q]
     return _pulled(points, circles, {id(u), id(v)})
