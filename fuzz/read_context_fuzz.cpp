@@ -2,7 +2,7 @@
 // UTF-8 (they reach Python as str).
 #include "formats/read.h"
 #include "formats/text.h"
-#include "formats/xml_windows.h"
+#include "formats/xml/windows.h"
 #include "fuzz_input.h"
 #include "outcome.h"
 

@@ -10,7 +10,7 @@
 
 #include "formats/read.h"
 #include "formats/text.h"
-#include "formats/xml_windows.h"
+#include "formats/xml/windows.h"
 #include "outcome.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include "formats/read.h"
 #include "formats/reader_cases.h"
 #include "formats/text.h"
-#include "formats/xml_stream.h"
-#include "formats/xml_windows.h"
+#include "formats/xml/stream.h"
+#include "formats/xml/windows.h"
 
 namespace quorlan {
 namespace {

@@ -1,7 +1,5 @@
 // The FCA-XML reader parses in windows; cut anywhere, a document must read exactly as in one
 // window: the same context, or the same first error.
-#include "formats/xml_windows.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,6 +8,7 @@
 
 #include "formats/read.h"
 #include "formats/reader_cases.h"
+#include "formats/xml/windows.h"
 
 namespace quorlan {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "formats/read.h"
 #include "formats/text.h"
-#include "formats/xml_stream.h"
-#include "formats/xml_text.h"
-#include "formats/xml_windows.h"
+#include "formats/xml/stream.h"
+#include "formats/xml/text.h"
+#include "formats/xml/windows.h"
 
 namespace quorlan {
 namespace {

@@ -5,8 +5,8 @@
 // nesting depth. What that costs is the bookkeeping of this file: the events of a window's
 // whole constructs are replayed in document order, an error the window's cut may have caused
 // waits for a larger window, and the elements still open where a window ends are carried into
-// the next one (internal/xml_window.h parses a window and places what the parser reports).
-#include "formats/xml_stream.h"
+// the next one (xml/internal/window.h parses a window and places what the parser reports).
+#include "formats/xml/stream.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,7 +16,7 @@
 
 #include "core/interrupt.h"
 #include "core/panic.h"
-#include "formats/internal/xml_window.h"
+#include "formats/xml/internal/window.h"
 
 namespace quorlan::xml {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "formats/other.h"
 #include "formats/text.h"
-#include "formats/xml_text.h"
+#include "formats/xml/text.h"
 
 namespace quorlan {
 namespace {

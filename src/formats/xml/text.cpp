@@ -1,6 +1,6 @@
 // References in XML text, resolved by the readers themselves: the predefined entities and
 // numeric character references only, never a declared entity.
-#include "formats/xml_text.h"
+#include "formats/xml/text.h"
 
 #include <algorithm>
 #include <optional>

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "formats/read.h"
-#include "formats/xml_stream.h"
+#include "formats/xml/stream.h"
 
 namespace quorlan::xml {
 

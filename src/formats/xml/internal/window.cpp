@@ -1,4 +1,4 @@
-#include "formats/internal/xml_window.h"
+#include "formats/xml/internal/window.h"
 
 #include <algorithm>
 
