@@ -110,22 +110,10 @@ def ordinary_cxt(size):
     return data.encode(), "h.cxt"
 
 
-def ordinary_fimi(size):
-    """Transactions of 20 items out of 1,000."""
-    rng = __import__("random").Random(8)
-    lines = [" ".join(map(str, sorted(rng.sample(range(1000), 20)))) + "\n" for _ in range(997)]
-    out, total, i = [], 0, 0
-    while total < size:
-        out.append(lines[i % 997])
-        total += len(out[-1])
-        i += 1
-    return "".join(out).encode(), "h.dat"
-
-
-def short_fimi(size):
-    """Transactions of 15 items out of 1,000, the rows of short baskets."""
-    rng = __import__("random").Random(10)
-    lines = [" ".join(map(str, sorted(rng.sample(range(1000), 15)))) + "\n" for _ in range(997)]
+def fimi_of(size, items, seed):
+    """Transactions of `items` items out of 1,000, 997 distinct rows repeated to `size` bytes."""
+    rng = __import__("random").Random(seed)
+    lines = [" ".join(map(str, sorted(rng.sample(range(1000), items)))) + "\n" for _ in range(997)]
     out, total, i = [], 0, 0
     while total < size:
         out.append(lines[i % 997])
@@ -220,8 +208,8 @@ CASES = [
     ("wide 1 x 10^5", lambda: wide(1, 100_000), ALGORITHMS),
     ("wide 3 x 10^6", lambda: wide(3, 1_000_000), ALGORITHMS),
     ("cxt 100 MB", lambda: ordinary_cxt(100_000_000), ["parse"]),
-    ("fimi 100 MB", lambda: ordinary_fimi(100_000_000), ["parse"]),
-    ("fimi 100 MB, 15-item rows", lambda: short_fimi(100_000_000), ["parse"]),
+    ("fimi 100 MB", lambda: fimi_of(100_000_000, 20, 8), ["parse"]),
+    ("fimi 100 MB, 15-item rows", lambda: fimi_of(100_000_000, 15, 10), ["parse"]),
     ("csv 100 MB", lambda: ordinary_csv(100_000_000), ["parse"]),
     (
         "csv 10^6 rows of 20",
