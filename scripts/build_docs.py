@@ -6,11 +6,10 @@ docs/images in a headless Chromium, 1,000 pixels wide, as a notebook column show
 """
 
 import pathlib
-import shutil
-import subprocess
 import sys
 import tempfile
 
+import headless  # scripts/headless.py, beside this file
 import nbclient
 import nbformat
 
@@ -25,72 +24,38 @@ def read(path):
     return quorlan.compute_lattice(quorlan.parse_context(path.read_bytes(), path.name))
 
 
-def screenshot(view, png, width=1000):
-    """The view as a notebook's HTML output shows it, in a column `width` pixels wide."""
-    browser = next(filter(None, map(shutil.which, ("chromium", "chromium-browser"))), None)
+def shot(fragment, png, width, height, script=""):
+    """The fragment as a notebook shows it, in a column `width` pixels wide, after `script`
+    ran; `root` is the fragment's explorer, where it has one."""
+    browser = headless.chromium()
     if browser is None:
         sys.exit("build_docs: no chromium on PATH")
+    with tempfile.TemporaryDirectory() as tmp:
+        page = headless.write_page(
+            tmp,
+            f"<div style='width:{width}px;padding:4px'>{fragment}</div>"
+            + (
+                "<script>const root = document.querySelector('.quorlan-explorer');"
+                f"{script}</script>"
+                if script
+                else ""
+            ),
+            style="body{margin:0;background:white}",
+        )
+        headless.screenshot(browser, page, png, width + 8, height)
+
+
+def screenshot(view, png, width=1000):
+    """The view as a notebook's HTML output shows it."""
     scale = min(1.0, width / view.width)
     height = int(view.height * scale) + 40  # the size switch's line above wide pictures
-    with tempfile.TemporaryDirectory() as tmp:
-        page = pathlib.Path(tmp) / "page.html"
-        page.write_text(
-            "<!DOCTYPE html><html><head><meta charset='utf-8'><style>"
-            "body{margin:0;background:white}</style></head><body>"
-            f"<div style='width:{width}px;padding:4px'>{view._repr_html_()}</div>"
-            "</body></html>",
-            encoding="utf-8",
-        )
-        subprocess.run(
-            [
-                browser,
-                "--headless",
-                "--no-sandbox",
-                "--disable-gpu",
-                "--hide-scrollbars",
-                "--force-device-scale-factor=1",
-                f"--window-size={width + 8},{height}",
-                f"--screenshot={png}",
-                page.as_uri(),
-            ],
-            check=True,
-            capture_output=True,
-            timeout=120,
-        )
+    shot(view._repr_html_(), png, width, height)
 
 
 def explorer_screenshot(explorer, png, action, width=1000, height=720):
     """The explorer as a notebook shows it, after `action` (a script run on its element,
     `root`) has clicked, searched or zoomed."""
-    browser = next(filter(None, map(shutil.which, ("chromium", "chromium-browser"))), None)
-    if browser is None:
-        sys.exit("build_docs: no chromium on PATH")
-    with tempfile.TemporaryDirectory() as tmp:
-        page = pathlib.Path(tmp) / "page.html"
-        page.write_text(
-            "<!DOCTYPE html><html><head><meta charset='utf-8'><style>"
-            "body{margin:0;background:white}</style></head><body>"
-            f"<div style='width:{width}px;padding:4px'>{explorer._repr_html_()}</div>"
-            "<script>const root = document.querySelector('.quorlan-explorer');"
-            f"{action}</script></body></html>",
-            encoding="utf-8",
-        )
-        subprocess.run(
-            [
-                browser,
-                "--headless",
-                "--no-sandbox",
-                "--disable-gpu",
-                "--hide-scrollbars",
-                "--force-device-scale-factor=1",
-                f"--window-size={width + 8},{height}",
-                f"--screenshot={png}",
-                page.as_uri(),
-            ],
-            check=True,
-            capture_output=True,
-            timeout=120,
-        )
+    shot(explorer._repr_html_(), png, width, height, action)
 
 
 def click(concept):

@@ -1,9 +1,20 @@
 import pathlib
+import sys
 
 import pytest
 from hypothesis import strategies as st
 
 DATA = pathlib.Path(__file__).resolve().parent.parent / "data"
+sys.path.insert(0, str(DATA.parent.parent / "scripts"))
+import headless  # noqa: E402  (scripts/headless.py: the browser, its flags, its page)
+
+
+def chromium():
+    """The headless browser, or the test skipped where the machine has none."""
+    found = headless.chromium()
+    if found is None:
+        pytest.skip("no headless browser on this machine")
+    return found
 
 
 def cxt(objects, attributes, rows):

@@ -11,7 +11,7 @@ import shutil
 import subprocess
 
 import pytest
-from conftest import DATA, cxt
+from conftest import DATA, chromium, cxt, headless
 
 import quorlan
 import quorlan_tools as qt
@@ -19,14 +19,6 @@ import quorlan_view
 from quorlan_view._writer import latex_text
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
-FLAGS = [
-    "--headless",
-    "--no-sandbox",
-    "--disable-gpu",
-    "--hide-scrollbars",
-    "--force-device-scale-factor=1",
-    "--window-size=1200,900",
-]
 # Names that would be markup or script if written as such anywhere in the page.
 HOSTILE = [
     "</script><script>window.pwned=1</script>",
@@ -51,27 +43,10 @@ def random_lattice(seed, n, m, density):
     return quorlan.compute_lattice(quorlan.parse_context("\n".join(rows).encode(), "r.dat"))
 
 
-def browser():
-    found = next(filter(None, map(shutil.which, ("chromium", "chromium-browser"))), None)
-    if found is None:
-        pytest.skip("no headless browser on this machine")
-    return found
-
-
 def run_page(tmp_path, body):
     """The page's body run in Chromium; what its script left in <pre id="result">."""
-    page = tmp_path / "page.html"
-    page.write_text(
-        "<!DOCTYPE html><html><head><meta charset='utf-8'></head>"
-        f"<body style='width:1000px'>{body}</body></html>",
-        encoding="utf-8",
-    )
-    dom = subprocess.run(
-        [browser(), *FLAGS, "--dump-dom", page.as_uri()],
-        capture_output=True,
-        text=True,
-        timeout=180,
-    ).stdout
+    page = headless.write_page(tmp_path, body, style="body{width:1000px}")
+    dom = headless.dump_dom(chromium(), page)
     found = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
     assert found, dom[-2000:]
     return json.loads(html.unescape(found.group(1)))

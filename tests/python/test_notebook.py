@@ -1,11 +1,9 @@
 import json
 import pathlib
 import re
-import shutil
-import subprocess
 
 import pytest
-from conftest import executed_notebook
+from conftest import chromium, executed_notebook, headless
 
 import quorlan
 
@@ -33,13 +31,6 @@ def test_quickstart_notebook_shows_the_lattice():
     assert 0.4 <= float(stopped[0].split()[2]) < 1.5, stopped
 
 
-def chromium():
-    for name in ("chromium", "chromium-browser", "google-chrome"):
-        if shutil.which(name):
-            return shutil.which(name)
-    pytest.skip("no headless browser on this machine")
-
-
 def test_html_fragment_drawn_by_a_browser(tmp_path):
     image = pytest.importorskip("PIL.Image")
     browser = chromium()
@@ -47,31 +38,17 @@ def test_html_fragment_drawn_by_a_browser(tmp_path):
     lattice = quorlan.compute_lattice(ctx, "fcbo")
     svg = lattice.svg()
     background = (255, 238, 204)
-    page = tmp_path / "page.html"
-    page.write_text(
-        "<!DOCTYPE html><html><head><meta charset='utf-8'><style>body{margin:0;background:#ffeecc}"
-        "svg{display:block}</style></head><body>"
-        + lattice._repr_html_()
+    page = headless.write_page(
+        tmp_path,
+        lattice._repr_html_()
         + "<script>const r=document.querySelector('svg').getBoundingClientRect();"
-        "document.title=JSON.stringify([r.left,r.top]);</script></body></html>",
-        encoding="utf-8",
+        "document.title=JSON.stringify([r.left,r.top]);</script>",
+        style="body{margin:0;background:#ffeecc}svg{display:block}",
     )
-    flags = [
-        "--headless",
-        "--no-sandbox",
-        "--disable-gpu",
-        "--hide-scrollbars",
-        "--force-device-scale-factor=1",
-        "--window-size=1400,1000",
-    ]
-    dom = subprocess.run(
-        [browser, *flags, "--dump-dom", page.as_uri()], capture_output=True, text=True, timeout=120
-    ).stdout
+    dom = headless.dump_dom(browser, page, 1400, 1000, timeout=120)
     left, top = json.loads(re.search(r"<title>(.*?)</title>", dom).group(1))
     shot = tmp_path / "shot.png"
-    subprocess.run(
-        [browser, *flags, f"--screenshot={shot}", page.as_uri()], capture_output=True, timeout=120
-    )
+    headless.screenshot(browser, page, shot, 1400, 1000)
     img = image.open(shot).convert("RGB")
 
     def drawn_near(x, y):

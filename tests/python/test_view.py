@@ -7,7 +7,7 @@ import pathlib
 import sys
 
 import pytest
-from conftest import DATA, contexts, cxt
+from conftest import DATA, chromium, contexts, cxt, headless
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 from view_geometry import Geometry, distance, read_drawing
@@ -259,32 +259,13 @@ document.title = JSON.stringify({problems, texts: texts.length, width: shown.wid
 def test_promises_hold_in_a_browser(tmp_path, name):
     import json
     import re
-    import subprocess
-
-    from test_notebook import chromium
 
     browser = chromium()
     view = quorlan_view.labelled(lattice_of(CLASSIC[name]))
-    page = tmp_path / "page.html"
-    page.write_text(
-        "<!DOCTYPE html><html><head><meta charset='utf-8'><style>body{margin:0}"
-        "</style></head><body style='width:1000px'>"
-        + view._repr_html_()
-        + BROWSER_CHECK
-        + "</body></html>",
-        encoding="utf-8",
+    page = headless.write_page(
+        tmp_path, view._repr_html_() + BROWSER_CHECK, style="body{margin:0;width:1000px}"
     )
-    flags = [
-        "--headless",
-        "--no-sandbox",
-        "--disable-gpu",
-        "--hide-scrollbars",
-        "--force-device-scale-factor=1",
-        "--window-size=1200,900",
-    ]
-    dom = subprocess.run(
-        [browser, *flags, "--dump-dom", page.as_uri()], capture_output=True, text=True, timeout=120
-    ).stdout
+    dom = headless.dump_dom(browser, page, timeout=120)
     seen = json.loads(re.search(r"<title>(.*?)</title>", dom).group(1))
     assert seen["problems"] == [] and seen["texts"] == view.n_labels
     assert seen["width"] <= 1000 and seen["page"] == 1000
