@@ -12,27 +12,19 @@ import multiprocessing
 import pathlib
 import resource
 import sys
-import time
+
+from timing import best  # bench/timing.py, beside this file
 
 
 def rss_mb():
     return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024.0
 
 
-def best(f, rounds=3):
-    times = []
-    for _ in range(rounds):
-        t = time.process_time()
-        f()
-        times.append(time.process_time() - t)
-    return min(times)
-
-
 def in_child(name, prepare, step, queue):
     before_input = rss_mb()
     value = prepare()
     before = rss_mb()
-    seconds = best(lambda: step(value))
+    seconds, _ = best(lambda: step(value))
     queue.put((name, seconds, rss_mb() - before, before - before_input))
 
 

@@ -10,25 +10,17 @@ restyle the picture (median of 20, each to the next style and layout) and the sc
 import json
 import pathlib
 import re
-import shutil
-import subprocess
 import sys
 import tempfile
-import time
+
+from timing import best  # bench/timing.py, beside this file
 
 import quorlan
 import quorlan_tools as qt
 import quorlan_view
 
-
-def best(f, rounds=3):
-    times = []
-    for _ in range(rounds):
-        t = time.process_time()
-        f()
-        times.append(time.process_time() - t)
-    return min(times)
-
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "scripts"))
+import headless  # noqa: E402  (scripts/headless.py: the browser, its flags, its page)
 
 TIMING = r"""
 <pre id="result"></pre>
@@ -64,32 +56,19 @@ document.getElementById('result').textContent = JSON.stringify({
 
 
 def in_browser(fragment, names):
-    browser = next(filter(None, map(shutil.which, ("chromium", "chromium-browser"))), None)
+    browser = headless.chromium()
     if browser is None:
         sys.exit("explorer_bench: no chromium on PATH")
     with tempfile.TemporaryDirectory() as tmp:
-        page = pathlib.Path(tmp) / "page.html"
-        page.write_text(
-            "<!DOCTYPE html><html><head><meta charset='utf-8'></head>"
-            "<body style='width:1000px'><script>const T0 = performance.now();"
-            "</script>" + fragment + "<script>window.STARTED = performance.now() - T0;"
-            f"window.NAMES = {json.dumps(names)};</script>" + TIMING + "</body></html>",
-            encoding="utf-8",
+        page = headless.write_page(
+            tmp,
+            "<script>const T0 = performance.now();</script>"
+            + fragment
+            + "<script>window.STARTED = performance.now() - T0;"
+            f"window.NAMES = {json.dumps(names)};</script>" + TIMING,
+            style="body{width:1000px}",
         )
-        dom = subprocess.run(
-            [
-                browser,
-                "--headless",
-                "--no-sandbox",
-                "--disable-gpu",
-                "--window-size=1200,900",
-                "--dump-dom",
-                page.as_uri(),
-            ],
-            capture_output=True,
-            text=True,
-            timeout=300,
-        ).stdout
+        dom = headless.dump_dom(browser, page, timeout=300)
     return json.loads(re.search(r'<pre id="result">(.*?)</pre>', dom, re.S).group(1))
 
 
@@ -118,14 +97,16 @@ def main():
         f"mushroom, iceberg at 1,000 objects: {lattice.n_concepts} concepts, "
         f"{view.n_labels} labels, {view.width:.0f} x {view.height:.0f} px"
     )
-    print(f"  labelled(lattice)            {best(lambda: quorlan_view.labelled(lattice)):7.3f} s")
+    print(
+        f"  labelled(lattice)            {best(lambda: quorlan_view.labelled(lattice))[0]:7.3f} s"
+    )
     print(
         "  explore(view)._repr_html_()  "
-        f"{best(lambda: quorlan_view.explore(view)._repr_html_()):7.3f} s"
+        f"{best(lambda: quorlan_view.explore(view)._repr_html_())[0]:7.3f} s"
     )
     print(
         "  explore(lattice)._repr_html_()"
-        f"{best(lambda: quorlan_view.explore(lattice)._repr_html_()):7.3f} s"
+        f"{best(lambda: quorlan_view.explore(lattice)._repr_html_())[0]:7.3f} s"
     )
     total, per_concept, names = sizes(fragment, lattice.n_concepts)
     print(

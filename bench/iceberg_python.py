@@ -8,23 +8,14 @@ transactions already in memory for eclat (target 'c'), the context already parse
 import math
 import os
 import sys
-import time
 
 import fim
+from timing import best  # bench/timing.py, beside this file
 
 import quorlan
 import quorlan_tools as qt
 
 CELLS = [("mushroom.dat", 0.01), ("retail.dat", 0.001), ("T10I4D100K.dat", 0.001)]
-
-
-def best(f, rounds=3):
-    times = []
-    for _ in range(rounds):
-        t = time.process_time()
-        out = f()
-        times.append(time.process_time() - t)
-    return min(times), out
 
 
 def cell(path, name, fraction):
