@@ -33,13 +33,27 @@ for target in "${targets[@]}"; do
     grep -E "^(#[0-9]+.*(INITED|DONE)|==[0-9]+==|SUMMARY)" || true
   test "${PIPESTATUS[0]}" -eq 0
 done
-for target in "${targets[@]}"; do
-  work="build/fuzz/corpus/$target"
+fuzz_one() {  # one target for $seconds seconds, its report in build/fuzz/<target>.log
+  local target="$1" work="build/fuzz/corpus/$1"
   mkdir -p "$work"
-  echo "== fuzzing $target for ${seconds}s"
   (cd build/fuzz && "fuzz/${target}_fuzz" "../../$work" "../../fuzz/corpus/$target" \
     -max_total_time="$seconds" -max_len="$(max_len "$target")" -timeout=60 \
-    -rss_limit_mb=4096 -print_final_stats=1) 2>&1 |
-    grep -E "^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY)" || true
-  test "${PIPESTATUS[0]}" -eq 0
+    -rss_limit_mb=4096 -print_final_stats=1) > "build/fuzz/$target.log" 2>&1
+}
+# Two targets at a time, one a core.
+failed=0
+for ((i = 0; i < ${#targets[@]}; i += 2)); do
+  pair=("${targets[@]:i:2}")
+  for target in "${pair[@]}"; do
+    fuzz_one "$target" &
+  done
+  for target in "${pair[@]}"; do
+    wait -n || failed=1
+  done
+  for target in "${pair[@]}"; do
+    echo "== fuzzing $target for ${seconds}s"
+    grep -E "^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY)" \
+      "build/fuzz/$target.log" || true
+  done
 done
+exit "$failed"

@@ -61,8 +61,9 @@ stage_sanitize() {
     -DQUORLAN_WERROR=ON -DQUORLAN_BUILD_TESTS=ON > /dev/null
   cmake --build build/sanitize --target quorlan_tests
   bash scripts/check_instrumented.sh build/sanitize
+  # Each test in its own process, two at a time (one a core).
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ./build/sanitize/tests/cpp/quorlan_tests --gtest_brief=1
+    ctest --test-dir build/sanitize --output-on-failure -j 2
 }
 
 stage_fuzz() {

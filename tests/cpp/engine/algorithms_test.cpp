@@ -129,57 +129,86 @@ void expect_plain_orders(const Context& ctx, const std::string& what, bool every
 // against a brute-force enumeration, as sets), rows stored all as lists or all as bit words,
 // sparse ones (the list-based search), wide ones (several words per intent; from 256 attributes
 // on, enumerated transposed) and tall ones (several words per column).
-TEST(Algorithms, EqualPlainProceduresOnEveryShape) {
-  const double sparse_densities[] = {0.001, 0.005, 0.01, 0.02};
-  const auto either_way = [](std::uint64_t k, SetForm form) {
-    const Context ctx =
-        k % 2 == 0 ? sweep_context(k, 12)
-                   : testing::random_context(k, 60, 300 + k, 0.004 * static_cast<double>(k % 7));
-    const Context stored = ctx.with_rows_as(form);
-    EXPECT_EQ(prefers_sparse_search(stored), prefers_sparse_search(ctx)) << "case " << k;
-    return stored;
-  };
-  struct Shape {
-    const char* name;
-    std::uint64_t cases;
-    bool every_search;
-    std::function<Context(std::uint64_t)> make;
-  };
-  const Shape shapes[] = {
-      {"sweep", 400, true, [](std::uint64_t k) { return sweep_context(k, 12); }},
-      {"as lists", 200, true, [&](std::uint64_t k) { return either_way(k, SetForm::kList); }},
-      {"as words", 200, true, [&](std::uint64_t k) { return either_way(k, SetForm::kWords); }},
-      {"sparse", 24, false,
-       [&](std::uint64_t k) {
-         const Context ctx = testing::random_context(k, 150 + 40 * (k % 5), 300 + 97 * (k % 3),
-                                                     sparse_densities[k % 4]);
-         EXPECT_TRUE(prefers_sparse_search(ctx)) << "case " << k;
-         return ctx;
-       }},
-      {"wide", 6, true,
-       [](std::uint64_t k) {
-         return testing::random_context(k + 1, 12, k % 2 == 0 ? 150 : 300,
-                                        0.15 + 0.15 * double((k + 1) % 3));
-       }},
-      {"tall", 6, true,
-       [](std::uint64_t k) { return testing::random_context(k + 1, 300, 9, 0.4); }},
-  };
-  for (const Shape& shape : shapes) {
-    for (std::uint64_t k = 0; k < shape.cases; ++k) {
-      const Context ctx = shape.make(k);
-      const std::string what = std::string(shape.name) + " case " + std::to_string(k) + " (" +
-                               std::to_string(ctx.n_objects()) + "x" +
-                               std::to_string(ctx.n_attributes()) + ")";
-      expect_plain_orders(ctx, what, shape.every_search);
-      if (std::string_view(shape.name) == "sweep") {
-        const auto truth = sorted_intents(reference::brute_force(ctx));
-        ASSERT_EQ(sorted_intents(reference::next_closure(ctx)), truth) << what;
-        ASSERT_EQ(sorted_intents(reference::close_by_one(ctx)), truth) << what;
-      }
-      if (::testing::Test::HasFailure()) return;
+Context stored_either_way(std::uint64_t k, SetForm form) {
+  const Context ctx =
+      k % 2 == 0 ? sweep_context(k, 12)
+                 : testing::random_context(k, 60, 300 + k, 0.004 * static_cast<double>(k % 7));
+  const Context stored = ctx.with_rows_as(form);
+  EXPECT_EQ(prefers_sparse_search(stored), prefers_sparse_search(ctx)) << "case " << k;
+  return stored;
+}
+
+Context sparse_case(std::uint64_t k) {
+  const double densities[] = {0.001, 0.005, 0.01, 0.02};
+  const Context ctx =
+      testing::random_context(k, 150 + 40 * (k % 5), 300 + 97 * (k % 3), densities[k % 4]);
+  EXPECT_TRUE(prefers_sparse_search(ctx)) << "case " << k;
+  return ctx;
+}
+
+struct Shape {
+  const char* name;
+  std::uint64_t cases;
+  bool every_search;
+  std::function<Context(std::uint64_t)> make;
+};
+
+const Shape kShapes[] = {
+    {"sweep", 400, true, [](std::uint64_t k) { return sweep_context(k, 12); }},
+    {"lists", 200, true, [](std::uint64_t k) { return stored_either_way(k, SetForm::kList); }},
+    {"words", 200, true, [](std::uint64_t k) { return stored_either_way(k, SetForm::kWords); }},
+    {"sparse", 24, false, sparse_case},
+    {"wide", 6, true,
+     [](std::uint64_t k) {
+       return testing::random_context(k + 1, 12, k % 2 == 0 ? 150 : 300,
+                                      0.15 + 0.15 * double((k + 1) % 3));
+     }},
+    {"tall", 6, true, [](std::uint64_t k) { return testing::random_context(k + 1, 300, 9, 0.4); }},
+};
+
+// Each shape's cases in kParts runs of consecutive cases (each run holds every density the
+// seeds cycle through), so that tests run side by side share them.
+constexpr std::uint64_t kParts = 4;
+
+struct ShapePart {
+  std::size_t shape;
+  std::uint64_t part;
+};
+
+class EveryShape : public ::testing::TestWithParam<ShapePart> {};
+
+TEST_P(EveryShape, EqualPlainProcedures) {
+  const Shape& shape = kShapes[GetParam().shape];
+  const std::uint64_t first = shape.cases * GetParam().part / kParts;
+  const std::uint64_t end = shape.cases * (GetParam().part + 1) / kParts;
+  for (std::uint64_t k = first; k < end; ++k) {
+    const Context ctx = shape.make(k);
+    const std::string what = std::string(shape.name) + " case " + std::to_string(k) + " (" +
+                             std::to_string(ctx.n_objects()) + "x" +
+                             std::to_string(ctx.n_attributes()) + ")";
+    expect_plain_orders(ctx, what, shape.every_search);
+    if (std::string_view(shape.name) == "sweep") {
+      const auto truth = sorted_intents(reference::brute_force(ctx));
+      ASSERT_EQ(sorted_intents(reference::next_closure(ctx)), truth) << what;
+      ASSERT_EQ(sorted_intents(reference::close_by_one(ctx)), truth) << what;
     }
+    if (::testing::Test::HasFailure()) return;
   }
 }
+
+std::vector<ShapePart> every_shape_part() {
+  std::vector<ShapePart> out;
+  for (std::size_t s = 0; s < std::size(kShapes); ++s) {
+    for (std::uint64_t part = 0; part < kParts; ++part) out.push_back({s, part});
+  }
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Algorithms, EveryShape, ::testing::ValuesIn(every_shape_part()),
+                         [](const ::testing::TestParamInfo<ShapePart>& info) {
+                           return std::string(kShapes[info.param.shape].name) + "_" +
+                                  std::to_string(info.param.part);
+                         });
 
 // A staircase: object i has attributes 0..i, so the lattice is one chain as long as the context
 // is wide. Computed on a thread with a 256 KiB stack, the search must not recurse natively.
