@@ -340,3 +340,85 @@ def test_line_readers_are_their_plain_grammars(text, fmt):
     objects, attributes, rows = expected
     assert qt.names(ctx) == (objects, attributes)
     assert [set(np.flatnonzero(r).tolist()) for r in qt.incidence(ctx)] == rows
+
+
+def plain_slf(text):
+    """Galicia's file by its grammar: "[Lattice]", the object and attribute counts, "[Objects]"
+    and that many name lines, "[Attributes]" and theirs, "[relation]" and a row of 0/1 marks
+    between spaces for each object; blank lines only before a section's name, names trimmed,
+    anything after the last row ignored."""
+    lines = iter(plain_lines(text))
+
+    def header(name):
+        line = next((line for line in lines if line.strip()), None)
+        return line is not None and line.strip() == name
+
+    def count():
+        digits = next(lines, "").strip()
+        digits = digits[1:] if digits.startswith("+") else digits
+        return int(digits) if digits and all("0" <= c <= "9" for c in digits) else None
+
+    def names(k):
+        taken = [line.strip() for _, line in zip(range(k), lines)]
+        return taken if len(taken) == k else None
+
+    if not header("[Lattice]"):
+        return None
+    n, m = count(), None
+    if n is not None:
+        m = count()
+    if m is None or not header("[Objects]") or (objects := names(n)) is None:
+        return None
+    if not header("[Attributes]") or (attributes := names(m)) is None:
+        return None
+    if not header("[relation]"):
+        return None
+    rows = []
+    for line in names(n) or ([] if n == 0 else [None]):
+        marks = [c for c in (cell.strip() for cell in (line or "").split(" ")) if c]
+        if line is None or len(marks) != m or any(c not in ("0", "1") for c in marks):
+            return None
+        rows.append({j for j, c in enumerate(marks) if c == "1"})
+    return objects, attributes, rows
+
+
+@st.composite
+def slf_documents(draw):
+    """Galicia files, well formed or a few characters away from it: blank lines, spaces, tabs
+    and CRs where they may or may not stand, marks of every kind."""
+    n, m = draw(st.integers(0, 4)), draw(st.integers(0, 4))
+    name = st.text(st.sampled_from("ab \t"), max_size=3)
+    blank = st.sampled_from(["", "\n", " \n", "\t\r\n"])
+    parts = [draw(blank), "[Lattice]\n", f"{n}\n", f"{m}\n", draw(blank), "[Objects]\n"]
+    parts += [draw(name) + "\n" for _ in range(n)]
+    parts += [draw(blank), "[Attributes]\n"] + [draw(name) + "\n" for _ in range(m)]
+    parts += [draw(blank), "[relation]\n"]
+    space = st.sampled_from([" ", "  ", " \t"])
+    rows = [[draw(st.sampled_from("01")) for _ in range(m)] for _ in range(n)]
+    if n and m and draw(st.booleans()):  # one mark that is not a mark
+        odd = draw(st.sampled_from(["2", "x", "10", "+1", "0\t1", "-0"]))
+        rows[draw(st.integers(0, n - 1))][draw(st.integers(0, m - 1))] = odd
+    for marks in rows:
+        parts.append(draw(space).join(marks) + draw(st.sampled_from(["", " ", "\r"])) + "\n")
+    text = "".join(parts)
+    for _ in range(draw(st.integers(0, 3))):
+        at = draw(st.integers(0, len(text)))
+        edit = draw(st.sampled_from(["", "0", "1", "2", " ", "\t", "\n", "\r", "+", "x"]))
+        cut = draw(st.integers(0, 1))
+        text = text[:at] + edit + text[at + cut :]
+    return text
+
+
+@settings(max_examples=600, deadline=None)
+@given(slf_documents())
+def test_slf_reader_is_its_plain_grammar(text):
+    expected = plain_slf(text)
+    try:
+        ctx = qt.read(io.BytesIO(text.encode()), format="slf")
+    except ValueError:
+        assert expected is None, (text, expected)
+        return
+    assert expected is not None, text
+    objects, attributes, rows = expected
+    assert qt.names(ctx) == (objects, attributes)
+    assert [set(np.flatnonzero(r).tolist()) for r in qt.incidence(ctx)] == rows
