@@ -15,6 +15,46 @@ namespace {
 
 constexpr const char* kCex = "cex";
 
+// The text of the last <Name> read, until the next <Attribute> or <Object> starts. The first
+// declaration or object that ends takes it over without a copy (a name of a hundred megabytes
+// is held once); one that ends after it in odd nestings copies it from there.
+class LastName {
+ public:
+  void clear() {
+    text_.clear();
+    named_ = false;
+    taken_by_ = nullptr;
+  }
+  void set(std::string_view text) {
+    text_.assign(text);
+    named_ = true;
+    taken_by_ = nullptr;
+  }
+  bool named() const { return named_; }
+  std::string_view view(NameBuffer& buffer) const {
+    return taken_by_ != nullptr ? taken_by_->view(index_, buffer) : std::string_view(text_);
+  }
+  // Appends the name to `list`.
+  void give(NameList& list) {
+    if (taken_by_ == nullptr) {
+      list.adopt(std::move(text_));
+      text_.clear();
+    } else {
+      NameBuffer buffer;
+      std::string copy(taken_by_->view(index_, buffer));  // `list` may be where it lives
+      list.adopt(std::move(copy));
+    }
+    taken_by_ = &list;
+    index_ = list.size() - 1;
+  }
+
+ private:
+  std::string text_;
+  bool named_ = false;
+  const NameList* taken_by_ = nullptr;  // the list holding the name, once given
+  std::size_t index_ = 0;
+};
+
 class CexReader final : public xml::Handler {
  public:
   ContextResult read(std::string_view input, xml::Windows windows) {
@@ -37,12 +77,10 @@ class CexReader final : public xml::Handler {
       if (!id) return fail_with("an <Attribute> without an Identifier");
       attribute_id_.emplace(*id);  // the tag's attributes are gone once it is handed over
       name_.clear();
-      named_ = false;
       if (self_closing) return declare();
     } else if (n == "Object" && !self_closing) {
       in_object_ = true;
       name_.clear();
-      named_ = false;
       positions_.clear();
     } else if (n == "Name" && !self_closing) {
       in_name_ = true;
@@ -58,8 +96,7 @@ class CexReader final : public xml::Handler {
     if (name.error != nullptr) {
       return fail_with(std::string("invalid text in <Name>: ") + name.error, false);
     }
-    name_.assign(name.text());
-    named_ = true;
+    name_.set(name.text());
     in_name_ = false;
     return true;
   }
@@ -96,7 +133,11 @@ class CexReader final : public xml::Handler {
                                                   static_cast<std::uint32_t>(attributes_.size()));
     if (!fresh)
       return fail_with("attribute identifier " + text::quoted(id.text()) + " is declared twice");
-    attributes_.push_back(named_ ? std::string_view(name_) : std::string_view());
+    if (name_.named()) {
+      name_.give(attributes_);
+    } else {
+      attributes_.push_back(std::string_view());
+    }
     return true;
   }
 
@@ -106,10 +147,11 @@ class CexReader final : public xml::Handler {
     const auto found =
         id.error == nullptr ? position_of_.find(std::string(id.text())) : position_of_.end();
     if (found == position_of_.end()) {
-      return fail_with("object " +
-                       text::quoted(named_ ? name_ : text::numbered('g', objects_.size())) +
-                       " refers to attribute identifier " + text::quoted(*raw) +
-                       ", which no attribute declares");
+      NameBuffer buffer;
+      const std::string object =
+          name_.named() ? std::string(name_.view(buffer)) : text::numbered('g', objects_.size());
+      return fail_with("object " + text::quoted(object) + " refers to attribute identifier " +
+                       text::quoted(*raw) + ", which no attribute declares");
     }
     positions_.push_back(found->second);
     return true;
@@ -125,8 +167,11 @@ class CexReader final : public xml::Handler {
     positions_.erase(std::unique(positions_.begin(), positions_.end()), positions_.end());
     for (std::uint32_t p : positions_) rows_.add(p);
     rows_.end_row();
-    objects_.push_back(named_ ? std::string_view(name_)
-                              : std::string_view(text::numbered('g', objects_.size())));
+    if (name_.named()) {
+      name_.give(objects_);
+    } else {
+      objects_.push_back(text::numbered('g', objects_.size()));
+    }
     return true;
   }
 
@@ -136,8 +181,8 @@ class CexReader final : public xml::Handler {
   IncidenceBuilder rows_;
   std::unordered_map<std::string, std::uint32_t> position_of_;
   std::optional<std::string> attribute_id_;  // of the open <Attribute>, as written
-  std::string name_;
-  bool named_ = false, in_name_ = false, in_object_ = false;
+  LastName name_;
+  bool in_name_ = false, in_object_ = false;
   std::vector<std::uint32_t> positions_;
 };
 

@@ -30,6 +30,18 @@ TEST(OtherFormats, Outcomes) {
        "AttributeIdentifier=\"1\"/></Object></Context></C>",
        "invalid cex data: object \"o\" refers to attribute identifier \"1\", which no attribute "
        "declares"},
+      // Odd nestings: the last name read goes to every declaration and object that ends after
+      // it, until the next <Attribute> or <Object> starts.
+      {"<C><Context><Attribute Identifier=\"1\"><Object><Name>n</Name></Object></Attribute>"
+       "</Context></C>",
+       "n,|n,|"},
+      {"<C><Context><Object><Attribute Identifier=\"1\"><Name>n</Name></Attribute><HasAttribute "
+       "AttributeIdentifier=\"1\"/></Object></Context></C>",
+       "n,|n,|0 "},
+      {"<C><Context><Object><Attribute Identifier=\"1\"><Name>n</Name></Attribute><HasAttribute "
+       "AttributeIdentifier=\"2\"/></Object></Context></C>",
+       "invalid cex data: object \"n\" refers to attribute identifier \"2\", which no attribute "
+       "declares"},
   };
   for (const auto& [doc, expected] : cex) {
     EXPECT_EQ(outcome(read_cex(doc)), expected) << doc;
