@@ -3,6 +3,7 @@ random contexts with awkward names, arrays and DataFrames of every kind, scaling
 reference, and the refusals with what they name."""
 
 import io
+import os
 import pathlib
 
 import numpy as np
@@ -304,6 +305,24 @@ def test_read_follows_quorlan_and_refuses_what_is_not_a_source(tmp_path):
     assert relation(qt.read(oal, format="oal")) == {("o1", "a"), ("o1", "b")}
     with pytest.raises(IsADirectoryError):
         qt.read(tmp_path)
+    # Unreadable: a file its owner may not read (root may), a path whose read fails, and a file
+    # object whose read raises; each the OSError as the system gave it.
+    locked = tmp_path / "locked.cxt"
+    locked.write_bytes(b"B\n\n1\n1\n\no\na\nX\n")
+    locked.chmod(0)
+    if not os.access(locked, os.R_OK):
+        with pytest.raises(PermissionError):
+            qt.read(locked)
+    if pathlib.Path("/proc/self/mem").exists():
+        with pytest.raises(OSError, match="Input/output error"):
+            qt.read("/proc/self/mem", format="cex")
+
+    class Failing(io.RawIOBase):
+        def read(self, size=-1):
+            raise OSError("the disk is gone")
+
+    with pytest.raises(OSError, match="the disk is gone"):
+        qt.read(Failing())
     with pytest.raises(TypeError, match="source must be a path or a binary file object"):
         qt.read(3)
     with pytest.raises(TypeError, match="opened with 'rb'"):
