@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "core/covers.h"
 #include "engine/algorithm.h"
 #include "formats/read.h"
 #include "layout/svg.h"
+#include "order/covers.h"
 #include "support/plain_drawing.h"
 #include "support/random_context.h"
 
@@ -136,19 +136,20 @@ void run(const Shape& shape, const Context& ctx, bool both_sides) {
     return best_of([&] { quorlan::compute_covers(*lattice, {side}); });
   };
   after.covers = covers_from(quorlan::CoverSide::kAuto);
-  const std::size_t pairs = lattice->covers().size();
+  covers = quorlan::compute_covers(*lattice);
+  const std::size_t pairs = covers.size();
   quorlan::Layering layering;
-  after.layering = best_of([&] { layering = quorlan::longest_path_layering(*lattice); });
+  after.layering = best_of([&] { layering = quorlan::longest_path_layering(*lattice, covers); });
   const quorlan::Layering initial = layering;
   after.sweeps = best_of([&] { layering = initial; },
-                         [&] { quorlan::reduce_crossings(layering, *lattice, 24); });
+                         [&] { quorlan::reduce_crossings(layering, *lattice, covers, 24); });
   after.coordinates =
-      best_of([&] { layout = quorlan::sugiyama_layout(*lattice, layering, kLayout); });
+      best_of([&] { layout = quorlan::sugiyama_layout(*lattice, covers, layering, kLayout); });
   std::string new_text;
   after.text = best_of([&] { new_text = quorlan::render_svg(layout, kStyle); });
   layout = {};
 
-  quorlan::DrawingCache cache;
+  quorlan::LatticeCache cache;
   quorlan::lattice_svg(*lattice, cache);
   std::string again;
   const double second = best_of([&] { again = quorlan::lattice_svg(*lattice, cache); });

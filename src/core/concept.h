@@ -1,11 +1,10 @@
 // Formal concepts and the lattice: the concept list in the order an algorithm produced it,
-// held compactly (PackedSets), plus the cover relation (core/covers), computed once on demand
-// and cached.
+// held compactly (PackedSets). A lattice never changes once built; its order (the cover
+// relation and what is answered from it) lives in order/.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <utility>
 #include <vector>
 
@@ -61,15 +60,9 @@ class Lattice {
   }
   std::vector<Concept> concepts() const;
 
-  // The cover relation, sorted by lower index, then upper index. Filled on the first call and
-  // returned from the cache afterwards; callers serialise the first call.
-  const std::vector<CoverPair>& covers() const;
-  bool has_covers() const { return covers_ != nullptr; }
-
  private:
   PackedSets extents_;
   PackedSets intents_;
-  mutable std::unique_ptr<std::vector<CoverPair>> covers_;
 };
 
 }  // namespace quorlan

@@ -6,20 +6,19 @@
 #include "core/interrupt.h"
 #include "core/panic.h"
 #include "diagnostics/events.h"
+#include "order/covers.h"
 
 namespace quorlan {
 namespace {
 
 constexpr const char* kLayoutFields[] = {"message", "nodes", "edges", "layers", "crossing_iters"};
 
-const std::vector<CoverPair>& checked_covers(const Lattice& lattice) {
-  const std::vector<CoverPair>& covers = lattice.covers();
+void check_covers(const Lattice& lattice, const std::vector<CoverPair>& covers) {
   for_each_polled(covers, [&](const CoverPair& p) {
     if (p.first >= lattice.size() || p.second >= lattice.size()) {
       panic("cover pair names a concept outside the lattice");
     }
   });
-  return covers;
 }
 
 // The concepts, those with larger extents first (a counting sort by extent size where the
@@ -244,11 +243,11 @@ class Sweeps {
 
 }  // namespace
 
-Layering longest_path_layering(const Lattice& lattice) {
+Layering longest_path_layering(const Lattice& lattice, const std::vector<CoverPair>& covers) {
   Layering out;
   const std::size_t n = lattice.size();
   if (n == 0) return out;
-  const std::vector<CoverPair>& covers = checked_covers(lattice);
+  check_covers(lattice, covers);
   // The covers are sorted by lower concept: the upper covers of c are one run of the list.
   std::vector<std::size_t> run_start;
   resize_polled(run_start, n + 1);
@@ -272,16 +271,18 @@ Layering longest_path_layering(const Lattice& lattice) {
   return out;
 }
 
-void reduce_crossings(Layering& layering, const Lattice& lattice, std::uint64_t iterations) {
+void reduce_crossings(Layering& layering, const Lattice& lattice,
+                      const std::vector<CoverPair>& covers, std::uint64_t iterations) {
   if (layering.layer_size.size() < 2 || iterations == 0) return;
   // The layering was made from this lattice's covers, which its making checked.
   if (layering.layer_of.size() != lattice.size()) panic("the layering belongs to another lattice");
-  Sweeps(layering, lattice.covers()).run(iterations);
+  Sweeps(layering, covers).run(iterations);
 }
 
-Layering layered_order(const Lattice& lattice, const LayoutConfig& config) {
-  Layering layering = longest_path_layering(lattice);
-  reduce_crossings(layering, lattice, config.crossing_iters);
+Layering layered_order(const Lattice& lattice, const std::vector<CoverPair>& covers,
+                       const LayoutConfig& config) {
+  Layering layering = longest_path_layering(lattice, covers);
+  reduce_crossings(layering, lattice, covers, config.crossing_iters);
   return layering;
 }
 
@@ -297,13 +298,12 @@ void measure_spans(LatticeLayout& layout) {
   layout.height = std::max(max_y->y - min_y->y, 0.0);
 }
 
-LatticeLayout sugiyama_layout(const Lattice& lattice, const Layering& layering,
-                              const LayoutConfig& config) {
+LatticeLayout sugiyama_layout(const Lattice& lattice, const std::vector<CoverPair>& covers,
+                              const Layering& layering, const LayoutConfig& config) {
   LatticeLayout out;
   const std::size_t n = lattice.size();
   if (n == 0) return out;
   if (layering.layer_of.size() != n) panic("the layering belongs to another lattice");
-  const std::vector<CoverPair>& covers = lattice.covers();
   std::vector<double> shift(layering.layer_size.size());
   for (std::size_t k = 0; k < shift.size(); ++k) {
     const std::uint32_t m = layering.layer_size[k];
@@ -328,7 +328,8 @@ LatticeLayout sugiyama_layout(const Lattice& lattice, const Layering& layering,
 }
 
 LatticeLayout sugiyama_layout(const Lattice& lattice, const LayoutConfig& config) {
-  return sugiyama_layout(lattice, layered_order(lattice, config), config);
+  const std::vector<CoverPair> covers = compute_covers(lattice);
+  return sugiyama_layout(lattice, covers, layered_order(lattice, covers, config), config);
 }
 
 }  // namespace quorlan

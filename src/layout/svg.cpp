@@ -219,11 +219,11 @@ constexpr SvgStyle kStandardStyle{/*margin=*/30.0, /*node_radius=*/6.0, /*stroke
 // drawing). The drawing's scratch arrays (tens of MB for a large lattice: the covers' index, the
 // sweeps' lists, the layout) go back to the system before the caller copies the document, so
 // that they do not add to the peak of that copy.
-std::string standard_document(const Lattice& lattice, DrawingCache& cache, std::string_view prefix,
+std::string standard_document(const Lattice& lattice, LatticeCache& cache, std::string_view prefix,
                               std::string_view suffix) {
-  std::string document =
-      render_document(sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout),
-                      kStandardStyle, prefix, suffix);
+  std::string document = render_document(sugiyama_layout(lattice, cache.order.covers(lattice),
+                                                         cache.layering(lattice), kStandardLayout),
+                                         kStandardStyle, prefix, suffix);
   release_free_heap();
   return document;
 }
@@ -248,22 +248,23 @@ std::string render_svg(const LatticeLayout& layout, const SvgStyle& style) {
   return render_document(layout, style, {}, {});
 }
 
-const Layering& DrawingCache::layering(const Lattice& lattice) {
-  if (!layering_) layering_ = layered_order(lattice, kStandardLayout);
+const Layering& LatticeCache::layering(const Lattice& lattice) {
+  if (!layering_) layering_ = layered_order(lattice, order.covers(lattice), kStandardLayout);
   return *layering_;
 }
 
 std::string lattice_svg(const Lattice& lattice) {
-  DrawingCache once;
+  LatticeCache once;
   return lattice_svg(lattice, once);
 }
 
-std::string lattice_svg(const Lattice& lattice, DrawingCache& cache) {
+std::string lattice_svg(const Lattice& lattice, LatticeCache& cache) {
   return standard_document(lattice, cache, {}, {});
 }
 
-DrawnPositions standard_positions(const Lattice& lattice, DrawingCache& cache) {
-  const LatticeLayout layout = sugiyama_layout(lattice, cache.layering(lattice), kStandardLayout);
+DrawnPositions standard_positions(const Lattice& lattice, LatticeCache& cache) {
+  const LatticeLayout layout = sugiyama_layout(lattice, cache.order.covers(lattice),
+                                               cache.layering(lattice), kStandardLayout);
   double min_x = std::numeric_limits<double>::infinity();
   double min_y = std::numeric_limits<double>::infinity();
   for (const LayoutNode& node : layout.nodes) {
@@ -289,11 +290,11 @@ DrawnPositions standard_positions(const Lattice& lattice, DrawingCache& cache) {
 }
 
 std::string lattice_html(const Lattice& lattice) {
-  DrawingCache once;
+  LatticeCache once;
   return lattice_html(lattice, once);
 }
 
-std::string lattice_html(const Lattice& lattice, DrawingCache& cache) {
+std::string lattice_html(const Lattice& lattice, LatticeCache& cache) {
   return standard_document(lattice, cache, caption(lattice), "</div>");
 }
 

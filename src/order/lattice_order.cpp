@@ -282,10 +282,25 @@ std::optional<std::uint32_t> LatticeOrder::bottom() const {
 }
 
 // Pairs come by ascending lower index, so each concept's lower covers come out ascending.
-CoversByUpper::CoversByUpper(const Lattice& lattice)
-    : lowers_(group_by_key<std::uint32_t>(lattice.size(), [&](auto put) {
-        for (const CoverPair& c : lattice.covers()) put(c.second, c.first);
+CoversByUpper::CoversByUpper(std::size_t n, const std::vector<CoverPair>& covers)
+    : lowers_(group_by_key<std::uint32_t>(n, [&](auto put) {
+        for (const CoverPair& c : covers) put(c.second, c.first);
       })) {}
+
+const std::vector<CoverPair>& OrderCache::covers(const Lattice& lattice) {
+  if (!covers_) covers_ = std::make_unique<std::vector<CoverPair>>(compute_covers(lattice));
+  return *covers_;
+}
+
+const CoversByUpper& OrderCache::by_upper(const Lattice& lattice) {
+  if (!by_upper_) by_upper_ = std::make_unique<CoversByUpper>(lattice.size(), covers(lattice));
+  return *by_upper_;
+}
+
+const LatticeOrder& OrderCache::order(const Lattice& lattice, const Context& context) {
+  if (!order_) order_ = std::make_unique<LatticeOrder>(lattice, context);
+  return *order_;
+}
 
 IndexList upper_covers_in(const std::vector<CoverPair>& covers, std::uint32_t i) {
   const auto first = std::lower_bound(covers.begin(), covers.end(), CoverPair{i, 0});

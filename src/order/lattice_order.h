@@ -16,6 +16,7 @@
 #include "core/concept.h"
 #include "core/context.h"
 #include "core/grouping.h"
+#include "order/covers.h"
 
 namespace quorlan {
 
@@ -61,11 +62,11 @@ class LatticeOrder {
   std::vector<std::uint32_t> table_;  // concept index + 1, 0 for empty; a power of two long
 };
 
-// The cover relation turned around: the lower covers of each concept, from a relation sorted by
-// lower index (Lattice::covers()), ascending.
+// The cover relation turned around: the lower covers of each of `n` concepts, from a relation
+// sorted by lower index (compute_covers), ascending.
 class CoversByUpper {
  public:
-  explicit CoversByUpper(const Lattice& lattice);
+  CoversByUpper(std::size_t n, const std::vector<CoverPair>& covers);
   IndexList lower_covers(std::uint32_t i) const {
     return IndexList(lowers_.begin(i), lowers_.end(i));
   }
@@ -77,11 +78,21 @@ class CoversByUpper {
 // The upper covers of i in a relation sorted by lower index.
 IndexList upper_covers_in(const std::vector<CoverPair>& covers, std::uint32_t i);
 
-// What the order's questions keep beside one lattice, each part made by the first question that
-// needs it.
-struct OrderCache {
-  std::unique_ptr<LatticeOrder> order;
-  std::unique_ptr<CoversByUpper> by_upper;
+// What is known of one lattice's order beyond its concepts, each part made by the first question
+// that needs it and kept: the cover relation, the lower covers by upper concept, the index of
+// the order's questions. It belongs to the one lattice (and context) it was first asked about;
+// callers serialise access. A part whose making is interrupted is not kept.
+class OrderCache {
+ public:
+  const std::vector<CoverPair>& covers(const Lattice& lattice);
+  bool has_covers() const { return covers_ != nullptr; }
+  const CoversByUpper& by_upper(const Lattice& lattice);
+  const LatticeOrder& order(const Lattice& lattice, const Context& context);
+
+ private:
+  std::unique_ptr<std::vector<CoverPair>> covers_;
+  std::unique_ptr<CoversByUpper> by_upper_;
+  std::unique_ptr<LatticeOrder> order_;
 };
 
 // Chosen concepts' sets on the side with fewer words (extents, or intents), for comparing any

@@ -24,12 +24,12 @@ PyObject* lattice_concepts(PyObject* self, PyObject*) {
   });
 }
 
-// Rendering takes exclusive access: the first one fills the lattice's cover cache and the
-// drawing's layered order, which later renderings reuse.
-template <std::string (*Render)(const Lattice&, DrawingCache&)>
+// Rendering takes exclusive access: the first one fills the lattice's cache (its covers and the
+// drawing's layered order), which later renderings reuse.
+template <std::string (*Render)(const Lattice&, LatticeCache&)>
 PyObject* lattice_render(PyObject* self, PyObject*) {
   return with_receiver<LatticeState>(self, AccessMode::kExclusive, [](LatticeState& s) {
-    return str_result(Render(s.lattice, s.drawing));
+    return str_result(Render(s.lattice, s.cache));
   });
 }
 

@@ -12,7 +12,6 @@
 #include "core/concept.h"
 #include "core/context.h"
 #include "layout/svg.h"
-#include "order/lattice_order.h"
 #include "python/arguments.h"
 #include "python/errors.h"
 
@@ -84,11 +83,9 @@ struct LatticeState {
   // The record it was computed from, immutable and shared with the Context object: it outlives
   // that object as long as the lattice needs its names.
   std::shared_ptr<const Context> context;
-  // The layered order of the drawing, filled by the first rendering beside the lattice's cover
-  // cache and under the same exclusive access.
-  DrawingCache drawing;
-  // What the companion's order questions keep (quorlan_tools), under the same exclusive access.
-  OrderCache order;
+  // What its drawings and the companion's order questions keep (covers, layers, the order's
+  // index), filled by the first call that needs each, under the exclusive access.
+  LatticeCache cache;
 };
 
 template <class State>

@@ -95,10 +95,7 @@ Ref optional_int(const std::optional<std::uint32_t>& value) {
 }
 
 const LatticeOrder& order_of(py::LatticeState& state) {
-  if (!state.order.order) {
-    state.order.order = std::make_unique<LatticeOrder>(state.lattice, *state.context);
-  }
-  return *state.order.order;
+  return state.cache.order.order(state.lattice, *state.context);
 }
 
 }  // namespace quorlan::tools

@@ -29,17 +29,18 @@ std::uint32_t concept_index(const char* name, PyObject* o, const py::LatticeStat
 }  // namespace
 
 PyObject* covers(PyObject*, PyObject* args) {
-  return with_lattice(
-      "covers", args, py::AccessMode::kExclusive,
-      [](py::LatticeState& s, PyObject*, PyObject*) { return array_bytes(s.lattice.covers()); });
+  return with_lattice("covers", args, py::AccessMode::kExclusive,
+                      [](py::LatticeState& s, PyObject*, PyObject*) {
+                        return array_bytes(s.cache.order.covers(s.lattice));
+                      });
 }
 
 PyObject* upper_covers(PyObject*, PyObject* args) {
   return with_lattice("upper_covers", args, py::AccessMode::kExclusive,
                       [](py::LatticeState& s, PyObject* i, PyObject*) {
                         const std::uint32_t c = concept_index("i", i, s);
-                        if (s.lattice.has_covers()) {
-                          return int_list(upper_covers_in(s.lattice.covers(), c));
+                        if (s.cache.order.has_covers()) {
+                          return int_list(upper_covers_in(s.cache.order.covers(s.lattice), c));
                         }
                         return int_list(order_of(s).upper_neighbours(c));
                       });
@@ -49,13 +50,10 @@ PyObject* lower_covers(PyObject*, PyObject* args) {
   return with_lattice("lower_covers", args, py::AccessMode::kExclusive,
                       [](py::LatticeState& s, PyObject* i, PyObject*) {
                         const std::uint32_t c = concept_index("i", i, s);
-                        if (!s.lattice.has_covers()) {
+                        if (!s.cache.order.has_covers()) {
                           return int_list(order_of(s).lower_neighbours(c));
                         }
-                        if (!s.order.by_upper) {
-                          s.order.by_upper = std::make_unique<CoversByUpper>(s.lattice);
-                        }
-                        return int_list(s.order.by_upper->lower_covers(c));
+                        return int_list(s.cache.order.by_upper(s.lattice).lower_covers(c));
                       });
 }
 
@@ -208,8 +206,8 @@ PyObject* reduced_labels(PyObject*, PyObject* args) {
 PyObject* layout(PyObject*, PyObject* args) {
   return with_lattice("layout", args, py::AccessMode::kExclusive,
                       [](py::LatticeState& s, PyObject*, PyObject*) {
-                        const DrawnPositions at = standard_positions(s.lattice, s.drawing);
-                        const Layering& layers = s.drawing.layering(s.lattice);
+                        const DrawnPositions at = standard_positions(s.lattice, s.cache);
+                        const Layering& layers = s.cache.layering(s.lattice);
                         Ref out = Ref::check(PyTuple_New(4));
                         PyTuple_SetItem(out.get(), 0, array_bytes(layers.layer_of).release());
                         PyTuple_SetItem(out.get(), 1, array_bytes(layers.position).release());

@@ -8,6 +8,7 @@
 #include "engine/algorithm.h"
 #include "engine/canonical_base.h"
 #include "layout/svg.h"
+#include "order/covers.h"
 #include "support/random_context.h"
 
 namespace quorlan {
@@ -38,49 +39,64 @@ Context boolean_lattice_context(std::size_t n) {
 TEST(Interrupt, EveryLongComputationStopsAndLeavesNothingHalfBuilt) {
   const Context ctx = boolean_lattice_context(14);
   const Lattice reference = FCbO().compute(ctx);
-  const std::vector<CoverPair> covers = reference.covers();
+  const std::vector<CoverPair> covers = compute_covers(reference);
   const std::string svg = lattice_svg(reference);
   const std::size_t base_size =
       canonical_base(testing::random_context(3, 60, 14, 0.5)).implications.size();
   struct Case {
     const char* what;
-    std::function<void(const Lattice& fresh)> run;
+    std::function<void(const Lattice& fresh, LatticeCache& cache)> run;
     bool covers_first = false;  // stop in the layout and the writing, not in the covers
   };
+  const auto not_kept = [](const Lattice& fresh, LatticeCache& cache, auto part, auto kept) {
+    try {
+      part(fresh, cache);
+    } catch (const Interrupted&) {
+      EXPECT_FALSE(kept(cache));  // nothing half-made is kept
+      throw;
+    }
+  };
   const Case cases[] = {
-      {"next-closure", [&](const Lattice&) { NextClosure().compute(ctx); }},
-      {"fcbo", [&](const Lattice&) { FCbO().compute(ctx); }},
-      {"in-close-5", [&](const Lattice&) { InClose5().compute(ctx); }},
+      {"next-closure", [&](const Lattice&, LatticeCache&) { NextClosure().compute(ctx); }},
+      {"fcbo", [&](const Lattice&, LatticeCache&) { FCbO().compute(ctx); }},
+      {"in-close-5", [&](const Lattice&, LatticeCache&) { InClose5().compute(ctx); }},
       {"canonical base",
-       [&](const Lattice&) { canonical_base(testing::random_context(3, 60, 14, 0.5)); }},
-      {"covers", [&](const Lattice& fresh) { fresh.covers(); }},
-      {"layout and svg", [&](const Lattice& fresh) { lattice_svg(fresh); }, true},
-      {"html", [&](const Lattice& fresh) { lattice_html(fresh); }, true},
+       [&](const Lattice&, LatticeCache&) {
+         canonical_base(testing::random_context(3, 60, 14, 0.5));
+       }},
+      {"covers",
+       [&](const Lattice& fresh, LatticeCache& cache) {
+         not_kept(
+             fresh, cache, [](const Lattice& l, LatticeCache& c) { c.order.covers(l); },
+             [](const LatticeCache& c) { return c.order.has_covers(); });
+       }},
+      {"layout and svg",
+       [&](const Lattice& fresh, LatticeCache& cache) { lattice_svg(fresh, cache); }, true},
+      {"html", [&](const Lattice& fresh, LatticeCache& cache) { lattice_html(fresh, cache); },
+       true},
+      {"svg from nothing", [&](const Lattice& fresh, LatticeCache&) { lattice_svg(fresh); }},
       {"kept order",
-       [&](const Lattice& fresh) {
-         DrawingCache cache;
-         try {
-           lattice_svg(fresh, cache);
-         } catch (const Interrupted&) {
-           EXPECT_FALSE(cache.filled());  // no half-made order is kept
-           throw;
-         }
+       [&](const Lattice& fresh, LatticeCache& cache) {
+         not_kept(
+             fresh, cache, [](const Lattice& l, LatticeCache& c) { lattice_svg(l, c); },
+             [](const LatticeCache& c) { return c.filled(); });
        },
        true},
   };
   for (const Case& c : cases) {
     for (int at : {1, 3}) {
       const Lattice fresh = FCbO().compute(ctx);
-      if (c.covers_first) fresh.covers();
+      LatticeCache cache;
+      if (c.covers_first) cache.order.covers(fresh);
       StopAt source(at);
       {
         const InterruptScope scope(&source, std::chrono::nanoseconds(0));
-        EXPECT_THROW(c.run(fresh), Interrupted) << c.what << " at poll " << at;
+        EXPECT_THROW(c.run(fresh, cache), Interrupted) << c.what << " at poll " << at;
       }
       EXPECT_EQ(source.polls, at) << c.what;
       // Nothing of the stopped run was kept: the same lattice renders like an untouched one.
-      EXPECT_EQ(fresh.covers(), covers) << c.what;
-      EXPECT_EQ(lattice_svg(fresh), svg) << c.what;
+      EXPECT_EQ(cache.order.covers(fresh), covers) << c.what;
+      EXPECT_EQ(lattice_svg(fresh, cache), svg) << c.what;
     }
   }
   // Without a scope, and with a scope whose source never asks, nothing stops.

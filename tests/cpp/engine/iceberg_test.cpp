@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <string>
 
-#include "core/covers.h"
 #include "engine/algorithm.h"
 #include "engine/internal/dense_search.h"
 #include "engine/internal/sparse_search.h"
+#include "order/covers.h"
 #include "support/random_context.h"
 
 namespace quorlan {
@@ -95,7 +95,7 @@ TEST(Iceberg, CoversAreTheLatticesBetweenItsConcepts) {
       }
       ASSERT_EQ(at.size(), part.size());
       std::vector<CoverPair> expected;
-      for (const CoverPair& c : all.covers()) {
+      for (const CoverPair& c : compute_covers(all)) {
         const auto lo = std::lower_bound(at.begin(), at.end(), c.first);
         const auto up = std::lower_bound(at.begin(), at.end(), c.second);
         if (lo == at.end() || *lo != c.first || up == at.end() || *up != c.second) continue;

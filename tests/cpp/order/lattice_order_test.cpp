@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/covers.h"
 #include "engine/algorithm.h"
+#include "order/covers.h"
 #include "support/random_context.h"
 
 namespace quorlan {
@@ -25,9 +25,9 @@ TEST(LatticeOrder, NeighboursAndShownCoversAreTheCoverRelation) {
     for (int k = 0; k < 3; ++k) {
       const Context ctx = testing::random_context(++seed, s.n, s.m, s.density);
       const Lattice lattice = FCbO().compute(ctx);
-      const std::vector<CoverPair>& covers = lattice.covers();
+      const std::vector<CoverPair> covers = compute_covers(lattice);
       const LatticeOrder order(lattice, ctx);
-      const CoversByUpper by_upper(lattice);
+      const CoversByUpper by_upper(lattice.size(), covers);
       for (std::uint32_t i = 0; i < lattice.size(); ++i) {
         IndexList up, down;
         for (const CoverPair& c : covers) {

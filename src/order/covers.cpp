@@ -11,7 +11,7 @@
 // Upper neighbours are the same step with objects and attributes exchanged (intents maximal among
 // B ∩ row(g), g ∉ A, through the columns of B). The step is taken on the side with fewer
 // candidates. Rows and columns come from the attribute concepts, so the lattice alone suffices.
-#include "core/covers.h"
+#include "order/covers.h"
 
 #include <algorithm>
 #include <span>
