@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/grow_array.h"
 #include "core/packed_sets.h"
 
 namespace quorlan {

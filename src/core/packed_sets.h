@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/grow_array.h"
 #include "core/internal/memory.h"
 #include "core/sets.h"
 
@@ -102,8 +103,8 @@ class PackedSets {
   std::size_t capacity_;
   std::size_t words_per_set_;
   SetForm form_;
-  BlockBuffer<std::uint32_t> lists_;
-  BlockBuffer<Word> words_;
+  internal::BlockBuffer<std::uint32_t> lists_;
+  internal::BlockBuffer<Word> words_;
   GrowArray<std::uintptr_t> places_;
   GrowArray<std::uint32_t> counts_;
 };

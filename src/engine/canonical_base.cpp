@@ -22,6 +22,12 @@
 namespace quorlan {
 namespace {
 
+// The enumeration's forms of the context and its memo of refuted attributes, shared with it.
+using internal::DenseContext;
+using internal::FailureMemo;
+using internal::Refutation;
+using internal::SparseContext;
+
 constexpr const char* kBaseFields[] = {"message", "algorithm", "implications", "objects",
                                        "attributes"};
 

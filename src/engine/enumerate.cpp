@@ -18,14 +18,14 @@ EnumerationResult enumerate_concepts(const Context& context, SiblingOrder order,
   // other two.
   const std::size_t support = limits.min_support;
   if (prefers_sparse_search(context)) {
-    return sparse_search(SparseContext(context, support), order, limits);
+    return internal::sparse_search(internal::SparseContext(context, support), order, limits);
   }
   if (!limits.bounded() && prefers_transposed_search(context)) {
-    Lattice all = transposed_search(context, order);
+    Lattice all = internal::transposed_search(context, order);
     const std::uint64_t count = all.size();
     return {std::move(all), count, true};
   }
-  return dense_search(DenseContext(context, support), order, limits);
+  return internal::dense_search(internal::DenseContext(context, support), order, limits);
 }
 
 }  // namespace quorlan

@@ -7,7 +7,7 @@
 #include <malloc.h>
 #endif
 
-namespace quorlan {
+namespace quorlan::internal {
 
 #if defined(__linux__)
 namespace {
@@ -84,6 +84,10 @@ const T* BlockBuffer<T>::adopt(GrowArray<T>&& items) {
 
 template class BlockBuffer<std::uint32_t>;
 template class BlockBuffer<std::uint64_t>;  // the words of core/sets.h
+
+}  // namespace quorlan::internal
+
+namespace quorlan {
 
 void release_free_heap() {
 #if defined(__GLIBC__)

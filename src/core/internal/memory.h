@@ -1,6 +1,7 @@
-// Memory for the large arrays of the core: growing without copying what they hold, and given
-// back to the system when freed. The platform's calls (mmap, madvise, malloc_trim) are here
-// and nowhere else.
+// internal: include core/packed_sets.h instead.
+// Memory for the large arrays of the core: blocks that never move, the large ones mapped from
+// the system so that they go back to it when freed. The platform's calls (mmap, madvise,
+// malloc_trim) are here and nowhere else.
 #pragma once
 
 #include <algorithm>
@@ -13,77 +14,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/grow_array.h"
 #include "core/heap.h"
 
-namespace quorlan {
-
-// A growing array of plain integers on malloc and realloc: indexing is a vector's, and where
-// the C library grows large allocations by remapping their pages (glibc), growing copies nothing
-// and never holds the old and the new array at once.
-template <class T>
-class GrowArray {
- public:
-  std::size_t size() const { return size_; }
-  T operator[](std::size_t i) const { return data_[i]; }
-  T* data() { return data_; }
-  const T* data() const { return data_; }
-  void pop_back() { --size_; }
-  void push_back(T value) {
-    if (size_ == capacity_) grow(std::max<std::size_t>(1024, capacity_ * 2));
-    data_[size_++] = value;
-  }
-  void append(const T* values, std::size_t count) {
-    if (count > capacity_ - size_) {
-      grow(std::max({std::size_t{1024}, capacity_ * 2, size_ + count}));
-    }
-    if (count != 0) std::copy_n(values, count, data_ + size_);
-    size_ += count;
-  }
-  // Keeps the first `size` items (no more than there are).
-  void truncate(std::size_t size) { size_ = std::min(size, size_); }
-  void reserve(std::size_t capacity) {
-    if (capacity > capacity_) grow(capacity);
-  }
-
-  GrowArray() = default;
-  // `size` zeros.
-  explicit GrowArray(std::size_t size) {
-    reserve(size);
-    std::fill_n(data_, size, T{});
-    size_ = size;
-  }
-  ~GrowArray() { std::free(data_); }
-  GrowArray(GrowArray&& other) noexcept
-      : data_(std::exchange(other.data_, nullptr)),
-        size_(std::exchange(other.size_, 0)),
-        capacity_(std::exchange(other.capacity_, 0)) {}
-  GrowArray& operator=(GrowArray&& other) noexcept {
-    std::swap(data_, other.data_);
-    std::swap(size_, other.size_);
-    std::swap(capacity_, other.capacity_);
-    return *this;
-  }
-  GrowArray(const GrowArray& other) {
-    reserve(other.size_);
-    std::copy_n(other.data_, other.size_, data_);
-    size_ = other.size_;
-  }
-  GrowArray& operator=(const GrowArray& other) {
-    if (this != &other) *this = GrowArray(other);
-    return *this;
-  }
-
- private:
-  void grow(std::size_t capacity) {
-    static_assert(std::is_trivial_v<T>, "moved by realloc");
-    void* grown = std::realloc(data_, capacity * sizeof(T));
-    if (grown == nullptr) throw std::bad_alloc();
-    data_ = static_cast<T*>(grown);
-    capacity_ = capacity;
-  }
-  T* data_ = nullptr;
-  std::size_t size_ = 0, capacity_ = 0;
-};
+namespace quorlan::internal {
 
 // Items appended in runs that each stay in one block, found again by their address: blocks
 // never move.
@@ -127,4 +61,4 @@ class BlockBuffer {
   std::size_t total_ = 0;  // the capacity of all blocks
 };
 
-}  // namespace quorlan
+}  // namespace quorlan::internal

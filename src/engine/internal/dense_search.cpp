@@ -5,7 +5,7 @@
 
 #include "engine/forms.h"
 
-namespace quorlan {
+namespace quorlan::internal {
 
 DenseContext::DenseContext(const Context& context, std::size_t min_support)
     : n(context.n_objects()),
@@ -300,4 +300,4 @@ EnumerationResult dense_search(const DenseContext& dc, SiblingOrder order,
   return DenseSearch<false>(dc, limits).run(order);
 }
 
-}  // namespace quorlan
+}  // namespace quorlan::internal

@@ -1,3 +1,4 @@
+// internal: include engine/enumerate.h or engine/canonical_base.h instead.
 // The engine's bit-word form of a context: incidence rows and attribute columns as flat bit
 // matrices, so that the inner loops touch contiguous words only; and the close-by-one search
 // on it. Extents are ascending object lists in an arena, turned into bit words when they are
@@ -13,7 +14,7 @@
 #include "core/sets.h"
 #include "engine/internal/walk.h"
 
-namespace quorlan {
+namespace quorlan::internal {
 
 struct DenseContext {
   // With a support, the attributes of fewer objects are left out of rows and columns: no
@@ -70,4 +71,4 @@ struct DenseContext {
 EnumerationResult dense_search(const DenseContext& dc, SiblingOrder order,
                                const EnumerationLimits& limits = {});
 
-}  // namespace quorlan
+}  // namespace quorlan::internal

@@ -4,7 +4,7 @@
 
 #include "engine/forms.h"
 
-namespace quorlan {
+namespace quorlan::internal {
 
 SparseContext::SparseContext(const Context& context, std::size_t min_support)
     : n(context.n_objects()), m(context.n_attributes()) {
@@ -304,4 +304,4 @@ EnumerationResult sparse_search(const SparseContext& sc, SiblingOrder order,
   return SparseSearch(sc, limits).run(order);
 }
 
-}  // namespace quorlan
+}  // namespace quorlan::internal

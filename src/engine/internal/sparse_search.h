@@ -1,3 +1,4 @@
+// internal: include engine/enumerate.h or engine/canonical_base.h instead.
 // The close-by-one search for sparse contexts (few attributes per object out of many). Extents
 // and intents are sorted index lists; the candidates of a node are only the attributes that
 // some object of its extent has, found by delivering each object's occurrences into per-
@@ -16,7 +17,7 @@
 #include "core/context.h"
 #include "engine/internal/walk.h"
 
-namespace quorlan {
+namespace quorlan::internal {
 
 struct SparseContext {
   // With a support, the attributes of fewer objects are left out of the rows.
@@ -30,4 +31,4 @@ struct SparseContext {
 EnumerationResult sparse_search(const SparseContext& sc, SiblingOrder order,
                                 const EnumerationLimits& limits = {});
 
-}  // namespace quorlan
+}  // namespace quorlan::internal

@@ -1,3 +1,4 @@
+// internal: include engine/enumerate.h or engine/canonical_base.h instead.
 // The depth-first walk of the tree of canonical extensions that every search shares, with an
 // explicit stack (no native recursion, whatever the depth), and the per-attribute memo of what
 // refuted an attribute, which the searches hand down the tree.
@@ -14,7 +15,7 @@
 #include "engine/limits.h"
 #include "engine/sibling_order.h"
 
-namespace quorlan {
+namespace quorlan::internal {
 
 // What refuted an attribute j in an ancestor of the current node, and so refutes it in the
 // whole subtree as long as it stays outside the intent: nothing yet, one refuting attribute
@@ -124,4 +125,4 @@ void walk_tree(Search& search, SiblingOrder order) {
   }
 }
 
-}  // namespace quorlan
+}  // namespace quorlan::internal

@@ -8,7 +8,7 @@
 #include "engine/internal/dense_search.h"
 #include "engine/internal/sparse_search.h"
 
-namespace quorlan {
+namespace quorlan::internal {
 namespace {
 
 // The context with objects and attributes exchanged: attribute j becomes the row of the objects
@@ -161,4 +161,4 @@ Lattice transposed_search(const Context& context, SiblingOrder order) {
   return out;
 }
 
-}  // namespace quorlan
+}  // namespace quorlan::internal

@@ -1,3 +1,4 @@
+// internal: include engine/enumerate.h or engine/canonical_base.h instead.
 // Contexts with far more attributes than objects (a few documents over many terms): the
 // concepts are enumerated on the transposed context, whose extents are the intents here, so
 // that no step scans every attribute; they are then put in the order the algorithm gives,
@@ -9,9 +10,9 @@
 #include "core/context.h"
 #include "engine/sibling_order.h"
 
-namespace quorlan {
+namespace quorlan::internal {
 
 // The concepts in the order of a walk with siblings in `order` (see enumerate_concepts).
 Lattice transposed_search(const Context& context, SiblingOrder order);
 
-}  // namespace quorlan
+}  // namespace quorlan::internal

@@ -16,10 +16,15 @@
 
 #include "core/interrupt.h"
 #include "core/panic.h"
+#include "formats/xml/chars.h"
 #include "formats/xml/internal/window.h"
 
 namespace quorlan::xml {
 namespace {
+
+// The window parse, this unit's own part.
+using internal::Reopen;
+using internal::Window;
 
 constexpr std::size_t kNone = SIZE_MAX;
 

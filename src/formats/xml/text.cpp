@@ -6,18 +6,13 @@
 #include <optional>
 
 #include "formats/text.h"
+#include "formats/xml/chars.h"
 
 namespace quorlan::xml {
 
-namespace {
-
-bool is_xml_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-}  // namespace
-
 std::string_view trim_xml(std::string_view s) {
-  while (!s.empty() && is_xml_space(s.front())) s.remove_prefix(1);
-  while (!s.empty() && is_xml_space(s.back())) s.remove_suffix(1);
+  while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
+  while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
   return s;
 }
 

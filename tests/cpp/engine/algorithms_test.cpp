@@ -17,6 +17,11 @@
 namespace quorlan {
 namespace {
 
+using internal::dense_search;
+using internal::DenseContext;
+using internal::sparse_search;
+using internal::SparseContext;
+using internal::transposed_search;
 using testing::context_from_rows;
 using testing::sweep_context;
 

@@ -15,6 +15,11 @@
 namespace quorlan {
 namespace {
 
+using internal::dense_search;
+using internal::DenseContext;
+using internal::sparse_search;
+using internal::SparseContext;
+
 struct Shape {
   std::size_t n, m;
   double density;

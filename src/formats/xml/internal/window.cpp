@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace quorlan::xml {
+namespace quorlan::xml::internal {
 namespace {
 
 constexpr unsigned kOptions =
@@ -95,4 +95,4 @@ bool Window::error_may_be_cut() const {
   }
 }
 
-}  // namespace quorlan::xml
+}  // namespace quorlan::xml::internal

@@ -1,3 +1,4 @@
+// internal: include formats/xml/stream.h instead.
 // One window of the XML stream: a slice of the input that pugixml parses as a fragment after a
 // short prefix reopening the elements still open where the slice starts, and the translation of
 // what the parser reports (node offsets, the error and where it was found) back to positions in
@@ -22,18 +23,12 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/xml/chars.h"
+
 static_assert(PUGIXML_VERSION >= 1110 && PUGIXML_VERSION <= 1150,
               "the XML windows were written for pugixml 1.11 to 1.15");
 
-namespace quorlan::xml {
-
-inline bool is_name_char(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
-         u == '_' || u == ':' || u == '-' || u == '.';
-}
-
-inline bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+namespace quorlan::xml::internal {
 
 // What goes before the slice: the sentinel, an element no end tag closes, standing for the
 // carried elements the window does not reopen by name, so that the window is never at the top
@@ -88,4 +83,4 @@ class Window {
   pugi::xml_node sentinel_, innermost_, last_;
 };
 
-}  // namespace quorlan::xml
+}  // namespace quorlan::xml::internal
