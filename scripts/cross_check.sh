@@ -12,6 +12,8 @@ work="$(pwd)/build/cross"
 rm -rf "$work"
 mkdir -p "$work"
 
+# The version, written once in pyproject.toml.
+version="$("$py" -c 'import tomllib; print(tomllib.load(open("pyproject.toml", "rb"))["project"]["version"])')"
 include="$("$py" -c 'import sysconfig; print(sysconfig.get_paths()["include"])')"
 # Debian's pyconfig.h only picks the real one by the target's multiarch tuple; take the real one.
 real_config="$("$py" -c 'import os, sysconfig
@@ -47,7 +49,7 @@ case "\$2" in
   *) exec "$zig" c++ -target "\$1" -std=c++20 -O0 -Wall -Wextra -Werror -Isrc \\
        -Ithird_party/utf8proc -Ithird_party/libcsv -Ithird_party/pugixml \\
        -Ithird_party/nlohmann_json -DUTF8PROC_STATIC -DPy_LIMITED_API=0x03090000 \\
-       -DQUORLAN_VERSION='"0.2.0"' -isystem "\$headers" -c "\$2" -o "\$out" ;;
+       -DQUORLAN_VERSION='"$version"' -isystem "\$headers" -c "\$2" -o "\$out" ;;
 esac
 COMPILE
 chmod +x "$work/compile"

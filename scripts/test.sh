@@ -59,7 +59,7 @@ stage_cpp() {
 stage_sanitize() {
   cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORLAN_SANITIZE=ON \
     -DQUORLAN_WERROR=ON -DQUORLAN_BUILD_TESTS=ON > /dev/null
-  cmake --build build/sanitize --target quorlan_tests
+  cmake --build build/sanitize  # the suite and the replays of the fuzz corpus
   bash scripts/check_instrumented.sh build/sanitize
   # Each test in its own process, two at a time (one a core).
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -1,3 +1,5 @@
+import pathlib
+import re
 import subprocess
 import sys
 import textwrap
@@ -21,7 +23,10 @@ def test_exports_in_creation_order():
         "compute_implications",
         "__version__",
     ]
-    assert quorlan.__version__ == "0.2.0"
+    pyproject = pathlib.Path(__file__).parents[2] / "pyproject.toml"
+    declared = re.search(r'\nversion = "([^"]+)"', pyproject.read_text())
+    assert declared is not None
+    assert quorlan.__version__ == declared.group(1)
     assert quorlan.__doc__ == ""
     for name in quorlan.__all__[2:7]:
         assert getattr(quorlan, name).__module__ == "quorlan"
