@@ -4,6 +4,11 @@
 // many units looks at the clock and, every few tens of milliseconds, asks the source. A stop
 // throws Interrupted, so every computation unwinds and frees what it built; no result of it
 // is stored. With no source installed a tick costs a decrement.
+//
+// Which to use in a loop: for_polled (for_each_polled) for a counted loop over an index or a
+// container whose steps cost about alike, the polling kept out of the body; an InterruptTicker
+// for every other long loop (nested, while, steps of very different cost), ticked once per
+// unit of work; resize_polled for a fill of a large vector.
 #pragma once
 
 #include <chrono>

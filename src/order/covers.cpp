@@ -97,7 +97,7 @@ bool is_whole(const Lattice& lattice) {
 }
 
 // The same relation by the other side's elements (of which there are `width`).
-Lines transposed(const Lines& lines, std::size_t width) {
+Lines by_other_side(const Lines& lines, std::size_t width) {
   InterruptTicker tick;
   return group_by_key<std::uint32_t>(width, [&](auto&& put) {
     for (std::size_t e = 0; e < lines.groups(); ++e) {
@@ -505,7 +505,7 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice, const CoverOptions
   std::vector<std::uint32_t> neighbours;
   InterruptTicker tick;
   if (from_attributes) {
-    const Lines rows = transposed(by_attribute, lattice.n_objects());
+    const Lines rows = by_other_side(by_attribute, lattice.n_objects());
     NeighbourStep step({lattice.extents(), lattice.intents(), rows}, options, whole);
     for (std::uint32_t i = 0; i < lattice.size(); ++i) {
       tick();

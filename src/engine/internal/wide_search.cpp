@@ -12,7 +12,8 @@ namespace quorlan::internal {
 namespace {
 
 // The context with objects and attributes exchanged: attribute j becomes the row of the objects
-// that have it. Names play no part here.
+// that have it. Names play no part here. The rows are counted and placed by hand, not by
+// group_by_key: its vectors would be copied into the arrays the context takes over.
 Context transposed(const Context& context) {
   const std::size_t n = context.n_objects(), m = context.n_attributes();
   const PackedSets& rows = context.rows();
