@@ -18,6 +18,7 @@ from ._data import FORMATS, from_array, from_pandas, incidence, names, read, to_
 from ._measures import delta_stability, stability, support
 from ._native import PanicException
 from ._rules import association_rules
+from ._scaling import scale
 from ._structure import (
     Layout,
     bottom,
@@ -34,7 +35,7 @@ from ._structure import (
     up_set,
     upper_covers,
 )
-from ._writers import WRITTEN, concepts_frame, implications_frame, scale, write
+from ._writers import WRITTEN, concepts_frame, implications_frame, write
 
 __all__ = [
     "FORMATS",

@@ -1,20 +1,19 @@
-"""Writers of contexts (cxt, CSV, quorlan's JSON document, ConExp's cex), results as DataFrames,
-and conceptual scaling of many-valued data."""
+"""Writers of contexts (cxt, CSV, quorlan's JSON document, ConExp's cex) and results as
+DataFrames."""
 
 from __future__ import annotations
 
 import html
 import io
 import json
-import math
 import os
 import re
-from typing import TYPE_CHECKING, Any, Dict, Iterable, List, Mapping, Optional, Sequence
+from typing import TYPE_CHECKING, Any, Iterable, List, Mapping, Optional, Sequence
 
 import numpy as np
 
 from . import _checks
-from ._data import _from_rows, incidence, names
+from ._data import incidence, names
 
 if TYPE_CHECKING:
     import quorlan
@@ -94,6 +93,8 @@ def _csv(objects: List[str], attributes: List[str], rows: "np.ndarray") -> bytes
 
 
 def _json(objects: List[str], attributes: List[str], rows: "np.ndarray") -> bytes:
+    from quorlan import __version__
+
     names = json.dumps({"objects": objects, "attributes": attributes}, ensure_ascii=False)
     if attributes:
         cells = _cells(rows, b" true,", b"false,")
@@ -102,7 +103,7 @@ def _json(objects: List[str], attributes: List[str], rows: "np.ndarray") -> byte
     else:
         body = b",".join(b"[]" for _ in objects)
     return (
-        f'{{"quorlan_version": "0.2.0", "context": {names[:-1]}, "incidence": ['.encode()
+        f'{{"quorlan_version": "{__version__}", "context": {names[:-1]}, "incidence": ['.encode()
         + body
         + b"]}}\n"
     )
@@ -189,104 +190,3 @@ def implications_frame(implications: Iterable[Mapping[str, Any]]) -> Any:
     return pd.DataFrame(
         {k: [r[k] for r in rows] for k in ("premise", "conclusion", "support", "confidence")}
     )
-
-
-def scale(
-    df: Any,
-    *,
-    nominal: Sequence[Any] = (),
-    ordinal: Optional[Mapping[Any, Sequence[Any]]] = None,
-    interordinal: Optional[Mapping[Any, Sequence[Any]]] = None,
-    intervals: Optional[Mapping[Any, Sequence[Any]]] = None,
-) -> "quorlan.Context":
-    """Conceptual scaling (Ganter and Wille 1989) of a many-valued DataFrame into a context, the
-    columns in their order: a boolean column passes through under its own name; a `nominal`
-    column gives `col=value` per distinct value, in order of first appearance; `ordinal={col:
-    thresholds}` gives `col<=t` per threshold, `interordinal` `col<=t` per threshold and then
-    `col>=t`, `intervals={col: edges}` `lo<=col<hi` per pair of consecutive edges (numbers
-    written as `str()` writes them). A missing value gives none of its column's attributes; an
-    unscaled column that is not boolean is a ValueError naming it."""
-    pd = _checks.optional_import("pandas", "scale()")
-    if not isinstance(df, pd.DataFrame):
-        raise TypeError(f"df must be a pandas.DataFrame, not {type(df).__name__}")
-    scalings: Dict[Any, str] = {}
-    for kind, named in (
-        ("nominal", list(nominal)),
-        ("ordinal", list(ordinal or {})),
-        ("interordinal", list(interordinal or {})),
-        ("intervals", list(intervals or {})),
-    ):
-        for col in named:
-            if col not in df.columns:
-                raise ValueError(f"{kind}: the DataFrame has no column {_checks.shown(col)}")
-            if col in scalings:
-                raise ValueError(
-                    f"column {_checks.shown(col)} is scaled twice ({scalings[col]} and {kind})"
-                )
-            scalings[col] = kind
-    attributes: List[str] = []
-    # The incidence as (row, attribute) pairs, gathered column by column: a nominal column of a
-    # million distinct values costs its length, not its length times its values.
-    rows: List["np.ndarray"] = []
-    cols: List["np.ndarray"] = []
-
-    def add(name: str, mask: "np.ndarray") -> None:
-        hit = np.flatnonzero(mask)
-        rows.append(hit)
-        cols.append(np.full(len(hit), len(attributes), dtype=np.int64))
-        attributes.append(name)
-
-    for k, col in enumerate(df.columns):
-        values = df.iloc[:, k]
-        present = ~values.isna().to_numpy()
-        scaling = scalings.get(col)
-        if scaling is None:
-            if not pd.api.types.is_bool_dtype(values.dtype):
-                raise ValueError(
-                    f"column {_checks.shown(col)} ({values.dtype}) is not boolean and not scaled: "
-                    "name it in nominal, ordinal, interordinal or intervals"
-                )
-            add(str(col), np.where(present, values.fillna(False).to_numpy(dtype=bool), False))
-        elif scaling == "nominal":
-            # Codes in order of first appearance, -1 for a missing value.
-            codes, uniques = pd.factorize(values)
-            hit = np.flatnonzero(codes >= 0)
-            rows.append(hit)
-            cols.append(len(attributes) + codes[hit].astype(np.int64))
-            attributes += [f"{col}={v}" for v in uniques]
-        else:
-            for name, mask in _threshold_scale(
-                scaling,
-                col,
-                values,
-                present,
-                {"ordinal": ordinal, "interordinal": interordinal, "intervals": intervals}[scaling],
-            ):
-                add(name, mask)
-    all_rows = np.concatenate(rows) if rows else np.zeros(0, dtype=np.int64)
-    all_cols = np.concatenate(cols) if cols else np.zeros(0, dtype=np.int64)
-    order = np.lexsort((all_cols, all_rows))
-    objects = [str(x) for x in df.index]
-    return _from_rows(objects, attributes, all_rows[order], all_cols[order])
-
-
-def _threshold_scale(
-    kind: str,
-    col: Any,
-    values: Any,
-    present: "np.ndarray",
-    given: Optional[Mapping[Any, Sequence[Any]]],
-) -> List[Any]:
-    assert given is not None
-    points = list(given[col])
-    numbers = values.to_numpy(dtype=float, na_value=math.nan)
-    out = []
-    with np.errstate(invalid="ignore"):
-        if kind == "intervals":
-            for lo, hi in zip(points, points[1:]):
-                out.append((f"{lo}<={col}<{hi}", present & (numbers >= lo) & (numbers < hi)))
-        else:
-            out += [(f"{col}<={t}", present & (numbers <= t)) for t in points]
-            if kind == "interordinal":
-                out += [(f"{col}>={t}", present & (numbers >= t)) for t in points]
-    return out

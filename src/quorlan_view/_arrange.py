@@ -237,6 +237,33 @@ def _pulled(points: List[Point], circles: _Circles, ends: Set[int]) -> List[Poin
     return out
 
 
+def _labels_of(node: Node, index: int, reach: float) -> List[Label]:
+    """The node's labels: its attributes above the circles of its layer (whose largest radius
+    is `reach`), its objects below."""
+    out = []
+    if node.above:
+        y = node.y - reach - LABEL_GAP - DESCENT
+        out.append(Label(node.above, node.x, y, node.above_width, index, "attribute"))
+    if node.below:
+        y = node.y + reach + LABEL_GAP + ASCENT
+        out.append(Label(node.below, node.x, y, node.below_width, index, "object"))
+    return out
+
+
+def _extent(
+    nodes: Sequence[Node], labels: Sequence[Label], lines: Sequence[Sequence[Point]]
+) -> Tuple[float, float, float, float]:
+    """Left, top, right and bottom of everything drawn: circles, labels and lines' bends."""
+    left = min([n.x - n.radius for n in nodes] + [label.box[0] for label in labels])
+    right = max([n.x + n.radius for n in nodes] + [label.box[2] for label in labels])
+    top = min([n.y - n.radius for n in nodes] + [label.box[1] for label in labels])
+    bottom = max([n.y + n.radius for n in nodes] + [label.box[3] for label in labels])
+    for line in lines:
+        for x, _ in line:
+            left, right = min(left, x), max(right, x)
+    return left, top, right, bottom
+
+
 def arrange(layers: Sequence[Sequence[Node]], edges: Sequence[Tuple[int, int]]) -> Arrangement:
     """Places the nodes (given layer by layer, left to right), their labels and the lines of
     `edges`, (upper, lower) indices into the nodes taken layer by layer."""
@@ -251,39 +278,11 @@ def arrange(layers: Sequence[Sequence[Node]], edges: Sequence[Tuple[int, int]]) 
         reach = max(n.radius for n in layer)
         for node in layer:
             node.y = layer_y[k]
-            index = len(nodes)
+            labels += _labels_of(node, len(nodes), reach)
             nodes.append(node)
-            if node.above:
-                labels.append(
-                    Label(
-                        node.above,
-                        node.x,
-                        node.y - reach - LABEL_GAP - DESCENT,
-                        node.above_width,
-                        index,
-                        "attribute",
-                    )
-                )
-            if node.below:
-                labels.append(
-                    Label(
-                        node.below,
-                        node.x,
-                        node.y + reach + LABEL_GAP + ASCENT,
-                        node.below_width,
-                        index,
-                        "object",
-                    )
-                )
     circles = _Circles(layers, layer_y)
     lines = [_route(nodes[u], nodes[v], circles) for u, v in edges]
-    left = min([n.x - n.radius for n in nodes] + [label.box[0] for label in labels])
-    right = max([n.x + n.radius for n in nodes] + [label.box[2] for label in labels])
-    top = min([n.y - n.radius for n in nodes] + [label.box[1] for label in labels])
-    bottom = max([n.y + n.radius for n in nodes] + [label.box[3] for label in labels])
-    for line in lines:
-        for x, _ in line:
-            left, right = min(left, x), max(right, x)
+    left, top, right, bottom = _extent(nodes, labels, lines)
     return Arrangement(
         nodes, lines, labels, (left - MARGIN, top - MARGIN, right + MARGIN, bottom + MARGIN)
     )

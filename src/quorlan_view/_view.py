@@ -135,6 +135,30 @@ def label_mode(value: object) -> str:
     return value
 
 
+def _radius(extent_size: int, largest: int) -> float:
+    """A circle's radius when sizes are drawn: its area grows with the extent's size."""
+    return SMALLEST + GROWTH * math.sqrt(extent_size / max(largest, 1))
+
+
+def _label(
+    node: Node,
+    at: int,
+    above: Sequence[str],
+    below: Sequence[str],
+    titles: Dict[Tuple[int, str], str],
+) -> None:
+    """The label texts of the node drawn `at`-th, shortened, and their widths; the whole lists
+    as the labels' titles."""
+    if above:
+        node.above = shortened(above)
+        node.above_width = text_width(node.above)
+        titles[(at, "attribute")] = listed(above, separator="\n")
+    if below:
+        node.below = shortened(below)
+        node.below_width = text_width(node.below)
+        titles[(at, "object")] = listed(below, separator="\n")
+
+
 def _view(
     lat: "quorlan.Lattice", concepts: Concepts, layered: Layered, sizes: bool, labels: str
 ) -> View:
@@ -152,10 +176,7 @@ def _view(
         row = []
         for c in layer:
             at = len(index)
-            radius = RADIUS
-            if sizes:
-                radius = SMALLEST + GROWTH * math.sqrt(len(concepts[c]["extent"]) / max(top, 1))
-            node = Node(c, k, radius)
+            node = Node(c, k, _radius(len(concepts[c]["extent"]), top) if sizes else RADIUS)
             if labels == "reduced":
                 above = [attributes[a] for a in attribute_labels[at]]
                 below = [objects[o] for o in object_labels[at]]
@@ -163,14 +184,7 @@ def _view(
                 full = labels == "full"
                 above = concepts[c]["intent"] if full else []
                 below = concepts[c]["extent"] if full else []
-            if above:
-                node.above = shortened(above)
-                node.above_width = text_width(node.above)
-                label_titles[(at, "attribute")] = listed(above, separator="\n")
-            if below:
-                node.below = shortened(below)
-                node.below_width = text_width(node.below)
-                label_titles[(at, "object")] = listed(below, separator="\n")
+            _label(node, at, above, below, label_titles)
             index[c] = at
             row.append(node)
         layers.append(row)

@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 import html
-from typing import List
+from typing import List, Sequence, Tuple
 
 from ._drawing import Drawn
 from ._labels import FONT_SIZE
@@ -25,6 +25,18 @@ def _text(s: str) -> str:
     return html.escape(s, quote=False)
 
 
+def _svg_line(line: Sequence[Tuple[float, float]]) -> str:
+    """A cover's line: straight, or bent around the circles in its way."""
+    if len(line) == 2:
+        (x1, y1), (x2, y2) = line
+        return (
+            f'    <line x1="{number(x1)}" y1="{number(y1)}" x2="{number(x2)}" '
+            f'y2="{number(y2)}" />\n'
+        )
+    points = " ".join(f"{number(x)},{number(y)}" for x, y in line)
+    return f'    <polyline points="{points}" />\n'
+
+
 def svg_body(drawn: Drawn) -> str:
     """The <svg> element of the drawing."""
     arranged = drawn.arranged
@@ -36,16 +48,7 @@ def svg_body(drawn: Drawn) -> str:
         f'height="{number(height)}"{FIT}>\n',
         f'  <g stroke="#444" stroke-width="{STROKE}" fill="none">\n',
     ]
-    for line in arranged.lines:
-        if len(line) == 2:
-            (x1, y1), (x2, y2) = line
-            out.append(
-                f'    <line x1="{number(x1)}" y1="{number(y1)}" x2="{number(x2)}" '
-                f'y2="{number(y2)}" />\n'
-            )
-        else:
-            points = " ".join(f"{number(x)},{number(y)}" for x, y in line)
-            out.append(f'    <polyline points="{points}" />\n')
+    out += [_svg_line(line) for line in arranged.lines]
     out.append(f'  </g>\n  <g fill="white" stroke="#222" stroke-width="{STROKE}">\n')
     for node, title in zip(arranged.nodes, drawn.titles):
         out.append(
