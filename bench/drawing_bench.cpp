@@ -7,19 +7,16 @@
 // are skipped; "sides" also times the cover relation taken from each side of the context (the
 // side not taken can be slow: seconds on mushroom). Times are CPU seconds of this process; "x enum"
 // divides by the enumeration of the same context (NextClosure, the module's default).
-#include <sys/resource.h>
-
 #include <ctime>
-#include <fstream>
 #include <functional>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/algorithm.h"
 #include "formats/read.h"
 #include "layout/svg.h"
+#include "measure.h"
 #include "order/covers.h"
 #include "support/plain_drawing.h"
 #include "support/random_context.h"
@@ -29,18 +26,8 @@ namespace {
 using quorlan::Context;
 using quorlan::Lattice;
 
-double cpu_now() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
-
-template <class F>
-double cpu_seconds(F&& f) {
-  const double t0 = cpu_now();
-  f();
-  return cpu_now() - t0;
-}
+using quorlan::bench::cpu_seconds;
+using quorlan::bench::peak_mb;
 
 // The least time of repeated runs of `work`, each after an untimed `setup`: short steps are run
 // until they have taken a few tenths of a second, long ones once.
@@ -60,18 +47,10 @@ double best_of(Work&& work) {
   return best_of([] {}, work);
 }
 
-double peak_mb() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_maxrss) / 1024.0;
-}
-
 std::optional<Context> read_file(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::stringstream ss;
-  ss << file.rdbuf();
-  quorlan::ContextResult parsed = quorlan::read_context(ss.str(), path);
+  const std::optional<std::string> bytes = quorlan::bench::file_bytes(path);
+  if (!bytes) return std::nullopt;
+  quorlan::ContextResult parsed = quorlan::read_context(*bytes, path);
   if (!parsed.has_value()) return std::nullopt;
   return std::move(parsed).value();
 }

@@ -4,13 +4,8 @@
 // had before its tree walk (Ganter's successor search), "covers" for the cover relation of the
 // large sparse inputs. Files that are absent are skipped. Peak memory is the process's maximum
 // resident set size so far.
-#include <sys/resource.h>
-
-#include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +13,7 @@
 #include "engine/canonical_base.h"
 #include "formats/read.h"
 #include "layout/svg.h"
+#include "measure.h"
 #ifdef QUORLAN_BENCH_PLAIN
 #include "support/ganter_base.h"
 #endif
@@ -32,18 +28,8 @@ struct Input {
   std::size_t first_attributes = 0;  // keep only the first so many attributes (0: all)
 };
 
-double peak_mb() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_maxrss) / 1024.0;
-}
-
-template <class F>
-double seconds(F&& f) {
-  const auto t0 = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using quorlan::bench::peak_mb;
+using quorlan::bench::wall_seconds;
 
 void row(const std::string& name, const char* step, std::size_t result, double s) {
   std::printf("%-34s %-13s %10zu %9.3f %9.1f\n", name.c_str(), step, result, s, peak_mb());
@@ -73,16 +59,14 @@ Context first_attributes(const Context& ctx, std::size_t k) {
 }
 
 std::optional<Context> load(const std::string& dir, const Input& in, const std::string& name) {
-  std::ifstream file(dir + "/" + in.file, std::ios::binary);
-  if (!file) {
+  const std::optional<std::string> read = quorlan::bench::file_bytes(dir + "/" + in.file);
+  if (!read) {
     std::printf("%-34s skipped (absent)\n", in.file);
     return std::nullopt;
   }
-  std::stringstream ss;
-  ss << file.rdbuf();
-  const std::string bytes = ss.str();
+  const std::string& bytes = *read;
   std::optional<quorlan::ContextResult> parsed;
-  const double tp = seconds([&] { parsed.emplace(quorlan::read_context(bytes, in.file)); });
+  const double tp = wall_seconds([&] { parsed.emplace(quorlan::read_context(bytes, in.file)); });
   if (!parsed->has_value()) {
     std::printf("%-34s parse failed: %s\n", name.c_str(), parsed->error().display().c_str());
     return std::nullopt;
@@ -98,7 +82,7 @@ void concepts(const Context& ctx, const std::string& name) {
   for (const char* algo : {"fcbo", "in-close-5", "next-closure"}) {
     std::size_t count = 0;
     const double t =
-        seconds([&] { count = quorlan::algorithm_by_name(algo)->compute(ctx).size(); });
+        wall_seconds([&] { count = quorlan::algorithm_by_name(algo)->compute(ctx).size(); });
     row(name, algo, count, t);
   }
 }
@@ -107,23 +91,23 @@ void covers_and_svg(const Context& ctx, const std::string& name, bool svg) {
   const quorlan::Lattice lattice = quorlan::FCbO().compute(ctx);
   std::size_t covers = 0, bytes = 0;
   quorlan::LatticeCache cache;
-  row(name, "covers", covers, seconds([&] { covers = cache.order.covers(lattice).size(); }));
+  row(name, "covers", covers, wall_seconds([&] { covers = cache.order.covers(lattice).size(); }));
   if (svg) {
     // The drawing after the covers, which it takes from the cache.
     row(name, "svg (again)", bytes,
-        seconds([&] { bytes = quorlan::lattice_svg(lattice, cache).size(); }));
+        wall_seconds([&] { bytes = quorlan::lattice_svg(lattice, cache).size(); }));
   }
 }
 
 void base(const Context& ctx, const std::string& name, bool plain) {
   std::size_t count = 0;
-  const double t = seconds([&] { count = quorlan::canonical_base(ctx).implications.size(); });
+  const double t = wall_seconds([&] { count = quorlan::canonical_base(ctx).implications.size(); });
   row(name, "canonical", count, t);
 #ifdef QUORLAN_BENCH_PLAIN
   if (plain) {
     std::size_t before = 0;
     const double tp =
-        seconds([&] { before = quorlan::reference::ganter_base(ctx).implications.size(); });
+        wall_seconds([&] { before = quorlan::reference::ganter_base(ctx).implications.size(); });
     std::printf("%-34s %-13s %10zu %9.3f %9.1f  (%.1fx the time)\n", name.c_str(), "plain base",
                 before, tp, peak_mb(), tp / t);
     std::fflush(stdout);

@@ -3,26 +3,24 @@
 // [count]: SUPPORT is a count of objects; "count" counts without keeping the concepts. Prints
 // the number of concepts on stdout.
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 
 #include "engine/algorithm.h"
 #include "formats/read.h"
+#include "measure.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: quorlan_iceberg FILE SUPPORT [ALGORITHM] [count]\n");
     return 2;
   }
-  std::ifstream file(argv[1], std::ios::binary);
-  if (!file) {
+  const std::optional<std::string> bytes = quorlan::bench::file_bytes(argv[1]);
+  if (!bytes) {
     std::fprintf(stderr, "cannot read %s\n", argv[1]);
     return 2;
   }
-  std::stringstream ss;
-  ss << file.rdbuf();
-  const quorlan::ContextResult parsed = quorlan::read_context(ss.str(), argv[1]);
+  const quorlan::ContextResult parsed = quorlan::read_context(*bytes, argv[1]);
   if (!parsed.has_value()) {
     std::fprintf(stderr, "%s\n", parsed.error().display().c_str());
     return 1;

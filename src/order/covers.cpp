@@ -492,6 +492,19 @@ class FoundPairs {
   GrowArray<std::uint64_t> pairs_;  // grows by remapping its pages, not by copying them
 };
 
+// take(i, neighbours) for every concept i below `size`, with its neighbours on the step's side.
+template <class Take>
+void each_neighbours(std::size_t size, NeighbourStep& step, Take&& take) {
+  std::vector<std::uint32_t> neighbours;
+  InterruptTicker tick;
+  for (std::uint32_t i = 0; i < size; ++i) {
+    tick();
+    neighbours.clear();
+    step.run(i, neighbours);
+    take(i, neighbours);
+  }
+}
+
 }  // namespace
 
 std::vector<CoverPair> compute_covers(const Lattice& lattice, const CoverOptions& options) {
@@ -502,27 +515,21 @@ std::vector<CoverPair> compute_covers(const Lattice& lattice, const CoverOptions
   const Lines by_attribute = columns(lattice);
   const bool whole = is_whole(lattice);
   FoundPairs pairs;
-  std::vector<std::uint32_t> neighbours;
-  InterruptTicker tick;
   if (from_attributes) {
+    // Lower covers, found in any order and sorted once all are.
     const Lines rows = by_other_side(by_attribute, lattice.n_objects());
     NeighbourStep step({lattice.extents(), lattice.intents(), rows}, options, whole);
-    for (std::uint32_t i = 0; i < lattice.size(); ++i) {
-      tick();
-      neighbours.clear();
-      step.run(i, neighbours);
-      for (std::uint32_t k : neighbours) pairs.add(k, i);
-    }
+    each_neighbours(lattice.size(), step, [&](std::uint32_t i, std::vector<std::uint32_t>& ks) {
+      for (std::uint32_t k : ks) pairs.add(k, i);
+    });
     return pairs.sorted_by_lower(lattice.size());
   }
+  // Upper covers, each concept's sorted as found: the pairs come in the result's order.
   NeighbourStep step({lattice.intents(), lattice.extents(), by_attribute}, options, whole);
-  for (std::uint32_t i = 0; i < lattice.size(); ++i) {
-    tick();
-    neighbours.clear();
-    step.run(i, neighbours);
-    std::sort(neighbours.begin(), neighbours.end());
-    for (std::uint32_t k : neighbours) pairs.add(i, k);
-  }
+  each_neighbours(lattice.size(), step, [&](std::uint32_t i, std::vector<std::uint32_t>& ks) {
+    std::sort(ks.begin(), ks.end());
+    for (std::uint32_t k : ks) pairs.add(i, k);
+  });
   return pairs.in_order();
 }
 
