@@ -21,7 +21,6 @@ class ContentLines {
   std::optional<std::string_view> next() {
     std::string_view raw;
     while (lines_.next(raw)) {
-      tick_();
       const std::string_view t = text::trim(raw);
       if (!t.empty()) return t;
     }
@@ -30,7 +29,6 @@ class ContentLines {
 
  private:
   LineReader lines_;
-  InterruptTicker tick_;
 };
 
 // The header line.

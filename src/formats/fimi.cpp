@@ -62,9 +62,7 @@ std::optional<FormatError> read_transactions(std::string_view input, IncidenceBu
   LineReader lines(input);
   std::string_view raw;
   std::vector<std::uint32_t> items;
-  InterruptTicker tick;
   while (lines.next(raw)) {
-    tick();
     const std::string_view line = text::trim(raw);
     if (line.empty() || line[0] == '#') continue;
     items.clear();

@@ -1,39 +1,18 @@
 // The line-based formats of other tools: Galicia's .slf, object-attribute lists and
-// ConExp-NG's ';'-separated tables. Lines end at "\n" (a "\r" before it is dropped).
+// ConExp-NG's ';'-separated tables. Lines are split as formats/lines.h splits them.
+#include "formats/lines.h"
+
 #include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "core/interrupt.h"
 #include "formats/other.h"
 #include "formats/text.h"
 
 namespace quorlan {
 namespace {
-
-// The lines of a text, each without its end; a last line without an end counts.
-class Lines {
- public:
-  explicit Lines(std::string_view text) : text_(text) {}
-  bool next(std::string_view& line) {
-    if (pos_ >= text_.size()) return false;
-    check_interrupt();
-    std::size_t end = text_.find('\n', pos_);
-    if (end == std::string_view::npos) end = text_.size();
-    line = text_.substr(pos_, end - pos_);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    pos_ = end + 1;
-    ++number_;
-    return true;
-  }
-  std::size_t number() const { return number_; }
-
- private:
-  std::string_view text_;
-  std::size_t pos_ = 0, number_ = 0;
-};
 
 // Calls f on each cell of `line` between separators, in order, while f returns true; whether
 // it saw them all. No list of the cells is made: a line of a million cells costs nothing more.
@@ -105,7 +84,7 @@ ContextResult built(const char* format, IncidenceBuilder rows, NameList objects,
 
 ContextResult read_oal(std::string_view text) {
   constexpr const char* kOal = "oal";
-  Lines lines(text);
+  LineReader lines(text);
   FirstSeen attributes;
   NameList objects;
   IncidenceBuilder rows;
@@ -137,7 +116,7 @@ namespace {
 // The .slf sections in order; each name must stand alone on its line.
 struct SlfReader {
   static constexpr const char* kSlf = "slf";
-  Lines lines;
+  LineReader lines;
   std::string_view line;
 
   std::optional<FormatError> expect(std::string_view header) {
@@ -209,7 +188,7 @@ struct SlfReader {
 }  // namespace
 
 ContextResult read_slf(std::string_view text) {
-  SlfReader r{Lines(text), {}};
+  SlfReader r{LineReader(text), {}};
   std::optional<FormatError> error = r.expect("[Lattice]");
   if (error) return fail(*error);
   const std::optional<std::uint64_t> n = r.count("objects", error);
@@ -232,7 +211,7 @@ ContextResult read_slf(std::string_view text) {
 
 ContextResult read_conexp_csv(std::string_view text) {
   constexpr const char* kFormat = "conexp-csv";
-  Lines lines(text);
+  LineReader lines(text);
   std::string_view line;
   if (!lines.next(line)) return fail(FormatError::invalid(kFormat, "input is empty"));
   NameList attributes;
