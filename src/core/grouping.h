@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "core/interrupt.h"
@@ -25,9 +26,13 @@ struct Grouped {
 // The items that `give` hands over, grouped by their keys, all below `keys`. give(put) calls
 // put(key, item) for every item, and is called twice, handing over the same items in the same
 // order: once to count them, once to place them. A long `give` polls for a stop itself.
-template <class Item, class Give>
-Grouped<Item> group_by_key(std::size_t keys, Give&& give) {
-  Grouped<Item> out;
+//
+// The groups go into any `Out` with members `start` and `items` of Grouped's kind (vectors, or
+// other arrays with size, reserve, resize, indexing, begin and end); group_by_key is Grouped.
+template <class Out, class Give>
+Out group_by_key_into(std::size_t keys, Give&& give) {
+  using Item = typename decltype(Out::items)::value_type;
+  Out out;
   resize_polled(out.start, keys + 1);
   give([&](std::size_t k, const Item&) { ++out.start[k + 1]; });
   for (std::size_t k = 0; k < keys; ++k) out.start[k + 1] += out.start[k];
@@ -38,6 +43,11 @@ Grouped<Item> group_by_key(std::size_t keys, Give&& give) {
   std::copy_backward(out.start.begin(), out.start.end() - 1, out.start.end());
   out.start[0] = 0;
   return out;
+}
+
+template <class Item, class Give>
+Grouped<Item> group_by_key(std::size_t keys, Give&& give) {
+  return group_by_key_into<Grouped<Item>>(keys, std::forward<Give>(give));
 }
 
 }  // namespace quorlan

@@ -17,10 +17,14 @@ namespace quorlan {
 template <class T>
 class GrowArray {
  public:
+  using value_type = T;
   std::size_t size() const { return size_; }
   T operator[](std::size_t i) const { return data_[i]; }
+  T& operator[](std::size_t i) { return data_[i]; }
   T* data() { return data_; }
   const T* data() const { return data_; }
+  T* begin() { return data_; }
+  T* end() { return data_ + size_; }
   void pop_back() { --size_; }
   void push_back(T value) {
     if (size_ == capacity_) grow(std::max<std::size_t>(1024, capacity_ * 2));
@@ -35,6 +39,12 @@ class GrowArray {
   }
   // Keeps the first `size` items (no more than there are).
   void truncate(std::size_t size) { size_ = std::min(size, size_); }
+  // `size` items: the first ones kept, any new ones `value`.
+  void resize(std::size_t size, T value = T{}) {
+    reserve(size);
+    if (size > size_) std::fill_n(data_ + size_, size - size_, value);
+    size_ = size;
+  }
   void reserve(std::size_t capacity) {
     if (capacity > capacity_) grow(capacity);
   }

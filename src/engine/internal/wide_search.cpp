@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "core/grouping.h"
 #include "core/interrupt.h"
 #include "engine/forms.h"
 #include "engine/internal/dense_search.h"
@@ -12,27 +13,23 @@ namespace quorlan::internal {
 namespace {
 
 // The context with objects and attributes exchanged: attribute j becomes the row of the objects
-// that have it. Names play no part here. The rows are counted and placed by hand, not by
-// group_by_key: its vectors would be copied into the arrays the context takes over.
+// that have it. Names play no part here. The rows are grouped straight into the arrays the
+// context takes over.
 Context transposed(const Context& context) {
+  struct Rows {
+    GrowArray<std::uintptr_t> start;
+    GrowArray<std::uint32_t> items;
+  };
   const std::size_t n = context.n_objects(), m = context.n_attributes();
   const PackedSets& rows = context.rows();
-  GrowArray<std::uintptr_t> start(m + 1);
-  std::uintptr_t* at = start.data();
-  InterruptTicker tick;
-  for (std::size_t g = 0; g < std::min(n, rows.size()); ++g) {
-    tick();
-    rows.for_each(g, [&](std::uint32_t j) { ++at[j + 1]; });
-  }
-  for (std::size_t j = 0; j < m; ++j) at[j + 1] += at[j];
-  GrowArray<std::uint32_t> items(at[m]);
-  std::uint32_t* item = items.data();
-  std::vector<std::uintptr_t> fill(at, at + m);
-  for (std::size_t g = 0; g < std::min(n, rows.size()); ++g) {
-    tick();
-    rows.for_each(g, [&](std::uint32_t j) { item[fill[j]++] = static_cast<std::uint32_t>(g); });
-  }
-  return IncidenceBuilder(std::move(items), std::move(start))
+  Rows t = group_by_key_into<Rows>(m, [&](auto&& put) {
+    InterruptTicker tick;
+    for (std::size_t g = 0; g < std::min(n, rows.size()); ++g) {
+      tick();
+      rows.for_each(g, [&](std::uint32_t j) { put(j, static_cast<std::uint32_t>(g)); });
+    }
+  });
+  return IncidenceBuilder(std::move(t.items), std::move(t.start))
       .build(NameList::generated('a', m), NameList::generated('o', n))
       .value();
 }
