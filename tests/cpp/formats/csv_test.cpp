@@ -1,6 +1,7 @@
 // The CSV and TSV reader: its messages, separators and cells.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -74,6 +75,40 @@ TEST(Csv, Marks) {
     EXPECT_EQ(read_context(std::string("n,a\no,") + f + "\n", "t.csv").value().row(0).count(), 0u)
         << f;
   }
+}
+
+// Every cell of up to four characters over the letters of the marks, their capitals and a
+// space, read in one row, against the plain rule: a mark is one of eleven spellings, trimmed.
+TEST(Csv, MarksAreThePlainSpellings) {
+  const std::vector<std::string> marks = {"1",   "x",   "X",    "y",    "Y",   "yes",
+                                          "Yes", "YES", "true", "True", "TRUE"};
+  const std::string letters = "1xXyYeEsStTrRuU ";
+  std::vector<std::string> cells = {""};
+  for (std::size_t length = 1, from = 0; length <= 4; ++length) {
+    const std::size_t to = cells.size();
+    for (std::size_t i = from; i < to; ++i) {
+      for (char c : letters) cells.push_back(cells[i] + c);
+    }
+    from = to;
+  }
+  std::string header = "name", row = "o";
+  for (std::size_t j = 0; j < cells.size(); ++j) {
+    header += ",a" + std::to_string(j);
+    row += "," + cells[j];
+  }
+  ContextResult r = read_context(header + "\n" + row + "\n", "t.csv");
+  ASSERT_TRUE(r.has_value()) << r.error().display();
+  std::vector<std::uint32_t> expected;
+  for (std::size_t j = 0; j < cells.size(); ++j) {
+    const std::size_t first = cells[j].find_first_not_of(' ');
+    const std::string t = first == std::string::npos
+                              ? ""
+                              : cells[j].substr(first, cells[j].find_last_not_of(' ') - first + 1);
+    if (std::find(marks.begin(), marks.end(), t) != marks.end()) {
+      expected.push_back(static_cast<std::uint32_t>(j));
+    }
+  }
+  EXPECT_EQ(r.value().row(0).ones(), expected);
 }
 
 }  // namespace
