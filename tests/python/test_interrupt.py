@@ -96,6 +96,19 @@ elif kind == "read_slf":
     data = ("[Lattice]\n2000000\n20\n[Objects]\n" + "o\n" * 2_000_000 + "[Attributes]\n" +
             "a\n" * 20 + "[relation]\n" + ("1 0 " * 10 + "\n") * 2_000_000).encode()
     call = lambda: qt.read(io.BytesIO(data), format="slf")
+elif kind == "read_oal":
+    import io
+    import quorlan_tools as qt
+    data = b"o:a;b;c;d\n" * 8_000_000
+    call = lambda: qt.read(io.BytesIO(data), format="oal")
+elif kind == "read_conexp_csv":
+    # Lines just short of the length at which the line reader polls at once: it then polls
+    # every 256 lines alone, some 15 MB of cells apart.
+    import io
+    import quorlan_tools as qt
+    line = b"o" + b";X" * 30_000 + b"\n"
+    data = b"" + b";a" * 30_000 + b"\n" + line * 3_000
+    call = lambda: qt.read(io.BytesIO(data), format="conexp-csv")
 elif kind == "association_rules":
     import quorlan_tools as qt
     lattice = quorlan.compute_lattice(quorlan.parse_context(boolean_cxt(16)), "fcbo")
@@ -184,6 +197,8 @@ class Child:
         "stability",
         "read_cex",
         "read_slf",
+        "read_oal",
+        "read_conexp_csv",
         "association_rules",
         "write_cex",
         "labelled",
