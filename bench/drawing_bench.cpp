@@ -7,7 +7,6 @@
 // are skipped; "sides" also times the cover relation taken from each side of the context (the
 // side not taken can be slow: seconds on mushroom). Times are CPU seconds of this process; "x enum"
 // divides by the enumeration of the same context (NextClosure, the module's default).
-#include <ctime>
 #include <functional>
 #include <optional>
 #include <string>

@@ -51,11 +51,7 @@ class GrowArray {
 
   GrowArray() = default;
   // `size` zeros.
-  explicit GrowArray(std::size_t size) {
-    reserve(size);
-    std::fill_n(data_, size, T{});
-    size_ = size;
-  }
+  explicit GrowArray(std::size_t size) { resize(size); }
   ~GrowArray() { std::free(data_); }
   GrowArray(GrowArray&& other) noexcept
       : data_(std::exchange(other.data_, nullptr)),
